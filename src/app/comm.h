@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "app/status_line.h"
+#include "platform/platform.h"
+#include "platform/serial_port.h"
+#include "protocol/commands.h"
+#include "protocol/frame.h"
+
+namespace keelsong {
+
+// The serial port the link uses and how. The settings store copies it in and out whole.
+struct ConnectionSettings {
+    int port_number = 0;
+    int open = 0;               // 1 while a unit is connected on the port
+    uint32_t timeout_ms = 600;  // every read and write waits at most this long
+
+    bool operator==(const ConnectionSettings&) const = default;
+};
+
+// The serial link to the unit: frames a request, writes it, reads and checks the response,
+// and retries the whole exchange up to three times. Every outcome is told in the status line.
+// One request buffer and one response buffer serve every transaction; transactions never
+// overlap because every caller runs on the user-interface thread.
+class SerialLink {
+  public:
+    static constexpr int kAttempts = 3;
+
+    SerialLink(SerialPort& port, Platform& platform, StatusLine& status)
+        : port_(port), platform_(platform), status_(status) {}
+
+    // Builds the request frame and writes it. The bytes written (length + 6), a negative port
+    // error code, or 0 when fewer bytes went out (or the payload does not fit the buffer).
+    int TransmitFrame(uint8_t command, uint16_t length, const uint8_t* payload);
+
+    // Reads one response into ResponseFrame and checks it against `command`. The frame length
+    // on success; 0 on a protocol failure; a negative port error code when the port failed
+    // while hunting for the start byte or reading the header.
+    int ReceiveResponse(uint8_t command);
+
+    // One transaction: up to three attempts, each transmit, pause 0.1 s, receive. A positive
+    // result is the response frame length, and its payload lies in ResponseFrame from offset 4.
+    int SendCommand(uint8_t command, uint16_t length, const uint8_t* payload);
+    int SendCommand(Command command, std::span<const uint8_t> payload = {});
+
+    // The last response as received. Valid until the next transaction.
+    const std::array<uint8_t, kResponseBufferSize>& ResponseFrame() const { return response_; }
+    // The payload of the last successful response.
+    std::span<const uint8_t> ResponsePayload() const;
+
+    bool IsConnected() const { return settings_.open != 0; }
+    void ClosePort();
+
+    ConnectionSettings& Settings() { return settings_; }
+    const ConnectionSettings& Settings() const { return settings_; }
+    SerialPort& Port() { return port_; }
+
+  private:
+    // Reads one byte at a time until the start byte. Bounded by the time-out from the start of
+    // the hunt, so a line that streams noise without pause cannot hold the program.
+    int HuntForStartByte();
+
+    SerialPort& port_;
+    Platform& platform_;
+    StatusLine& status_;
+    ConnectionSettings settings_;
+    std::array<uint8_t, kRequestBufferSize> request_{};
+    std::array<uint8_t, kResponseBufferSize> response_{};
+};
+
+}  // namespace keelsong

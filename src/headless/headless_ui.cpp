@@ -1,0 +1,228 @@
+#include "headless/headless_ui.h"
+
+#include <algorithm>
+
+namespace keelsong {
+
+namespace {
+
+ControlValue ClampToRange(ControlValue value,
+                          const std::optional<std::pair<double, double>>& range) {
+    if (!range) {
+        return value;
+    }
+    const auto [lo, hi] = *range;
+    if (int* i = std::get_if<int>(&value)) {
+        *i = static_cast<int>(std::clamp(static_cast<double>(*i), lo, hi));
+    } else if (double* d = std::get_if<double>(&value)) {
+        *d = std::clamp(*d, lo, hi);
+    }
+    return value;
+}
+
+template <class T>
+std::optional<T> TakeFront(std::deque<T>& answers) {
+    if (answers.empty()) {
+        return std::nullopt;
+    }
+    T answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+}  // namespace
+
+const HeadlessUi::ControlState* HeadlessUi::Find(Panel panel, Control control) const {
+    const auto it = controls_.find({panel, control});
+    return it == controls_.end() ? nullptr : &it->second;
+}
+
+void HeadlessUi::SetValue(Panel panel, Control control, ControlValue value) {
+    ControlState& state = State(panel, control);
+    state.value = ClampToRange(std::move(value), state.range);
+    if (state.record_history) {
+        state.history.push_back({state.value, state.text_color});
+    }
+}
+
+ControlValue HeadlessUi::Value(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state ? state->value : ControlValue{0};
+}
+
+void HeadlessUi::SetDimmed(Panel panel, Control control, bool dimmed) {
+    State(panel, control).dimmed = dimmed;
+}
+
+bool HeadlessUi::IsDimmed(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state && state->dimmed;
+}
+
+void HeadlessUi::SetVisible(Panel panel, Control control, bool visible) {
+    State(panel, control).visible = visible;
+}
+
+bool HeadlessUi::IsVisible(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return !state || state->visible;
+}
+
+void HeadlessUi::SetLabel(Panel panel, Control control, std::string label) {
+    State(panel, control).label = std::move(label);
+}
+
+std::string HeadlessUi::Label(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state ? state->label : std::string{};
+}
+
+void HeadlessUi::SetTextColor(Panel panel, Control control, uint32_t rgb) {
+    State(panel, control).text_color = rgb;
+}
+
+uint32_t HeadlessUi::TextColor(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state ? state->text_color : kColorBlack;
+}
+
+void HeadlessUi::SetBackgroundColor(Panel panel, Control control, uint32_t rgb) {
+    State(panel, control).background_color = rgb;
+}
+
+uint32_t HeadlessUi::BackgroundColor(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state ? state->background_color : kColorWhite;
+}
+
+void HeadlessUi::SetTooltip(Panel panel, Control control, std::string text) {
+    State(panel, control).tooltip = std::move(text);
+}
+
+std::string HeadlessUi::Tooltip(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state ? state->tooltip : std::string{};
+}
+
+void HeadlessUi::SetRange(Panel panel, Control control, double minimum, double maximum) {
+    ControlState& state = State(panel, control);
+    state.range = std::make_pair(minimum, maximum);
+    state.value = ClampToRange(state.value, state.range);
+}
+
+std::optional<std::pair<double, double>> HeadlessUi::Range(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state ? state->range : std::nullopt;
+}
+
+void HeadlessUi::ClearList(Panel panel, Control control) {
+    ControlState& state = State(panel, control);
+    state.items.clear();
+    state.selected = -1;
+}
+
+void HeadlessUi::AppendListItem(Panel panel, Control control, std::string label, int value) {
+    ControlState& state = State(panel, control);
+    state.items.push_back({std::move(label), value});
+    if (state.selected < 0) {
+        state.selected = 0;
+    }
+}
+
+int HeadlessUi::ListCount(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state ? static_cast<int>(state->items.size()) : 0;
+}
+
+std::optional<int> HeadlessUi::ListValueAt(Panel panel, Control control, int index) const {
+    const ControlState* state = Find(panel, control);
+    if (!state || index < 0 || index >= static_cast<int>(state->items.size())) {
+        return std::nullopt;
+    }
+    return state->items[static_cast<size_t>(index)].value;
+}
+
+std::string HeadlessUi::ListLabelAt(Panel panel, Control control, int index) const {
+    const ControlState* state = Find(panel, control);
+    if (!state || index < 0 || index >= static_cast<int>(state->items.size())) {
+        return {};
+    }
+    return state->items[static_cast<size_t>(index)].label;
+}
+
+int HeadlessUi::ListSelectedIndex(Panel panel, Control control) const {
+    const ControlState* state = Find(panel, control);
+    return state ? state->selected : -1;
+}
+
+void HeadlessUi::SelectListItem(Panel panel, Control control, int index) {
+    ControlState& state = State(panel, control);
+    if (index >= 0 && index < static_cast<int>(state.items.size())) {
+        state.selected = index;
+    }
+}
+
+void HeadlessUi::MessagePopup(std::string_view title, std::string_view text) {
+    popups_.push_back({PopupKind::Message, std::string(title), std::string(text)});
+}
+
+int HeadlessUi::GenericMessagePopup(std::string_view title, std::string_view text,
+                                    const std::array<std::string, 3>& /*buttons*/,
+                                    int /*enter_button*/, int escape_button) {
+    popups_.push_back({PopupKind::Generic, std::string(title), std::string(text)});
+    return TakeFront(generic_answers_).value_or(escape_button);
+}
+
+bool HeadlessUi::ConfirmPopup(std::string_view title, std::string_view text) {
+    popups_.push_back({PopupKind::Confirm, std::string(title), std::string(text)});
+    return TakeFront(confirm_answers_).value_or(false);
+}
+
+std::optional<std::string> HeadlessUi::PromptPopup(std::string_view title, std::string_view text,
+                                                   size_t max_length) {
+    popups_.push_back({PopupKind::Prompt, std::string(title), std::string(text)});
+    std::optional<std::string> answer = TakeFront(prompt_answers_).value_or(std::nullopt);
+    if (answer && answer->size() > max_length) {
+        answer->resize(max_length);
+    }
+    return answer;
+}
+
+FileSelection HeadlessUi::FileSelectPopup(std::string_view /*folder*/, std::string_view /*pattern*/,
+                                          std::string_view title, bool /*save*/) {
+    popups_.push_back({PopupKind::FileSelect, std::string(title), {}});
+    return TakeFront(file_answers_).value_or(FileSelection{});
+}
+
+std::optional<std::string> HeadlessUi::DirSelectPopup(std::string_view /*folder*/,
+                                                      std::string_view title) {
+    popups_.push_back({PopupKind::DirSelect, std::string(title), {}});
+    return TakeFront(dir_answers_).value_or(std::nullopt);
+}
+
+void HeadlessUi::InstallPopup(Panel panel) {
+    installed_.insert(panel);
+}
+
+void HeadlessUi::RemovePopup(Panel panel) {
+    installed_.erase(panel);
+}
+
+int HeadlessUi::SavePanelPicture(Panel /*panel*/, const std::string& path) {
+    // Nothing is drawn without a screen; the request is kept so that tests see the file name.
+    saved_pictures_.push_back(path);
+    return 0;
+}
+
+void HeadlessUi::RecordHistory(Panel panel, Control control) {
+    State(panel, control).record_history = true;
+}
+
+const std::vector<HeadlessUi::HistoryEntry>& HeadlessUi::History(Panel panel,
+                                                                 Control control) const {
+    static const std::vector<HistoryEntry> kNone;
+    const ControlState* state = Find(panel, control);
+    return state ? state->history : kNone;
+}
+
+}  // namespace keelsong

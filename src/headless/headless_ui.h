@@ -1,0 +1,137 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/ui.h"
+
+namespace keelsong {
+
+// The Ui port in memory, for tests and tools: every control's state is kept in a map, and
+// pop-ups are answered from a script while what they asked is recorded.
+class HeadlessUi final : public Ui {
+  public:
+    enum class PopupKind { Message, Generic, Confirm, Prompt, FileSelect, DirSelect };
+    struct PopupRecord {
+        PopupKind kind;
+        std::string title;
+        std::string text;
+    };
+    struct HistoryEntry {
+        ControlValue value;
+        uint32_t text_color;
+    };
+
+    void SetValue(Panel panel, Control control, ControlValue value) override;
+    ControlValue Value(Panel panel, Control control) const override;
+    void SetDimmed(Panel panel, Control control, bool dimmed) override;
+    bool IsDimmed(Panel panel, Control control) const override;
+    void SetVisible(Panel panel, Control control, bool visible) override;
+    bool IsVisible(Panel panel, Control control) const override;
+    void SetLabel(Panel panel, Control control, std::string label) override;
+    std::string Label(Panel panel, Control control) const override;
+    void SetTextColor(Panel panel, Control control, uint32_t rgb) override;
+    uint32_t TextColor(Panel panel, Control control) const override;
+    void SetBackgroundColor(Panel panel, Control control, uint32_t rgb) override;
+    void SetTooltip(Panel panel, Control control, std::string text) override;
+    std::string Tooltip(Panel panel, Control control) const override;
+    void SetRange(Panel panel, Control control, double minimum, double maximum) override;
+
+    void ClearList(Panel panel, Control control) override;
+    void AppendListItem(Panel panel, Control control, std::string label, int value) override;
+    int ListCount(Panel panel, Control control) const override;
+    std::optional<int> ListValueAt(Panel panel, Control control, int index) const override;
+    int ListSelectedIndex(Panel panel, Control control) const override;
+
+    void MessagePopup(std::string_view title, std::string_view text) override;
+    int GenericMessagePopup(std::string_view title, std::string_view text,
+                            const std::array<std::string, 3>& buttons, int enter_button,
+                            int escape_button) override;
+    bool ConfirmPopup(std::string_view title, std::string_view text) override;
+    std::optional<std::string> PromptPopup(std::string_view title, std::string_view text,
+                                           size_t max_length) override;
+    FileSelection FileSelectPopup(std::string_view folder, std::string_view pattern,
+                                  std::string_view title, bool save) override;
+    std::optional<std::string> DirSelectPopup(std::string_view folder,
+                                              std::string_view title) override;
+
+    void InstallPopup(Panel panel) override;
+    void RemovePopup(Panel panel) override;
+    void SetWaitCursor(bool on) override { wait_cursor_ = on; }
+    void ProcessDrawEvents() override { ++draw_events_; }
+    int SavePanelPicture(Panel panel, const std::string& path) override;
+
+    // Script: the answers the next pop-ups of each kind give. Without a scripted answer a
+    // three-button question answers its Escape button, a confirmation No, and every dialog
+    // is cancelled.
+    void AnswerGeneric(int button) { generic_answers_.push_back(button); }
+    void AnswerConfirm(bool yes) { confirm_answers_.push_back(yes); }
+    void AnswerPrompt(std::optional<std::string> text) {
+        prompt_answers_.push_back(std::move(text));
+    }
+    void AnswerFileSelect(FileSelection selection) {
+        file_answers_.push_back(std::move(selection));
+    }
+    void AnswerDirSelect(std::optional<std::string> folder) {
+        dir_answers_.push_back(std::move(folder));
+    }
+    void SelectListItem(Panel panel, Control control, int index);
+
+    // Inspection.
+    const std::vector<PopupRecord>& Popups() const { return popups_; }
+    bool IsPopupInstalled(Panel panel) const { return installed_.count(panel) != 0; }
+    bool WaitCursor() const { return wait_cursor_; }
+    int DrawEvents() const { return draw_events_; }
+    uint32_t BackgroundColor(Panel panel, Control control) const;
+    std::optional<std::pair<double, double>> Range(Panel panel, Control control) const;
+    std::string ListLabelAt(Panel panel, Control control, int index) const;
+    const std::vector<std::string>& SavedPictures() const { return saved_pictures_; }
+
+    // Keeps every value the program sets on the control from now on, with its text colour at
+    // that moment: a message that was shown and replaced at once is still seen.
+    void RecordHistory(Panel panel, Control control);
+    const std::vector<HistoryEntry>& History(Panel panel, Control control) const;
+
+  private:
+    struct ListItem {
+        std::string label;
+        int value;
+    };
+    struct ControlState {
+        ControlValue value = 0;
+        bool dimmed = false;
+        bool visible = true;
+        std::string label;
+        uint32_t text_color = kColorBlack;
+        uint32_t background_color = kColorWhite;
+        std::string tooltip;
+        std::optional<std::pair<double, double>> range;
+        std::vector<ListItem> items;
+        int selected = -1;
+        bool record_history = false;
+        std::vector<HistoryEntry> history;
+    };
+    using Key = std::pair<Panel, Control>;
+
+    ControlState& State(Panel panel, Control control) { return controls_[{panel, control}]; }
+    const ControlState* Find(Panel panel, Control control) const;
+
+    std::map<Key, ControlState> controls_;
+    std::vector<PopupRecord> popups_;
+    std::deque<int> generic_answers_;
+    std::deque<bool> confirm_answers_;
+    std::deque<std::optional<std::string>> prompt_answers_;
+    std::deque<FileSelection> file_answers_;
+    std::deque<std::optional<std::string>> dir_answers_;
+    std::set<Panel> installed_;
+    std::vector<std::string> saved_pictures_;
+    bool wait_cursor_ = false;
+    int draw_events_ = 0;
+};
+
+}  // namespace keelsong

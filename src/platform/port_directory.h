@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace keelsong {
+
+// Turns the program's port numbers into devices. Port N is the entry "COM<N>" in the folder
+// ports/ beside Keelsong.ini when there is one (usually a link such as COM3 -> /dev/ttyUSB0,
+// or a simulated unit's terminal). Otherwise N counts the machine's USB serial devices,
+// /dev/ttyACM* then /dev/ttyUSB*, each in natural order, from 1.
+class PortDirectory {
+  public:
+    explicit PortDirectory(std::string settings_folder, std::string device_folder = "/dev")
+        : settings_folder_(std::move(settings_folder)), device_folder_(std::move(device_folder)) {}
+
+    struct Resolution {
+        std::string path;        // what to open
+        bool from_ports_folder;  // named by a ports/COM<N> entry
+    };
+
+    // The device for port `number`, or nullopt when nothing stands behind it.
+    std::optional<Resolution> Resolve(int number) const;
+
+    // For people: "/dev/ttyUSB0", "ports/COM3 -> /dev/pts/4", or "no device".
+    std::string Describe(int number) const;
+
+    // The USB serial devices in the order that numbers them.
+    std::vector<std::string> UsbSerialDevices() const;
+
+    std::string PortsFolder() const { return settings_folder_ + "/ports"; }
+
+  private:
+    std::string settings_folder_;
+    std::string device_folder_;
+};
+
+// Natural order: "ttyUSB2" before "ttyUSB10".
+bool NaturalLess(const std::string& a, const std::string& b);
+
+}  // namespace keelsong

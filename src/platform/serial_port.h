@@ -1,0 +1,62 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace keelsong {
+
+// Negative results of the serial port operations. Each names a cause the user can act on.
+enum SerialError : int {
+    kSerialNoDevice = -2,          // no device behind that port number
+    kSerialNotOpen = -3,           // no port is open
+    kSerialDeviceGone = -4,        // the device went away (unplugged, or its driver hung up)
+    kSerialBusy = -5,              // another program holds the port
+    kSerialPermissionDenied = -6,  // the user may not open the device
+    kSerialConfigFailed = -7,      // the device refused the line settings
+    kSerialIoError = -8,           // any other system error
+};
+
+// A short sentence for a serial error, for the status line or a message.
+std::string SerialErrorText(int code);
+
+// What the program needs of a serial (COM) port: 19200 baud, 8 data bits, no parity, 1 stop
+// bit, raw bytes, and a time-out on every read and write.
+class SerialPort {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    virtual ~SerialPort() = default;
+
+    // Opens port `port_number` with the fixed line settings. 0 on success, a SerialError
+    // otherwise. Opening while a port is open closes that one first.
+    virtual int Open(int port_number) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    // The time-out of every later read and write, in seconds.
+    virtual void SetTimeout(double seconds) = 0;
+    virtual double Timeout() const = 0;
+
+    // Discards every received byte not yet read.
+    virtual int FlushInput() = 0;
+
+    // Writes the bytes, waiting at most the time-out. The number written (fewer on time-out)
+    // or a SerialError.
+    virtual int Write(std::span<const uint8_t> bytes) = 0;
+
+    // Reads up to buffer.size() bytes and returns as soon as they are all there, or when
+    // `deadline` passes. The number read (0 when none came) or a SerialError.
+    virtual int ReadUntil(std::span<uint8_t> buffer, Clock::time_point deadline) = 0;
+
+    // Reads as ReadUntil, waiting at most the time-out.
+    int Read(std::span<uint8_t> buffer) { return ReadUntil(buffer, DeadlineFromNow()); }
+
+    Clock::time_point DeadlineFromNow() const {
+        return Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                  std::chrono::duration<double>(Timeout()));
+    }
+};
+
+}  // namespace keelsong

@@ -1,0 +1,240 @@
+#include "app/comm.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "headless/headless_ui.h"
+#include "protocol/crc.h"
+#include "support/fake_platform.h"
+#include "support/fake_serial_port.h"
+
+namespace keelsong {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::FakePlatform;
+using testing::FakeSerialPort;
+
+constexpr uint8_t kEnquire = 0x45;
+
+Bytes Frame(uint8_t command, const Bytes& payload) {
+    Bytes out(payload.size() + kFrameOverhead + 8);
+    out.resize(BuildFrame(command, payload, out));
+    return out;
+}
+
+Bytes Concat(const Bytes& first, const Bytes& second) {
+    Bytes out;
+    out.reserve(first.size() + second.size());
+    out.insert(out.end(), first.begin(), first.end());
+    out.insert(out.end(), second.begin(), second.end());
+    return out;
+}
+
+// A link over a fake port, with the status line's history kept.
+struct LinkFixture : ::testing::Test {
+    LinkFixture() { ui.RecordHistory(Panel::MAIN, Control::STATUS_LINE); }
+
+    std::string StatusText() const { return ui.TextValue(Panel::MAIN, Control::STATUS_LINE); }
+    uint32_t StatusColor() const { return ui.TextColor(Panel::MAIN, Control::STATUS_LINE); }
+
+    HeadlessUi ui;
+    FakePlatform platform;
+    FakeSerialPort port;
+    StatusLine status{ui};
+    SerialLink link{port, platform, status};
+};
+
+using TransmitFrameTest = LinkFixture;
+
+TEST_F(TransmitFrameTest, EnquireRequest_FlushesThenWritesSixBytes) {
+    EXPECT_EQ(link.TransmitFrame(kEnquire, 0, nullptr), 6);
+    ASSERT_EQ(port.Written().size(), 1u);
+    EXPECT_EQ(port.Written()[0], (Bytes{0x2A, 0x45, 0x00, 0x00, 0x19, 0xCD}));
+    EXPECT_EQ(port.Flushes(), 1);
+}
+
+TEST_F(TransmitFrameTest, WriteOutcomes_GiveResultAndMessage) {
+    struct Case {
+        int write_result;
+        int expected;
+        const char* message;
+    };
+    const Case cases[] = {
+        {-4, -4, "Com-port Transmit Error, Code: -4"},
+        {3, 0, "Message Transmit Incomplete!"},
+    };
+    for (const Case& c : cases) {
+        port.QueueWriteResult(c.write_result);
+        EXPECT_EQ(link.TransmitFrame(kEnquire, 0, nullptr), c.expected);
+        EXPECT_EQ(StatusText(), c.message);
+        EXPECT_EQ(StatusColor(), kColorRed);
+    }
+}
+
+TEST_F(TransmitFrameTest, PayloadBeyondBuffer_IsRefusedAndNothingWritten) {
+    const Bytes payload(kMaxRequestPayload + 1, 0x00);
+    EXPECT_EQ(link.TransmitFrame(0x39, static_cast<uint16_t>(payload.size()), payload.data()), 0);
+    EXPECT_TRUE(port.Written().empty());
+    EXPECT_EQ(StatusColor(), kColorRed);
+}
+
+using ReceiveResponseTest = LinkFixture;
+
+TEST_F(ReceiveResponseTest, ByteStreams_GiveResultAndMessage) {
+    Bytes good = Frame(kEnquire, Bytes(30, 0x07));
+    const Bytes noisy = Concat({0x00, 0xFF}, good);
+    Bytes wrong_command = Frame(kEnquire + 1, {});
+    Bytes flipped = good;
+    flipped[10] ^= 0x04;
+    Bytes cut = good;
+    cut.resize(20);
+    Bytes announce_95 = {0x2A, kEnquire, 95, 0x00};
+    announce_95.resize(4 + 97, 0x00);
+    const Bytes full_94 = Frame(kEnquire, Bytes(94, 0x33));
+
+    struct Case {
+        const char* name;
+        Bytes line;
+        int expected;
+        const char* message;  // nullptr: the status line is left alone
+    };
+    const Case cases[] = {
+        {"zero payload", Frame(kEnquire, {}), 6, nullptr},
+        {"noise before start byte", noisy, 36, nullptr},
+        {"94-byte payload", full_94, 100, nullptr},
+        {"nothing", {}, 0, "No Response Received!"},
+        {"noise only", {0x01, 0x02, 0x03}, 0, "No Response Received!"},
+        {"header cut", {0x2A, kEnquire}, 0, "Read Timeout!"},
+        {"wrong command", wrong_command, 0, "Response does not match command!"},
+        {"95-byte payload", announce_95, 0, "Response Corrupted"},
+        {"payload cut", cut, 0, "Full response not received!"},
+        {"bit flipped", flipped, 0, "Response Corrupted (CRC Failure)!"},
+    };
+    for (const Case& c : cases) {
+        status.ShowStatusMessage(true, "before");
+        port.FlushInput();
+        port.Queue(c.line);
+        EXPECT_EQ(link.ReceiveResponse(kEnquire), c.expected) << c.name;
+        EXPECT_EQ(StatusText(), c.message ? c.message : "before") << c.name;
+        EXPECT_EQ(StatusColor(), c.message ? kColorRed : kColorBlack) << c.name;
+    }
+}
+
+TEST_F(ReceiveResponseTest, Announced95_IsRejectedBeforeAnyPayloadIsRead) {
+    Bytes line = {0x2A, kEnquire, 95, 0x00, 0xAB};
+    port.Queue(line);
+    EXPECT_EQ(link.ReceiveResponse(kEnquire), 0);
+    // The payload byte is still waiting: only the start byte and the header were taken.
+    uint8_t next = 0;
+    EXPECT_EQ(port.Read(std::span<uint8_t>(&next, 1)), 1);
+    EXPECT_EQ(next, 0xAB);
+}
+
+TEST_F(ReceiveResponseTest, SuccessfulFrame_LeavesPayloadInResponseFrame) {
+    port.Queue(Frame(kEnquire, {0x12, 0x04, 'v', '2'}));
+    ASSERT_EQ(link.ReceiveResponse(kEnquire), 10);
+    EXPECT_EQ(link.ResponseFrame()[4], 0x12);
+    EXPECT_EQ(link.ResponseFrame()[5], 0x04);
+    ASSERT_EQ(link.ResponsePayload().size(), 4u);
+    EXPECT_EQ(link.ResponsePayload()[2], 'v');
+}
+
+TEST_F(ReceiveResponseTest, PortErrors_AreReportedWithTheirCode) {
+    port.SetReadError(kSerialDeviceGone);
+    EXPECT_EQ(link.ReceiveResponse(kEnquire), kSerialDeviceGone);
+    EXPECT_EQ(StatusText(), "Com-port Read Error, Code: -4");
+}
+
+TEST_F(ReceiveResponseTest, EndlessNoise_EndsWithinTheTimeout) {
+    port.SetTimeout(0.05);
+    port.SetEndlessNoise(0x55);
+    const auto start = SerialPort::Clock::now();
+    EXPECT_EQ(link.ReceiveResponse(kEnquire), 0);
+    const double seconds = std::chrono::duration<double>(SerialPort::Clock::now() - start).count();
+    EXPECT_EQ(StatusText(), "No Response Received!");
+    EXPECT_LT(seconds, 0.5);
+    EXPECT_GT(port.Reads(), 1);
+}
+
+using SendCommandTest = LinkFixture;
+
+TEST_F(SendCommandTest, UnitAnswersOnlySecondRequest_SecondAttemptSucceeds) {
+    int requests = 0;
+    port.SetResponder([&](std::span<const uint8_t>) {
+        return ++requests == 2 ? Frame(kEnquire, Bytes(30, 0)) : Bytes{};
+    });
+    status.Activity().failed_polls = 2;
+    EXPECT_EQ(link.SendCommand(Command::Enquire), 36);
+    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(platform.Delays(), (std::vector<double>{0.1, 0.1}));
+    EXPECT_EQ(status.Activity().failed_polls, 0);
+    // The first attempt's failure was shown, then left alone by the success.
+    const auto& history = ui.History(Panel::MAIN, Control::STATUS_LINE);
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(std::get<std::string>(history[0].value), "No Response Received!");
+}
+
+TEST_F(SendCommandTest, UnitNeverAnswers_ThreeAttemptsThreePauses) {
+    status.Activity().failed_polls = 1;
+    EXPECT_EQ(link.SendCommand(Command::Enquire), 0);
+    EXPECT_EQ(port.Written().size(), 3u);
+    EXPECT_EQ(platform.Delays(), (std::vector<double>{0.1, 0.1, 0.1}));
+    EXPECT_EQ(StatusText(), "No Response Received!");
+    EXPECT_EQ(status.Activity().failed_polls, 1);
+}
+
+TEST_F(SendCommandTest, TransmitErrorEveryAttempt_NoPausesAndCodeReturned) {
+    for (int i = 0; i < 3; ++i) {
+        port.QueueWriteResult(kSerialDeviceGone);
+    }
+    EXPECT_EQ(link.SendCommand(Command::Enquire), kSerialDeviceGone);
+    EXPECT_TRUE(platform.Delays().empty());
+    EXPECT_EQ(ui.History(Panel::MAIN, Control::STATUS_LINE).size(), 3u);
+    EXPECT_EQ(StatusText(), "Com-port Transmit Error, Code: -4");
+}
+
+TEST_F(SendCommandTest, ClosedPort_FailsWithTransmitErrorEachAttempt) {
+    port.Close();
+    EXPECT_EQ(link.SendCommand(Command::Enquire), kSerialNotOpen);
+    EXPECT_EQ(StatusText(), "Com-port Transmit Error, Code: -3");
+}
+
+TEST_F(SendCommandTest, IdleSeconds_ResetAtEveryAttempt) {
+    // The message of each failed attempt resets it too, so look at the attempt itself.
+    int idle_seen_at_write = -1;
+    port.SetResponder([&](std::span<const uint8_t>) {
+        idle_seen_at_write = status.Activity().idle_seconds;
+        status.Activity().idle_seconds = 7;  // as if the timer ticked during the exchange
+        return Bytes{};
+    });
+    status.Activity().idle_seconds = 9;
+    link.SendCommand(Command::Enquire);
+    EXPECT_EQ(idle_seen_at_write, 0);
+}
+
+TEST_F(SendCommandTest, PayloadTravelsInTheRequest) {
+    port.SetResponder([&](std::span<const uint8_t>) { return Frame(0x46, {0x00, 0x0E}); });
+    const Bytes payload = {0x15, 0x00};
+    EXPECT_EQ(link.SendCommand(Command::SetupGet, payload), 8);
+    ASSERT_EQ(port.Written().size(), 1u);
+    EXPECT_EQ(port.Written()[0], (Bytes{0x2A, 0x46, 0x02, 0x00, 0x15, 0x00, 0x81, 0x2D}));
+}
+
+TEST(SerialLinkState, IsConnectedFollowsOpenFlagAndClosePortClears) {
+    HeadlessUi ui;
+    FakePlatform platform;
+    FakeSerialPort port;
+    StatusLine status(ui);
+    SerialLink link(port, platform, status);
+    EXPECT_FALSE(link.IsConnected());
+    link.Settings().open = 1;
+    EXPECT_TRUE(link.IsConnected());
+    link.ClosePort();
+    EXPECT_FALSE(link.IsConnected());
+    EXPECT_FALSE(port.IsOpen());
+}
+
+}  // namespace
+}  // namespace keelsong
