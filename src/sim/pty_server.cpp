@@ -1,0 +1,457 @@
+#include "sim/pty_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "protocol/frame.h"
+
+namespace keelsong::sim {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The serving thread wakes at least this often even when nothing is due.
+constexpr std::chrono::milliseconds kIdleWake{250};
+// How late the serving thread may wake before a byte stream counts as interrupted.
+constexpr std::chrono::milliseconds kStreamSlack{2};
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) {
+        *error = text;
+    }
+    return false;
+}
+
+bool FailErrno(std::string* error, const std::string& what) {
+    return Fail(error, what + ": " + std::strerror(errno));
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+// The client may set the line up as it likes; until then the terminal must not echo, translate
+// or buffer lines, or the first request would come back at the client.
+bool MakeRaw(int fd) {
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        return false;
+    }
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, B19200);
+    ::cfsetospeed(&tio, B19200);
+    return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+timespec ToTimespec(std::chrono::nanoseconds duration) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
+    return timespec{static_cast<time_t>(seconds.count()),
+                    static_cast<long>((duration - seconds).count())};
+}
+
+}  // namespace
+
+PtyServer::PtyServer(PtyServerOptions options, UnitSimulator simulator)
+    : options_(std::move(options)), simulator_(std::move(simulator)), pacing_(options_.pacing) {}
+
+PtyServer::~PtyServer() {
+    Stop();
+}
+
+bool PtyServer::Start(std::string* error) {
+    if (thread_.joinable() || master_fd_ >= 0 || unplugged_) {
+        return Fail(error, "the server was already started");
+    }
+    if (!OpenTerminal(error)) {
+        CloseTerminal();
+        return false;
+    }
+    if (options_.port_number > 0 && !Publish(error)) {
+        CloseTerminal();
+        return false;
+    }
+    stop_requested_ = false;
+    thread_ = std::thread([this] { Serve(); });
+    return true;
+}
+
+void PtyServer::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_requested_ = true;
+    }
+    Wake();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    CloseTerminal();
+    Unpublish();
+}
+
+bool PtyServer::OpenTerminal(std::string* error) {
+    master_fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_fd_ < 0) {
+        return FailErrno(error, "cannot open a pseudo-terminal");
+    }
+    if (::grantpt(master_fd_) != 0 || ::unlockpt(master_fd_) != 0) {
+        return FailErrno(error, "cannot unlock the pseudo-terminal");
+    }
+    char name[256] = {};
+    if (::ptsname_r(master_fd_, name, sizeof name) != 0) {
+        return FailErrno(error, "cannot name the pseudo-terminal");
+    }
+    path_ = name;
+    slave_fd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_fd_ < 0) {
+        return FailErrno(error, "cannot open " + path_);
+    }
+    if (!MakeRaw(slave_fd_)) {
+        return FailErrno(error, "cannot set up " + path_);
+    }
+    const int flags = ::fcntl(master_fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(master_fd_, F_SETFL, flags | O_NONBLOCK) != 0) {
+        return FailErrno(error, "cannot make the pseudo-terminal non-blocking");
+    }
+    wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_fd_ < 0) {
+        return FailErrno(error, "cannot create an event descriptor");
+    }
+    return true;
+}
+
+void PtyServer::CloseTerminal() {
+    CloseFd(master_fd_);
+    CloseFd(slave_fd_);
+    CloseFd(wake_fd_);
+}
+
+bool PtyServer::Publish(std::string* error) {
+    if (options_.settings_folder.empty()) {
+        return Fail(error, "no settings folder to publish the port in");
+    }
+    std::error_code ec;
+    const fs::path folder = fs::path(options_.settings_folder) / "ports";
+    fs::create_directories(folder, ec);
+    if (ec) {
+        return Fail(error, "cannot create " + folder.string() + ": " + ec.message());
+    }
+    const fs::path link = folder / ("COM" + std::to_string(options_.port_number));
+    const fs::file_status status = fs::symlink_status(link, ec);
+    if (fs::exists(status)) {
+        if (!fs::is_symlink(status)) {
+            return Fail(error, link.string() + " exists and is not a link");
+        }
+        fs::remove(link, ec);
+    }
+    fs::create_symlink(path_, link, ec);
+    if (ec) {
+        return Fail(error, "cannot create " + link.string() + ": " + ec.message());
+    }
+    link_path_ = link.string();
+    return true;
+}
+
+void PtyServer::Unpublish() {
+    if (link_path_.empty()) {
+        return;
+    }
+    // Leave a link alone that someone else has pointed elsewhere in the meantime.
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(link_path_, ec)) &&
+        fs::read_symlink(link_path_, ec) == fs::path(path_)) {
+        fs::remove(link_path_, ec);
+    }
+    link_path_.clear();
+}
+
+void PtyServer::Wake() {
+    if (wake_fd_ >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wake_fd_, &one, sizeof one);
+    }
+}
+
+void PtyServer::SetPacing(bool pacing) {
+    std::lock_guard lock(mutex_);
+    pacing_ = pacing;
+}
+
+std::vector<LoggedRequest> PtyServer::RequestLog() const {
+    std::lock_guard lock(mutex_);
+    return log_;
+}
+
+size_t PtyServer::RequestCount() const {
+    std::lock_guard lock(mutex_);
+    return log_.size();
+}
+
+void PtyServer::ClearRequestLog() {
+    std::lock_guard lock(mutex_);
+    log_.clear();
+}
+
+bool PtyServer::WaitForRequests(size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return log_.size() >= count; });
+}
+
+void PtyServer::StartNoiseStream(std::vector<uint8_t> pattern) {
+    std::erase(pattern, kStartByte);
+    {
+        std::lock_guard lock(mutex_);
+        noise_pattern_ = std::move(pattern);
+        noise_on_ = !noise_pattern_.empty();
+    }
+    Wake();
+}
+
+void PtyServer::StopNoiseStream() {
+    std::lock_guard lock(mutex_);
+    noise_on_ = false;
+}
+
+void PtyServer::Unplug() {
+    std::unique_lock lock(mutex_);
+    if (unplugged_) {
+        return;
+    }
+    if (!thread_.joinable()) {
+        CloseFd(master_fd_);
+        CloseFd(slave_fd_);
+        unplugged_ = true;
+        return;
+    }
+    unplug_requested_ = true;
+    lock.unlock();
+    Wake();
+    lock.lock();
+    changed_.wait(lock, [&] { return unplugged_; });
+}
+
+bool PtyServer::Unplugged() const {
+    std::lock_guard lock(mutex_);
+    return unplugged_;
+}
+
+void PtyServer::Serve() {
+    std::vector<uint8_t> pattern;
+    while (true) {
+        bool noise = false;
+        bool unplug = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (stop_requested_) {
+                return;
+            }
+            unplug = unplug_requested_ && !unplugged_;
+            noise = noise_on_;
+            if (noise) {
+                pattern = noise_pattern_;
+            }
+            serve_pacing_ = pacing_;
+        }
+        if (unplug) {
+            CloseFd(master_fd_);
+            CloseFd(slave_fd_);
+            rx_.clear();
+            rx_crossed_.clear();
+            pending_.clear();
+            tx_.clear();
+            {
+                std::lock_guard lock(mutex_);
+                unplugged_ = true;
+            }
+            changed_.notify_all();
+        }
+        if (master_fd_ >= 0) {
+            const auto now = SteadyClock::now();
+            ScanReceived(now);
+            AnswerArrived(now);
+            TransmitDue(now);
+            // Fed after transmitting, so that the next noise byte is queued before the wait.
+            if (noise) {
+                FeedNoise(now, pattern);
+            }
+        }
+        WaitUntil(NextDeadline(SteadyClock::now()));
+    }
+}
+
+void PtyServer::ReceiveAvailable() {
+    uint8_t buffer[4096];
+    while (true) {
+        const ssize_t count = ::read(master_fd_, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return;
+        }
+        const auto now = SteadyClock::now();
+        const auto start = serve_pacing_ ? std::max(line_in_free_, now) : now;
+        for (ssize_t i = 0; i < count; ++i) {
+            rx_.push_back(buffer[i]);
+            rx_crossed_.push_back(serve_pacing_ ? start + (i + 1) * kLineByteTime : now);
+        }
+        if (serve_pacing_) {
+            line_in_free_ = start + count * kLineByteTime;
+        }
+        if (static_cast<size_t>(count) < sizeof buffer) {
+            return;
+        }
+    }
+}
+
+void PtyServer::DropReceived(size_t count) {
+    count = std::min(count, rx_.size());
+    rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(count));
+    rx_crossed_.erase(rx_crossed_.begin(),
+                      rx_crossed_.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+void PtyServer::ScanReceived(SteadyClock::time_point now) {
+    while (!rx_.empty()) {
+        const FrameScan scan = ScanFrame(rx_, kMaxRequestPayload);
+        if (scan.status == FrameScan::Status::Complete) {
+            const size_t end = scan.offset + scan.length;
+            pending_.push_back(PendingRequest{
+                std::vector<uint8_t>(rx_.begin() + static_cast<std::ptrdiff_t>(scan.offset),
+                                     rx_.begin() + static_cast<std::ptrdiff_t>(end)),
+                rx_crossed_[end - 1]});
+            DropReceived(end);
+        } else if (scan.status == FrameScan::Status::Bad) {
+            DropReceived(scan.offset + 1);
+        } else {
+            // Bytes before the first start byte can never begin a request.
+            DropReceived(scan.offset);
+            if (rx_.empty() || rx_crossed_.back() + options_.partial_request_timeout > now) {
+                return;
+            }
+            DropReceived(1);
+        }
+    }
+}
+
+void PtyServer::AnswerArrived(SteadyClock::time_point now) {
+    while (!pending_.empty() && pending_.front().arrival <= now) {
+        const PendingRequest request = std::move(pending_.front());
+        pending_.pop_front();
+        Reply reply;
+        {
+            std::lock_guard lock(mutex_);
+            reply = simulator_.Respond(request.frame);
+            LoggedRequest& entry = log_.emplace_back();
+            entry.command = request.frame[1];
+            entry.payload.assign(request.frame.begin() + kPayloadOffset,
+                                 request.frame.end() - kFrameCrcSize);
+            entry.received = request.arrival;
+            entry.response = reply.bytes;
+        }
+        changed_.notify_all();
+        Schedule(reply.bytes, request.arrival + reply.delay);
+    }
+}
+
+void PtyServer::Schedule(const std::vector<uint8_t>& bytes, SteadyClock::time_point earliest) {
+    if (bytes.empty()) {
+        return;
+    }
+    if (!serve_pacing_) {
+        for (uint8_t byte : bytes) {
+            tx_.push_back(OutgoingByte{byte, earliest});
+        }
+        line_out_free_ = std::max(line_out_free_, earliest);
+        return;
+    }
+    // Each byte is handed over when its stop bit would have left, so the client never sees
+    // a byte earlier than a real line could have delivered it.
+    const auto start = std::max(earliest, line_out_free_);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        tx_.push_back(OutgoingByte{bytes[i], start + static_cast<int64_t>(i + 1) * kLineByteTime});
+    }
+    line_out_free_ = start + static_cast<int64_t>(bytes.size()) * kLineByteTime;
+}
+
+void PtyServer::FeedNoise(SteadyClock::time_point now, const std::vector<uint8_t>& pattern) {
+    // One byte ahead at a time, so that an answer only waits for the byte on the line.
+    if (!tx_.empty() || pattern.empty()) {
+        return;
+    }
+    const uint8_t byte = pattern[noise_position_++ % pattern.size()];
+    // Back to back with the byte before, even when this thread woke a little late; only after a
+    // real pause does the stream start afresh from now.
+    const bool streaming = now - line_out_free_ < kStreamSlack;
+    const auto start = streaming ? line_out_free_ : now;
+    tx_.push_back(OutgoingByte{byte, start + kLineByteTime});
+    line_out_free_ = start + kLineByteTime;
+}
+
+void PtyServer::TransmitDue(SteadyClock::time_point now) {
+    std::vector<uint8_t> out;
+    while (!tx_.empty() && tx_.front().due <= now) {
+        out.push_back(tx_.front().byte);
+        tx_.pop_front();
+    }
+    size_t written = 0;
+    while (written < out.size()) {
+        const ssize_t count = ::write(master_fd_, out.data() + written, out.size() - written);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        // A receiver whose queue is full loses what it cannot take, as on a real line.
+        if (count <= 0) {
+            return;
+        }
+        written += static_cast<size_t>(count);
+    }
+}
+
+PtyServer::SteadyClock::time_point PtyServer::NextDeadline(SteadyClock::time_point now) const {
+    auto deadline = now + kIdleWake;
+    if (master_fd_ < 0) {
+        return deadline;
+    }
+    if (!pending_.empty()) {
+        deadline = std::min(deadline, pending_.front().arrival);
+    }
+    if (!tx_.empty()) {
+        deadline = std::min(deadline, tx_.front().due);
+    }
+    if (!rx_.empty()) {
+        deadline = std::min(deadline, rx_crossed_.back() + options_.partial_request_timeout);
+    }
+    return deadline;
+}
+
+void PtyServer::WaitUntil(SteadyClock::time_point deadline) {
+    pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {master_fd_, POLLIN, 0}};
+    const nfds_t count = master_fd_ >= 0 ? 2 : 1;
+    const auto remaining = std::max(deadline - SteadyClock::now(), SteadyClock::duration::zero());
+    const timespec timeout = ToTimespec(remaining);
+    if (::ppoll(fds, count, &timeout, nullptr) <= 0) {
+        return;
+    }
+    if (fds[0].revents & POLLIN) {
+        uint64_t value = 0;
+        [[maybe_unused]] const ssize_t got = ::read(wake_fd_, &value, sizeof value);
+    }
+    if (count == 2 && (fds[1].revents & POLLIN)) {
+        ReceiveAvailable();
+    }
+}
+
+}  // namespace keelsong::sim

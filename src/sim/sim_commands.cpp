@@ -1,0 +1,293 @@
+// One handler per command: each takes the request payload and gives the response payload, or
+// nullopt when the unit does not answer.
+
+#include <algorithm>
+
+#include "protocol/frame.h"
+#include "sim/unit_simulator.h"
+
+namespace keelsong::sim {
+
+namespace {
+
+using Payload = std::vector<uint8_t>;
+
+Payload ResultPayload(int16_t result) {
+    Payload payload(2);
+    WriteLe16(payload.data(), static_cast<uint16_t>(result));
+    return payload;
+}
+
+void AppendLe16(Payload& payload, uint16_t value) {
+    payload.push_back(static_cast<uint8_t>(value));
+    payload.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void AppendLe32(Payload& payload, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        payload.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+}
+
+constexpr uint8_t kStatusSkipped = 0x01;
+constexpr uint8_t kStatusHumidity = 0x02;
+constexpr uint8_t kStatusTemperature = 0x04;
+
+constexpr uint8_t kPlayEmpty = 0;
+constexpr uint8_t kPlayPlaying = 1;
+constexpr uint8_t kPlayWaiting = 2;
+constexpr uint8_t kPlayStopped = 3;
+
+constexpr size_t kMemoryChunkBytes = 128;
+constexpr uint8_t kMemoryWritten = 0;
+constexpr uint8_t kMemoryMalformed = 1;
+constexpr uint8_t kMemoryOutOfSequence = 2;
+constexpr uint8_t kAreaFirmware = 0;
+constexpr uint8_t kAreaIdentity = 1;
+constexpr uint16_t kSerialNumberOffset = 4;
+
+constexpr size_t kSetupFieldCount = 6;
+
+}  // namespace
+
+std::optional<Payload> UnitSimulator::OnEnquire(In) {
+    return EnquirePayload();
+}
+
+std::optional<Payload> UnitSimulator::OnSetTime(In payload) {
+    if (payload.size() >= 4) {
+        const auto requested = static_cast<int32_t>(ReadLe32(payload.data()));
+        if (requested != 0) {
+            state_.clock_drift_seconds += requested - UnitClock();
+        }
+    }
+    Payload answer;
+    AppendLe32(answer, static_cast<uint32_t>(UnitClock()));
+    return answer;
+}
+
+std::optional<Payload> UnitSimulator::OnStatusRead(In payload) {
+    const uint8_t flags =
+        payload.empty() ? 0 : payload[0] & (kStatusSkipped | kStatusHumidity | kStatusTemperature);
+    Payload answer{flags};
+    if (flags & kStatusSkipped) {
+        AppendLe16(answer, 0);
+    }
+    if (flags & kStatusHumidity) {
+        AppendLe16(answer, state_.humidity_tenths);
+    }
+    if (flags & kStatusTemperature) {
+        AppendLe16(answer, static_cast<uint16_t>(state_.temperature_tenths));
+    }
+    return answer;
+}
+
+std::optional<Payload> UnitSimulator::OnEventAdd(In payload) {
+    if (payload.size() < 2) {
+        return ResultPayload(kEventPayloadTooSmall);
+    }
+    const uint8_t index = payload[0];
+    const uint8_t type = payload[1];
+    const size_t body_bytes = EventBodyBytes(type);
+    if (body_bytes == 0) {
+        return ResultPayload(kEventInvalidType);
+    }
+    if (payload.size() < 2 + body_bytes) {
+        return ResultPayload(kEventPayloadTooSmall);
+    }
+    if (events_.size() >= kMaxEvents) {
+        return ResultPayload(kEventTooMany);
+    }
+    const size_t stored_at = std::min<size_t>(index, events_.size());
+    const auto body = payload.subspan(2, body_bytes);
+    events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(stored_at),
+                   StoredEvent{type, Payload(body.begin(), body.end())});
+    Payload answer = ResultPayload(kEventSuccess);
+    answer.push_back(static_cast<uint8_t>(stored_at));
+    return answer;
+}
+
+std::optional<Payload> UnitSimulator::OnEventRemove(In payload) {
+    if (payload.empty()) {
+        return ResultPayload(kEventPayloadTooSmall);
+    }
+    const uint8_t index = payload[0];
+    if (index >= events_.size()) {
+        return ResultPayload(kEventDoesNotExist);
+    }
+    events_.erase(events_.begin() + index);
+    if (events_.empty()) {
+        state_.play_state = kPlayEmpty;
+    }
+    return ResultPayload(kEventSuccess);
+}
+
+std::optional<Payload> UnitSimulator::OnEventEnquire(In payload) {
+    if (payload.empty()) {
+        return ResultPayload(kEventPayloadTooSmall);
+    }
+    const uint8_t index = payload[0];
+    if (index >= events_.size()) {
+        Payload answer = ResultPayload(kEventDoesNotExist);
+        answer.push_back(index);
+        return answer;
+    }
+    const StoredEvent& event = events_[index];
+    Payload answer = ResultPayload(kEventSuccess);
+    answer.push_back(index);
+    answer.push_back(event.type);
+    answer.insert(answer.end(), event.body.begin(), event.body.end());
+    return answer;
+}
+
+UnitSimulator::Payload UnitSimulator::SetupRecord() const {
+    const uint16_t format = SetupFormat();
+    Payload record;
+    AppendLe16(record, format);
+    if (format == kSetupTagged) {
+        const uint32_t values[kSetupFieldCount] = {
+            setup_.aux_function,    static_cast<uint32_t>(setup_.start_time),
+            setup_.number_of_plays, setup_.time_between_repeats,
+            setup_.magnetic_switch, setup_.aux_messages,
+        };
+        AppendLe16(record, kSetupFieldCount);
+        for (uint16_t tag = 0; tag < kSetupFieldCount; ++tag) {
+            AppendLe16(record, tag);
+            AppendLe16(record, 4);
+            AppendLe32(record, values[tag]);
+        }
+    } else if (format != kSetupNone) {
+        AppendLe16(record, static_cast<uint16_t>(setup_.number_of_plays));
+        AppendLe32(record, setup_.time_between_repeats);
+        record.push_back(setup_.magnetic_switch ? 1 : 0);
+    }
+    return record;
+}
+
+void UnitSimulator::ApplyTaggedSetup(In record) {
+    const size_t count = ReadLe16(&record[2]);
+    size_t at = 4;
+    for (size_t item = 0; item < count && at + 4 <= record.size(); ++item) {
+        const uint16_t tag = ReadLe16(&record[at]);
+        const size_t length = ReadLe16(&record[at + 2]);
+        if (at + 4 + length > record.size()) {
+            break;
+        }
+        if (length == 4) {
+            const uint32_t value = ReadLe32(&record[at + 4]);
+            switch (tag) {
+                case 0:
+                    setup_.aux_function = value;
+                    break;
+                case 1:
+                    setup_.start_time = static_cast<int32_t>(value);
+                    break;
+                case 2:
+                    setup_.number_of_plays = value;
+                    break;
+                case 3:
+                    setup_.time_between_repeats = value;
+                    break;
+                case 4:
+                    setup_.magnetic_switch = value;
+                    break;
+                case 5:
+                    setup_.aux_messages = value;
+                    break;
+                default:
+                    break;
+            }
+        }
+        at += 4 + length;
+    }
+}
+
+void UnitSimulator::ApplyShortSetup(In record) {
+    setup_.number_of_plays = ReadLe16(&record[2]);
+    setup_.time_between_repeats = ReadLe32(&record[4]);
+    setup_.magnetic_switch = record[8] ? 1 : 0;
+}
+
+std::optional<Payload> UnitSimulator::OnSetupGet(In) {
+    Payload answer{0};
+    const Payload record = SetupRecord();
+    answer.insert(answer.end(), record.begin(), record.end());
+    return answer;
+}
+
+std::optional<Payload> UnitSimulator::OnSetupSet(In payload) {
+    const uint16_t format = SetupFormat();
+    const uint16_t sent = payload.size() >= 2 ? ReadLe16(payload.data()) : kSetupNone;
+    if (format == kSetupTagged && sent == kSetupTagged && payload.size() >= 4) {
+        ApplyTaggedSetup(payload);
+    } else if ((format == kSetupShortLf || format == kSetupShortHf) && sent == format &&
+               payload.size() >= 9) {
+        ApplyShortSetup(payload);
+    }
+    return SetupRecord();
+}
+
+std::optional<Payload> UnitSimulator::OnPlay(In) {
+    if (events_.empty()) {
+        state_.play_state = kPlayEmpty;
+    } else if (SetupFormat() == kSetupTagged && setup_.start_time > 0 &&
+               setup_.start_time > UnitClock()) {
+        state_.play_state = kPlayWaiting;
+    } else {
+        state_.play_state = kPlayPlaying;
+    }
+    return Payload{state_.play_state};
+}
+
+std::optional<Payload> UnitSimulator::OnStop(In) {
+    state_.play_state = events_.empty() ? kPlayEmpty : kPlayStopped;
+    return Payload{};
+}
+
+std::optional<Payload> UnitSimulator::OnSaveSettings(In) {
+    saved_ = StoredSettings{events_, setup_};
+    return Payload{};
+}
+
+std::optional<Payload> UnitSimulator::OnRestoreSettings(In) {
+    events_ = saved_.events;
+    setup_ = saved_.setup;
+    state_.settings_restored = 1;
+    if (events_.empty()) {
+        state_.play_state = kPlayEmpty;
+    }
+    return Payload{};
+}
+
+std::optional<Payload> UnitSimulator::OnMemoryWrite(In payload) {
+    if (payload.size() < 4 || payload.size() != 4u + payload[1]) {
+        return Payload{kMemoryMalformed, 0};
+    }
+    const uint8_t area = payload[0];
+    const uint8_t count = payload[1];
+    const uint16_t offset = ReadLe16(&payload[2]);
+    const auto data = payload.subspan(4, count);
+    if (area == kAreaFirmware) {
+        if (upload_.complete || offset != static_cast<uint16_t>(upload_.image.size())) {
+            return Payload{kMemoryOutOfSequence, 0};
+        }
+        upload_.image.insert(upload_.image.end(), data.begin(), data.end());
+        ++upload_.chunks;
+        upload_.complete = count < kMemoryChunkBytes;
+    } else if (area == kAreaIdentity && offset == kSerialNumberOffset && count == 2) {
+        state_.serial_number = ReadLe16(data.data());
+    } else {
+        return Payload{kMemoryMalformed, 0};
+    }
+    return Payload{kMemoryWritten, count};
+}
+
+std::optional<Payload> UnitSimulator::OnReset(In payload) {
+    const bool into_loader =
+        payload.size() >= kLoaderModeWord.size() &&
+        std::equal(kLoaderModeWord.begin(), kLoaderModeWord.end(), payload.begin());
+    Restart(into_loader);
+    return Payload{};
+}
+
+}  // namespace keelsong::sim
