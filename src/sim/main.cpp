@@ -252,6 +252,10 @@ int main(int argc, char** argv) {
         options.server.settings_folder = DefaultSettingsFolder();
     }
 
+    // Whoever started us may stop reading our output before we stop (a script's coprocess):
+    // a write to the closed pipe must fail, not end the unit mid-answer.
+    signal(SIGPIPE, SIG_IGN);
+
     // Taken by sigwait below, never delivered: the serving thread inherits the mask.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);

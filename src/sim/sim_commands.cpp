@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "protocol/frame.h"
+#include "sim/event_checks.h"
 #include "sim/unit_simulator.h"
 
 namespace keelsong::sim {
@@ -83,21 +84,16 @@ std::optional<Payload> UnitSimulator::OnStatusRead(In payload) {
 }
 
 std::optional<Payload> UnitSimulator::OnEventAdd(In payload) {
-    if (payload.size() < 2) {
-        return ResultPayload(kEventPayloadTooSmall);
+    const int16_t verdict =
+        CheckEventAdd(payload, events_.size(),
+                      EventLimitsFor(state_.device_type,
+                                     FirmwareNumber(state_.firmware).value_or(0), SetupFormat()));
+    if (verdict != kEventSuccess) {
+        return ResultPayload(verdict);
     }
     const uint8_t index = payload[0];
     const uint8_t type = payload[1];
     const size_t body_bytes = EventBodyBytes(type);
-    if (body_bytes == 0) {
-        return ResultPayload(kEventInvalidType);
-    }
-    if (payload.size() < 2 + body_bytes) {
-        return ResultPayload(kEventPayloadTooSmall);
-    }
-    if (events_.size() >= kMaxEvents) {
-        return ResultPayload(kEventTooMany);
-    }
     const size_t stored_at = std::min<size_t>(index, events_.size());
     const auto body = payload.subspan(2, body_bytes);
     events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(stored_at),
@@ -113,7 +109,7 @@ std::optional<Payload> UnitSimulator::OnEventRemove(In payload) {
     }
     const uint8_t index = payload[0];
     if (index >= events_.size()) {
-        return ResultPayload(kEventDoesNotExist);
+        return ResultPayload(state_.past_end_result);
     }
     events_.erase(events_.begin() + index);
     if (events_.empty()) {
@@ -128,7 +124,7 @@ std::optional<Payload> UnitSimulator::OnEventEnquire(In payload) {
     }
     const uint8_t index = payload[0];
     if (index >= events_.size()) {
-        Payload answer = ResultPayload(kEventDoesNotExist);
+        Payload answer = ResultPayload(state_.past_end_result);
         answer.push_back(index);
         return answer;
     }
@@ -164,35 +160,64 @@ UnitSimulator::Payload UnitSimulator::SetupRecord() const {
     return record;
 }
 
-void UnitSimulator::ApplyTaggedSetup(In record) {
+namespace {
+
+// The longest rest between repeats an Orvane HF or HF(R1) takes: 35 days, in tenths.
+constexpr uint32_t kLongestHfRestTenths = 30'240'000;
+
+bool IsSyncMode(uint32_t value) {
+    return value == 0 || value == 1 || value == 2 || value == 4;
+}
+
+bool IsSwitch(uint32_t value) {
+    return value <= 1;
+}
+
+}  // namespace
+
+bool UnitSimulator::SetupFitsUnit(const SetupState& setup) const {
+    const bool lf = state_.device_type == device_type::kOrvaneLf;
+    return IsSyncMode(setup.aux_function) && IsSwitch(setup.magnetic_switch) &&
+           IsSwitch(setup.aux_messages) &&
+           (lf || setup.time_between_repeats <= kLongestHfRestTenths);
+}
+
+bool UnitSimulator::ApplyTaggedSetup(In record) {
+    if (record.size() < 4) {
+        return false;
+    }
+    SetupState taken = setup_;
     const size_t count = ReadLe16(&record[2]);
     size_t at = 4;
-    for (size_t item = 0; item < count && at + 4 <= record.size(); ++item) {
+    for (size_t item = 0; item < count; ++item) {
+        if (record.size() - at < 4) {
+            return false;
+        }
         const uint16_t tag = ReadLe16(&record[at]);
         const size_t length = ReadLe16(&record[at + 2]);
-        if (at + 4 + length > record.size()) {
-            break;
+        if (record.size() - at - 4 < length) {
+            return false;
         }
         if (length == 4) {
             const uint32_t value = ReadLe32(&record[at + 4]);
             switch (tag) {
                 case 0:
-                    setup_.aux_function = value;
+                    taken.aux_function = value;
                     break;
                 case 1:
-                    setup_.start_time = static_cast<int32_t>(value);
+                    taken.start_time = static_cast<int32_t>(value);
                     break;
                 case 2:
-                    setup_.number_of_plays = value;
+                    taken.number_of_plays = value;
                     break;
                 case 3:
-                    setup_.time_between_repeats = value;
+                    taken.time_between_repeats = value;
                     break;
                 case 4:
-                    setup_.magnetic_switch = value;
+                    taken.magnetic_switch = value;
                     break;
                 case 5:
-                    setup_.aux_messages = value;
+                    taken.aux_messages = value;
                     break;
                 default:
                     break;
@@ -200,12 +225,26 @@ void UnitSimulator::ApplyTaggedSetup(In record) {
         }
         at += 4 + length;
     }
+    if (!SetupFitsUnit(taken)) {
+        return false;
+    }
+    setup_ = taken;
+    return true;
 }
 
-void UnitSimulator::ApplyShortSetup(In record) {
-    setup_.number_of_plays = ReadLe16(&record[2]);
-    setup_.time_between_repeats = ReadLe32(&record[4]);
-    setup_.magnetic_switch = record[8] ? 1 : 0;
+bool UnitSimulator::ApplyShortSetup(In record) {
+    if (record.size() < 9) {
+        return false;
+    }
+    SetupState taken = setup_;
+    taken.number_of_plays = ReadLe16(&record[2]);
+    taken.time_between_repeats = ReadLe32(&record[4]);
+    taken.magnetic_switch = record[8];
+    if (!SetupFitsUnit(taken)) {
+        return false;
+    }
+    setup_ = taken;
+    return true;
 }
 
 std::optional<Payload> UnitSimulator::OnSetupGet(In) {
@@ -218,11 +257,14 @@ std::optional<Payload> UnitSimulator::OnSetupGet(In) {
 std::optional<Payload> UnitSimulator::OnSetupSet(In payload) {
     const uint16_t format = SetupFormat();
     const uint16_t sent = payload.size() >= 2 ? ReadLe16(payload.data()) : kSetupNone;
-    if (format == kSetupTagged && sent == kSetupTagged && payload.size() >= 4) {
-        ApplyTaggedSetup(payload);
-    } else if ((format == kSetupShortLf || format == kSetupShortHf) && sent == format &&
-               payload.size() >= 9) {
-        ApplyShortSetup(payload);
+    bool taken = false;
+    if (format != kSetupNone && sent == format) {
+        taken = format == kSetupTagged ? ApplyTaggedSetup(payload) : ApplyShortSetup(payload);
+    }
+    if (!taken) {
+        Payload refusal;
+        AppendLe16(refusal, kSetupNone);
+        return refusal;
     }
     return SetupRecord();
 }
@@ -237,6 +279,14 @@ std::optional<Payload> UnitSimulator::OnPlay(In) {
         state_.play_state = kPlayPlaying;
     }
     return Payload{state_.play_state};
+}
+
+void UnitSimulator::CatchUpPlayState() {
+    // Without a start time of its own (a state set from outside) the unit keeps waiting.
+    if (state_.play_state == kPlayWaiting && setup_.start_time > 0 &&
+        setup_.start_time <= UnitClock()) {
+        state_.play_state = kPlayPlaying;
+    }
 }
 
 std::optional<Payload> UnitSimulator::OnStop(In) {

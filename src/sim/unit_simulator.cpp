@@ -104,6 +104,7 @@ std::optional<UnitSimulator::Payload> UnitSimulator::Answer(uint8_t command, In 
     if (InAdminMode() && !LoaderAnswers(command)) {
         return std::nullopt;
     }
+    CatchUpPlayState();
     switch (static_cast<Command>(command)) {
         case Command::Enquire:
             return OnEnquire(payload);

@@ -77,6 +77,10 @@ struct UnitState {
 
     // Silence after a Reset answer, while the unit restarts.
     std::chrono::milliseconds restart_period{2000};
+
+    // What EventEnquire and EventRemove answer for an index past the end of the table:
+    // "Does not Exist" (-1) or, as some units do, "Past End of Table" (-4).
+    int16_t past_end_result = -1;
 };
 
 // The six setup fields, in wire units.
@@ -124,21 +128,26 @@ struct FirmwareUpload {
 //   (4 bytes) after the command.
 // - StatusRead: answers the requested flags (bits 0-2) followed by their fields: bit 0 two zero
 //   bytes, bit 1 humidity, bit 2 temperature.
-// - EventAdd: a payload shorter than index, type and the type's body answers -6; a type
-//   outside 1-5 answers -5; a full table (40) answers -2. Otherwise the event is inserted at
-//   the index, or appended when the index lies past the end; the answer carries the result
-//   and the index where it was stored. Value ranges are not checked.
-// - EventRemove: removes the event at the index and closes the gap (0), or -1 past the end.
-// - EventEnquire: result 0, the index, the type and its body bytes; past the end -1 and the
-//   index. An empty payload answers -6 for all three.
+// - EventAdd: checked as event_checks.h says (payload size, type, the types and value ranges
+//   of the device type, a full table of 40, the sweep's slope), refusals answering their
+//   result code. Otherwise the event is inserted at the index, or appended when the index
+//   lies past the end; the answer carries the result and the index where it was stored.
+// - EventRemove: removes the event at the index and closes the gap (0), or past_end_result
+//   past the end.
+// - EventEnquire: result 0, the index, the type and its body bytes; past the end
+//   past_end_result and the index. An empty payload answers -6 for all three.
 // - SetupGet: a zero byte and then the setup record in the unit's own form (tagged, 21, for
 //   an Orvane HF with firmware 2.0.0 or newer; short 14 for an Orvane LF; short 17 for an older
 //   Orvane HF and the Orvane HF(R1); units without a setup answer format 0 and no fields).
 // - SetupSet: takes the fields from a request in the unit's own form (tagged items of length 4
-//   in any order, others stepped over) and answers the resulting record from byte 0. A request
-//   in another form changes nothing but is answered the same way.
+//   in any order, others and unknown tags stepped over) and answers the resulting record from
+//   byte 0. It refuses, changing nothing and answering only the format code 0, a request in
+//   another form, one cut short (a short record under 9 bytes, a tagged item running past the
+//   payload), a sync mode other than 0, 1, 2 or 4, a magnetic switch or AUX messages value
+//   other than 0 or 1, and on an Orvane HF or HF(R1) a rest over 35 days (30,240,000 tenths).
 // - Play: an empty table answers 0; a start time ahead (tagged form only) answers 2; else 1.
-//   The answer is the new play state.
+//   The answer is the new play state. A unit waiting for its start time starts playing once
+//   its clock reaches it (seen at the next request); one waiting without a start time stays so.
 // - Stop: empty payload; the play state becomes 3 (0 when the table is empty).
 // - SaveSettings stores the table and setup; RestoreSettings brings them back and sets the
 //   settings-restored flag. Both answer an empty payload.
@@ -208,10 +217,14 @@ class UnitSimulator {
     std::optional<Payload> OnRestoreSettings(In payload);
     std::optional<Payload> OnMemoryWrite(In payload);
     std::optional<Payload> OnReset(In payload);
+    // Waiting for the start time turns into playing once the clock has reached it.
+    void CatchUpPlayState();
 
     Payload SetupRecord() const;
-    void ApplyTaggedSetup(In record);
-    void ApplyShortSetup(In record);
+    // Take a SetupSet record whole, or (false) nothing of it.
+    bool ApplyTaggedSetup(In record);
+    bool ApplyShortSetup(In record);
+    bool SetupFitsUnit(const SetupState& setup) const;
     void Restart(bool into_loader);
 
     std::chrono::system_clock::time_point Now() const { return clock_(); }
