@@ -1,6 +1,14 @@
 #include <vector>
 
 #include "app/callbacks.h"
+#include "app/connection.h"
+#include "app/enquiry.h"
+#include "app/event_transfer.h"
+#include "app/playback.h"
+#include "app/setup_panel.h"
+#include "app/startup.h"
+#include "app/status_display.h"
+#include "app/table_editing.h"
 
 namespace keelsong {
 
@@ -8,7 +16,51 @@ namespace {
 
 // One row per control that has a callback. Each subsystem adds its rows here.
 const std::vector<CallbackBinding>& Bindings() {
-    static const std::vector<CallbackBinding> table = {};
+    static const std::vector<CallbackBinding> table = {
+        // The event table and its buttons.
+        {Panel::MAIN, Control::EVENT_TABLE, InsertTableCB},
+        {Panel::MAIN, Control::EVENT_ADD, AddEventCB},
+        {Panel::MAIN, Control::EVENT_INSERT, InsertEventCB},
+        {Panel::MAIN, Control::EVENT_REM, RemoveEventCB},
+        {Panel::MAIN, Control::CLEAR_TABLE, ClearTableCB},
+        // The unit strip, the one-second timer and the connection.
+        {Panel::MAIN, Control::ENQUIRE, SendEnquireCB},
+        {Panel::MAIN, Control::TIMER, OneSecondCB},
+        {Panel::MAIN, Control::CONNECTION, OpenConnectPanelCB},
+        {Panel::CONNECT, Control::PORT, PortNumberCB},
+        {Panel::CONNECT, Control::LINK_TYPE, ConnectionTypeCB},
+        {Panel::CONNECT, Control::CONNECT, ConnectCB},
+        {Panel::CONNECT, Control::SEARCH, SwitchConnectionModeCB},
+        {Panel::CONNECT, Control::DEVICE_LIST, KnownListCB},
+        {Panel::CONNECT, Control::ESCAPE, CancelPanelCB},
+        // Quitting.
+        {Panel::MAIN, Control::QUIT, QuitCB},
+        // The setup groups and the ADVANCED pop-up.
+        {Panel::MAIN, Control::CONTINUOUS, SetContinuousPlaybackCB},
+        {Panel::MAIN, Control::PLAYBACKS, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::REST_TIME, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::ENABLE_START_TIME, EnableStartTimeCB},
+        {Panel::MAIN, Control::YEAR, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::MONTH, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::DAY, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::HOUR, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::MIN, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::SYNC_MODE, SetSyncModeCB},
+        {Panel::MAIN, Control::ENCODE_TIME, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::MAG_SWITCH, IndicateSetupChangedCB},
+        {Panel::MAIN, Control::ADVANCED, OpenAdvancedPanelCB},
+        {Panel::ADVANCED, Control::AUTOSAVE, IndicateSetupChangedCB},
+        {Panel::ADVANCED, Control::APPLY, ApplyAdvancedSetupCB},
+        {Panel::ADVANCED, Control::CANCEL, CancelAdvancedSetupCB},
+        // Accepting and undoing changes, playback and the unit's clock; the AUTO pop-up.
+        {Panel::MAIN, Control::ACCEPT_CHANGES, AcceptChangesCB},
+        {Panel::MAIN, Control::UNDO_CHANGES, UndoChangesCB},
+        {Panel::MAIN, Control::PLAY, SendPlayCB},
+        {Panel::MAIN, Control::STOP, SendStopCB},
+        {Panel::MAIN, Control::SET_INSTRUMENT_TIME, SyncPCTimeToInstrumentCB},
+        {Panel::AUTO, Control::YES, PlayPopupSaveCB},
+        {Panel::AUTO, Control::CANCEL, PlayPopupCancelCB},
+    };
     return table;
 }
 

@@ -1,10 +1,23 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+#include "app/change_marks.h"
 #include "app/comm.h"
+#include "app/contents_origin.h"
+#include "app/event_grid_model.h"
+#include "app/keelsong_ini.h"
+#include "app/shell.h"
 #include "app/status_line.h"
 #include "app/ui.h"
+#include "app/unit_context.h"
+#include "app/unit_hooks.h"
 #include "platform/platform.h"
 #include "platform/serial_port.h"
+#include "protocol/unit_identity.h"
+#include "protocol/unit_setup.h"
 
 namespace keelsong {
 
@@ -26,11 +39,61 @@ class Program {
         status_.ShowStatusMessage(success, text);
     }
 
+    // The event table: the grid is the program's only copy of it.
+    EventGridModel& Grid() { return grid_; }
+    const UnitContext& Unit() const { return unit_; }
+    UnitContext& Unit() { return unit_; }
+    ChangeMarks& Marks() { return marks_; }
+    const ChangeMarks& Marks() const { return marks_; }
+    // The setup last read from the unit (the setup format lives in Unit()). Only records from
+    // the unit change it; a configuration file's setup is shown but not remembered.
+    UnitSetup& CurrentUnitSetup() { return current_unit_setup_; }
+    const UnitSetup& CurrentUnitSetup() const { return current_unit_setup_; }
+    // Which unit the grid's and the setup's contents came from (contents_origin.h).
+    ContentsOrigin& Origin() { return origin_; }
+
+    // Reads the unit's whole table into the grid ("Refresh Table"). The table transfer
+    // installs the reader; without one the answer is 1, as when the unit does not answer.
+    using TableRetriever = std::function<uint16_t(Program&)>;
+    void SetTableRetriever(TableRetriever retriever) { retriever_ = std::move(retriever); }
+    uint16_t RetrieveEventTable() { return retriever_ ? retriever_(*this) : uint16_t{1}; }
+
+    // The connected unit as the last enquiry described it.
+    UnitIdentity& Identity() { return identity_; }
+    const UnitIdentity& Identity() const { return identity_; }
+    // Set once the newer-firmware warning was shown; only the Enquire button clears it.
+    bool NewerFirmwareWarned() const { return newer_firmware_warned_; }
+    void SetNewerFirmwareWarned(bool warned) { newer_firmware_warned_ = warned; }
+    // Other subsystems' steps in the enquiry, connection and status display (unit_hooks.h).
+    UnitHooks& Hooks() { return hooks_; }
+    const UnitHooks& Hooks() const { return hooks_; }
+    // How many operations that talk to the unit are under way. Such an operation can wait in a
+    // pop-up, where the window's event loop still runs the timer; the timer does not poll then.
+    int& UnitOperationsRunning() { return unit_operations_running_; }
+
+    // The user settings store with its folders, and the shell's ties to the window and to
+    // "Accept Changes", which quitting calls (shell.h).
+    UserSettings& Settings() { return settings_; }
+    Shell& GetShell() { return shell_; }
+    const Shell& GetShell() const { return shell_; }
+
   private:
     Ui& ui_;
     Platform& platform_;
     StatusLine status_;
     SerialLink link_;
+    EventGridModel grid_;
+    UnitContext unit_;
+    ChangeMarks marks_;
+    UnitSetup current_unit_setup_;
+    ContentsOrigin origin_;
+    TableRetriever retriever_;
+    UnitIdentity identity_;
+    bool newer_firmware_warned_ = false;
+    UnitHooks hooks_;
+    int unit_operations_running_ = 0;
+    UserSettings settings_;
+    Shell shell_;
 };
 
 }  // namespace keelsong

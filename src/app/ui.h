@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -83,6 +84,15 @@ class Ui {
     // Shows a panel as a modal pop-up over MAIN, or takes it down again.
     virtual void InstallPopup(Panel panel) = 0;
     virtual void RemovePopup(Panel panel) = 0;
+
+    // Gives the control the keyboard focus.
+    virtual void SetActiveCtrl(Panel panel, Control control) = 0;
+    // The control's own context menu: items and separators appear in the order appended, and
+    // choosing an item runs its action. The toolkit's built-in items of the control are not
+    // offered beside them.
+    virtual void AppendMenuItem(Panel panel, Control control, std::string label,
+                                std::function<void()> action) = 0;
+    virtual void AppendMenuSeparator(Panel panel, Control control) = 0;
 
     virtual void SetWaitCursor(bool on) = 0;
     // Repaints what changed without handling user input, so the window stays painted while

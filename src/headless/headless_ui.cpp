@@ -39,6 +39,15 @@ const HeadlessUi::ControlState* HeadlessUi::Find(Panel panel, Control control) c
 
 void HeadlessUi::SetValue(Panel panel, Control control, ControlValue value) {
     ControlState& state = State(panel, control);
+    if (const int* chosen = std::get_if<int>(&value); chosen && !state.items.empty()) {
+        // A ring or list holds only the values of its items, and shows the item chosen.
+        const auto item = std::find_if(state.items.begin(), state.items.end(),
+                                       [&](const ListItem& i) { return i.value == *chosen; });
+        if (item == state.items.end()) {
+            return;
+        }
+        state.selected = static_cast<int>(item - state.items.begin());
+    }
     state.value = ClampToRange(std::move(value), state.range);
     if (state.record_history) {
         state.history.push_back({state.value, state.text_color});
@@ -223,6 +232,48 @@ const std::vector<HeadlessUi::HistoryEntry>& HeadlessUi::History(Panel panel,
     static const std::vector<HistoryEntry> kNone;
     const ControlState* state = Find(panel, control);
     return state ? state->history : kNone;
+}
+
+void HeadlessUi::AppendMenuItem(Panel panel, Control control, std::string label,
+                                std::function<void()> action) {
+    menus_[{panel, control}].push_back(MenuEntry{std::move(label), std::move(action)});
+}
+
+void HeadlessUi::AppendMenuSeparator(Panel panel, Control control) {
+    menus_[{panel, control}].push_back(MenuEntry{});
+}
+
+bool HeadlessUi::ChooseMenuItem(Panel panel, Control control, std::string_view label) {
+    const auto menu = menus_.find({panel, control});
+    if (menu == menus_.end() || label.empty()) {
+        return false;
+    }
+    for (const MenuEntry& entry : menu->second) {
+        if (entry.label == label) {
+            // A copy: the action may change the menu it was chosen from.
+            const std::function<void()> action = entry.action;
+            if (action) {
+                action();
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<Control> HeadlessUi::ActiveCtrl(Panel panel) const {
+    const auto found = active_ctrl_.find(panel);
+    return found == active_ctrl_.end() ? std::nullopt : std::optional<Control>(found->second);
+}
+
+std::vector<std::string> HeadlessUi::MenuLayout(Panel panel, Control control) const {
+    std::vector<std::string> labels;
+    if (const auto menu = menus_.find({panel, control}); menu != menus_.end()) {
+        for (const MenuEntry& entry : menu->second) {
+            labels.push_back(entry.label);
+        }
+    }
+    return labels;
 }
 
 }  // namespace keelsong

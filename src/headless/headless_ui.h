@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -27,6 +28,7 @@ class HeadlessUi final : public Ui {
         uint32_t text_color;
     };
 
+    // A control given items with AppendListItem (a ring or a list) keeps only their values.
     void SetValue(Panel panel, Control control, ControlValue value) override;
     ControlValue Value(Panel panel, Control control) const override;
     void SetDimmed(Panel panel, Control control, bool dimmed) override;
@@ -62,6 +64,10 @@ class HeadlessUi final : public Ui {
 
     void InstallPopup(Panel panel) override;
     void RemovePopup(Panel panel) override;
+    void SetActiveCtrl(Panel panel, Control control) override { active_ctrl_[panel] = control; }
+    void AppendMenuItem(Panel panel, Control control, std::string label,
+                        std::function<void()> action) override;
+    void AppendMenuSeparator(Panel panel, Control control) override;
     void SetWaitCursor(bool on) override { wait_cursor_ = on; }
     void ProcessDrawEvents() override { ++draw_events_; }
     int SavePanelPicture(Panel panel, const std::string& path) override;
@@ -81,6 +87,9 @@ class HeadlessUi final : public Ui {
         dir_answers_.push_back(std::move(folder));
     }
     void SelectListItem(Panel panel, Control control, int index);
+    // The user chooses the context-menu item with this label: its action runs. False when the
+    // control's menu has no such item.
+    bool ChooseMenuItem(Panel panel, Control control, std::string_view label);
 
     // Inspection.
     const std::vector<PopupRecord>& Popups() const { return popups_; }
@@ -91,6 +100,10 @@ class HeadlessUi final : public Ui {
     std::optional<std::pair<double, double>> Range(Panel panel, Control control) const;
     std::string ListLabelAt(Panel panel, Control control, int index) const;
     const std::vector<std::string>& SavedPictures() const { return saved_pictures_; }
+    // The control that last got the keyboard focus on the panel.
+    std::optional<Control> ActiveCtrl(Panel panel) const;
+    // The context menu's labels in order; a separator shows as an empty label.
+    std::vector<std::string> MenuLayout(Panel panel, Control control) const;
 
     // Keeps every value the program sets on the control from now on, with its text colour at
     // that moment: a message that was shown and replaced at once is still seen.
@@ -117,6 +130,10 @@ class HeadlessUi final : public Ui {
         std::vector<HistoryEntry> history;
     };
     using Key = std::pair<Panel, Control>;
+    struct MenuEntry {
+        std::string label;  // empty for a separator
+        std::function<void()> action;
+    };
 
     ControlState& State(Panel panel, Control control) { return controls_[{panel, control}]; }
     const ControlState* Find(Panel panel, Control control) const;
@@ -129,6 +146,8 @@ class HeadlessUi final : public Ui {
     std::deque<FileSelection> file_answers_;
     std::deque<std::optional<std::string>> dir_answers_;
     std::set<Panel> installed_;
+    std::map<Panel, Control> active_ctrl_;
+    std::map<Key, std::vector<MenuEntry>> menus_;
     std::vector<std::string> saved_pictures_;
     bool wait_cursor_ = false;
     int draw_events_ = 0;

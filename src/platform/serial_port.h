@@ -34,6 +34,9 @@ class SerialPort {
     virtual int Open(int port_number) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+    // For people: the device that port `number` stands for ("/dev/ttyUSB0",
+    // "ports/COM3 -> /dev/pts/4", "no device").
+    virtual std::string DescribePort(int number) const = 0;
 
     // The time-out of every later read and write, in seconds.
     virtual void SetTimeout(double seconds) = 0;

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/serial_port.h"
@@ -19,6 +20,9 @@ class FakeSerialPort final : public SerialPort {
     int Open(int port_number) override;
     void Close() override { open_ = false; }
     bool IsOpen() const override { return open_; }
+    std::string DescribePort(int number) const override {
+        return "fake port " + std::to_string(number);
+    }
     void SetTimeout(double seconds) override { timeout_ = seconds; }
     double Timeout() const override { return timeout_; }
     int FlushInput() override;

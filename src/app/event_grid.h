@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+#include "protocol/event_record.h"
+
+namespace keelsong {
+
+class Program;
+class EventGridModel;
+
+// The event table's rows as the rest of the program uses them: rows set up for an event
+// type, and the conversions between a row and an EventRecord. Rows are numbered from 1.
+
+// Inserts an empty row ("None") at `row`; the rows from there down move one place. -1 when
+// the grid already holds 40 rows (after telling the user) or `row` lies outside 1 to the
+// number of rows + 1.
+int InsertEventRow(Program& program, uint8_t row);
+
+// Sets the row up for `type` with that type's default values: the Duration cell's kind, the
+// Unit text and whether the user may choose it, the values, and which cells are dimmed.
+void SetRowType(Program& program, int32_t type, int row);
+// Gives the Duration cell the kind and range of `type` and shows the matching Unit text. The
+// value stays, brought into the new kind and range.
+void SetDurationUnit(Program& program, int32_t type, int row);
+// Dims the cells that `type` does not use.
+void SetRowDimming(Program& program, int32_t type, int row);
+
+// The row's values as the conversions read them.
+RowValues ReadRowValues(const EventGridModel& grid, int row);
+// The row's event type; fills the body fields that type carries.
+int32_t RowToEvent(Program& program, EventBody& body, int row);
+// Shows an event in `row`, adding the row when the grid is shorter. Events the connected unit
+// cannot hold show as an empty row.
+void EventToRow(Program& program, const EventBody& body, int32_t type, uint8_t row);
+
+// Deletes every row.
+void EmptyEventGrid(Program& program);
+
+}  // namespace keelsong

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+#include "protocol/event_record.h"
+
+namespace keelsong {
+
+// What the event table needs to know of the connected unit. The enquiry fills it after every
+// successful answer and the setup transfer updates the setup format; until then it describes
+// no unit at all, which the grid's rules treat as such (a tone is no event yet).
+struct UnitContext {
+    int device_type = device::kNone;
+    // major * 65536 + minor * 256 + patch; -1 until an enquiry has succeeded.
+    int32_t firmware_version = -1;
+    // The setup record format; 17 until the first enquiry chooses one.
+    uint16_t setup_format = 17;
+};
+
+}  // namespace keelsong
