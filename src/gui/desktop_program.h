@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/program.h"
+#include "gui/qt_ui.h"
+#include "platform/posix_platform.h"
+#include "platform/posix_serial_port.h"
+
+namespace keelsong {
+
+// The desktop program around one Program: the machine's platform and serial ports, the
+// window, and start-up in its fixed order. Needs a QApplication.
+class DesktopProgram {
+  public:
+    // Makes the default working folder, then loads the panels.
+    DesktopProgram();
+    ~DesktopProgram();
+    DesktopProgram(const DesktopProgram&) = delete;
+    DesktopProgram& operator=(const DesktopProgram&) = delete;
+
+    // Whether every control of every panel was found in the forms.
+    bool PanelsLoaded() const { return ui_->MissingControls().empty(); }
+
+    // The rest of start-up once the panels are there: wiring, the main window, the user
+    // settings and the connection attempt they end in. The settings' load result.
+    int Start();
+    // After the event loop: closes the port.
+    void ShutDown();
+
+    QtUi& Window() { return *ui_; }
+    Program& Logic() { return *program_; }
+
+  private:
+    PosixPlatform platform_;
+    std::string default_folder_;
+    std::unique_ptr<QtUi> ui_;
+    PosixSerialPort port_;
+    std::unique_ptr<Program> program_;
+};
+
+// The whole program: start-up, the event loop, shut-down. The exit status is 0 after a quit
+// and 1 when start-up failed, so that a failed start is never reported as success.
+int RunKeelsong(int& argc, char** argv);
+
+}  // namespace keelsong

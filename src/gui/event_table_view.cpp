@@ -1,0 +1,359 @@
+#include "gui/event_table_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDoubleSpinBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStringList>
+#include <QTimer>
+
+namespace keelsong {
+
+namespace {
+
+// A dimmed cell reads as plainly out of use; the transfer mark is a warm band across the row
+// that stands out from both the selection and the dimmed cells.
+const QColor kDimmedText(150, 150, 150);
+const QColor kDimmedBackground(236, 236, 236);
+const QColor kMarkedBackground(255, 214, 110);
+const QColor kMarkedDimmedBackground(238, 210, 150);
+
+// Starting widths that fit each column's title and values.
+constexpr int kColumnWidths[grid_column::kCount] = {84, 84, 88, 118, 112, 112, 96};
+constexpr int kRowHeight = 24;
+constexpr int kArrowWidth = 14;
+
+}  // namespace
+
+// ---- EventTableModel ---------------------------------------------------------------------
+
+EventTableModel::EventTableModel(EventGridModel& grid, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid) {
+    grid_.AddObserver(this);
+}
+
+EventTableModel::~EventTableModel() {
+    grid_.RemoveObserver(this);
+}
+
+int EventTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : grid_.RowCount();
+}
+
+int EventTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : grid_column::kCount;
+}
+
+QVariant EventTableModel::data(const QModelIndex& index, int role) const {
+    const int column = index.column() + 1;
+    const int row = index.row() + 1;
+    const GridCell* cell = grid_.Cell(column, row);
+    if (!index.isValid() || !cell) {
+        return {};
+    }
+    const bool marked = grid_.HasTransferMark(row);
+    switch (role) {
+        case Qt::DisplayRole:
+            return QString::fromStdString(grid_.DisplayText(column, row));
+        case Qt::EditRole:
+            if (cell->kind == CellKind::Ring) {
+                return QString::fromStdString(cell->text);
+            }
+            return cell->number;
+        case Qt::ForegroundRole:
+            return cell->dimmed ? QVariant(kDimmedText) : QVariant();
+        case Qt::BackgroundRole:
+            if (marked) {
+                return cell->dimmed ? kMarkedDimmedBackground : kMarkedBackground;
+            }
+            return cell->dimmed ? QVariant(kDimmedBackground) : QVariant();
+        case Qt::TextAlignmentRole:
+            return cell->kind == CellKind::Ring ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                                                : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        case Qt::ToolTipRole:
+            if (cell->kind != CellKind::Ring && !cell->dimmed) {
+                return tr("%1 to %2")
+                    .arg(cell->minimum, 0, 'f', cell->decimals)
+                    .arg(cell->maximum, 0, 'f', cell->decimals);
+            }
+            return {};
+        case CellKindRole:
+            return static_cast<int>(cell->kind);
+        case RingItemsRole: {
+            QStringList items;
+            for (const std::string& item : cell->items) {
+                items << QString::fromStdString(item);
+            }
+            return items;
+        }
+        case MinimumRole:
+            return cell->minimum;
+        case MaximumRole:
+            return cell->maximum;
+        case DecimalsRole:
+            return cell->decimals;
+        case TransferMarkRole:
+            return marked;
+        default:
+            return {};
+    }
+}
+
+QVariant EventTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (orientation == Qt::Horizontal) {
+        return QString::fromStdString(grid_.ColumnTitle(section + 1));
+    }
+    return section + 1;
+}
+
+Qt::ItemFlags EventTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (grid_.IsUserEditable(index.column() + 1, index.row() + 1)) {
+        flags |= Qt::ItemIsEditable;
+    }
+    return flags;
+}
+
+bool EventTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    const int column = index.column() + 1;
+    const int row = index.row() + 1;
+    const GridCell* cell = grid_.Cell(column, row);
+    if (role != Qt::EditRole || !cell) {
+        return false;
+    }
+    bool accepted = false;
+    if (cell->kind == CellKind::Ring) {
+        accepted = grid_.UserSetText(column, row, value.toString().toStdString());
+    } else {
+        bool numeric = false;
+        const double number = value.toDouble(&numeric);
+        accepted = numeric && grid_.UserSetNumber(column, row, number);
+    }
+    if (accepted) {
+        emit cellEdited(row, column);
+    }
+    return accepted;
+}
+
+void EventTableModel::RowsAboutToBeInserted(int first, int last) {
+    beginInsertRows({}, first - 1, last - 1);
+}
+
+void EventTableModel::RowsInserted(int, int) {
+    endInsertRows();
+}
+
+void EventTableModel::RowsAboutToBeRemoved(int first, int last) {
+    beginRemoveRows({}, first - 1, last - 1);
+}
+
+void EventTableModel::RowsRemoved(int, int) {
+    endRemoveRows();
+}
+
+void EventTableModel::CellChanged(int column, int row) {
+    const QModelIndex changed = IndexOf(column, row);
+    emit dataChanged(changed, changed);
+}
+
+void EventTableModel::TransferMarkChanged(int row) {
+    emit dataChanged(IndexOf(1, row), IndexOf(grid_column::kCount, row),
+                     {Qt::BackgroundRole, TransferMarkRole});
+}
+
+void EventTableModel::ColumnTitleChanged(int column) {
+    emit headerDataChanged(Qt::Horizontal, column - 1, column - 1);
+}
+
+void EventTableModel::ActiveCellChanged(int column, int row) {
+    emit activeCellChanged(column, row);
+}
+
+// ---- EventCellDelegate -------------------------------------------------------------------
+
+void EventCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+    const bool choosable_ring =
+        index.data(CellKindRole).toInt() == static_cast<int>(CellKind::Ring) &&
+        (index.flags() & Qt::ItemIsEditable);
+    if (!choosable_ring) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem text_option = option;
+    text_option.rect.setRight(option.rect.right() - kArrowWidth);
+    QStyledItemDelegate::paint(painter, text_option, index);
+
+    QStyleOptionViewItem arrow_area = option;
+    arrow_area.rect.setLeft(option.rect.right() - kArrowWidth);
+    initStyleOption(&arrow_area, index);
+    arrow_area.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &arrow_area, painter, widget);
+    QStyleOption arrow;
+    arrow.initFrom(widget);
+    arrow.rect = QRect(option.rect.right() - kArrowWidth + 2, option.rect.center().y() - 4, 9, 9);
+    arrow.palette = option.palette;
+    if (option.state & QStyle::State_Selected) {
+        arrow.palette.setColor(QPalette::ButtonText,
+                               option.palette.color(QPalette::HighlightedText));
+    }
+    style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, widget);
+}
+
+QWidget* EventCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                         const QModelIndex& index) const {
+    auto* self = const_cast<EventCellDelegate*>(this);
+    if (index.data(CellKindRole).toInt() == static_cast<int>(CellKind::Ring)) {
+        auto* combo = new QComboBox(parent);
+        combo->addItems(index.data(RingItemsRole).toStringList());
+        // A choice applies at once, as a ring does; the list opens with the editor.
+        connect(combo, &QComboBox::activated, self, [self, combo](int) {
+            emit self->commitData(combo);
+            emit self->closeEditor(combo, QAbstractItemDelegate::NoHint);
+        });
+        QTimer::singleShot(0, combo, [combo] { combo->showPopup(); });
+        return combo;
+    }
+    auto* spin = new QDoubleSpinBox(parent);
+    spin->setFrame(false);
+    spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    spin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    spin->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    spin->setDecimals(index.data(DecimalsRole).toInt());
+    spin->setRange(index.data(MinimumRole).toDouble(), index.data(MaximumRole).toDouble());
+    return spin;
+}
+
+void EventCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        combo->setCurrentIndex(combo->findText(index.data(Qt::EditRole).toString()));
+    } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
+        spin->setValue(index.data(Qt::EditRole).toDouble());
+        spin->selectAll();
+    }
+}
+
+void EventCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                     const QModelIndex& index) const {
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        if (combo->currentIndex() >= 0) {
+            model->setData(index, combo->currentText(), Qt::EditRole);
+        }
+    } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
+        spin->interpretText();
+        model->setData(index, spin->value(), Qt::EditRole);
+    }
+}
+
+// ---- EventTableView ----------------------------------------------------------------------
+
+EventTableView::EventTableView(QWidget* parent) : QTableView(parent), menu_(new QMenu(this)) {
+    setItemDelegate(new EventCellDelegate(this));
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                    QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+}
+
+void EventTableView::SetGridModel(EventTableModel* model) {
+    if (grid_model_) {
+        disconnect(grid_model_, nullptr, this, nullptr);
+    }
+    grid_model_ = model;
+    setModel(model);
+    if (!model) {
+        return;
+    }
+    for (int column = 0; column < grid_column::kCount; ++column) {
+        setColumnWidth(column, kColumnWidths[column]);
+    }
+    connect(model, &EventTableModel::activeCellChanged, this, &EventTableView::FollowActiveCell);
+    const EventGridModel::CellAddress active = model->Grid().ActiveCell();
+    FollowActiveCell(active.column, active.row);
+}
+
+void EventTableView::AppendMenuItem(const QString& label, std::function<void()> action) {
+    QAction* item = menu_->addAction(label);
+    connect(item, &QAction::triggered, this, [action = std::move(action)] {
+        if (action) {
+            action();
+        }
+    });
+}
+
+void EventTableView::AppendMenuSeparator() {
+    menu_->addSeparator();
+}
+
+bool EventTableView::IsRing(const QModelIndex& index) const {
+    return index.isValid() && index.data(CellKindRole).toInt() == static_cast<int>(CellKind::Ring);
+}
+
+void EventTableView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F4 && state() != QAbstractItemView::EditingState &&
+        currentIndex().isValid()) {
+        edit(currentIndex(), QAbstractItemView::EditKeyPressed, event);
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void EventTableView::mousePressEvent(QMouseEvent* event) {
+    QTableView::mousePressEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && IsRing(index) &&
+        (index.flags() & Qt::ItemIsEditable) && state() != QAbstractItemView::EditingState) {
+        edit(index, QAbstractItemView::AllEditTriggers, event);
+    }
+}
+
+void EventTableView::contextMenuEvent(QContextMenuEvent* event) {
+    // The menu acts on the cell it was opened over.
+    if (const QModelIndex index = indexAt(event->pos()); index.isValid()) {
+        setCurrentIndex(index);
+    }
+    if (!menu_->isEmpty()) {
+        menu_->exec(event->globalPos());
+    }
+}
+
+void EventTableView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (!following_ && grid_model_ && current.isValid()) {
+        grid_model_->Grid().SetActiveCell(current.column() + 1, current.row() + 1);
+    }
+}
+
+void EventTableView::FollowActiveCell(int column, int row) {
+    if (!grid_model_ || row < 1) {
+        return;
+    }
+    const QModelIndex target = grid_model_->IndexOf(column, row);
+    if (target.isValid() && target != currentIndex()) {
+        following_ = true;
+        setCurrentIndex(target);
+        following_ = false;
+    }
+}
+
+}  // namespace keelsong

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include <functional>
+
+#include "app/event_grid_model.h"
+
+class QMenu;
+
+namespace keelsong {
+
+// Roles the delegate reads to build a cell's editor.
+enum EventTableRole {
+    CellKindRole = Qt::UserRole + 1,  // int of CellKind
+    RingItemsRole,                    // QStringList
+    MinimumRole,                      // double
+    MaximumRole,                      // double
+    DecimalsRole,                     // int
+    TransferMarkRole,                 // bool, for the whole row
+};
+
+// The event grid as Qt sees it: a thin table model over EventGridModel, which holds every
+// value and rule. Qt rows and columns count from 0; the grid's from 1. The grid (the Program
+// that holds it) must outlive this model, which leaves the grid's observers when destroyed.
+class EventTableModel final : public QAbstractTableModel, private EventGridObserver {
+    Q_OBJECT
+
+  public:
+    explicit EventTableModel(EventGridModel& grid, QObject* parent = nullptr);
+    ~EventTableModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // The user's edit: the grid takes it or refuses it by its own rules.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    EventGridModel& Grid() { return grid_; }
+    QModelIndex IndexOf(int column, int row) const { return index(row - 1, column - 1); }
+
+  signals:
+    // The user changed a cell's value (numbered from 1): the grid's value-changed event.
+    void cellEdited(int row, int column);
+    // The grid moved its active cell (numbered from 1).
+    void activeCellChanged(int column, int row);
+
+  private:
+    void RowsAboutToBeInserted(int first, int last) override;
+    void RowsInserted(int first, int last) override;
+    void RowsAboutToBeRemoved(int first, int last) override;
+    void RowsRemoved(int first, int last) override;
+    void CellChanged(int column, int row) override;
+    void TransferMarkChanged(int row) override;
+    void ColumnTitleChanged(int column) override;
+    void ActiveCellChanged(int column, int row) override;
+
+    EventGridModel& grid_;
+};
+
+// Editors that keep to the grid's rules: a drop-down of the ring's items that applies the
+// choice at once, and a number field bounded by the cell's range and decimals.
+class EventCellDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // A ring the user may choose from carries a drop-down arrow, so that it reads as one.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
+};
+
+// The EVENT_TABLE grid. Tab and the arrows move between cells, typing starts an edit, a click
+// or F4 opens a drop-down, and the view's current cell is the grid's active cell. The context
+// menu holds the items the program appends.
+class EventTableView final : public QTableView {
+    Q_OBJECT
+
+  public:
+    explicit EventTableView(QWidget* parent = nullptr);
+
+    // Shows this grid; the view does not own it.
+    void SetGridModel(EventTableModel* model);
+    EventTableModel* GridModel() const { return grid_model_; }
+
+    void AppendMenuItem(const QString& label, std::function<void()> action);
+    void AppendMenuSeparator();
+    QMenu* ContextMenu() const { return menu_; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+  private:
+    bool IsRing(const QModelIndex& index) const;
+    void FollowActiveCell(int column, int row);
+
+    EventTableModel* grid_model_ = nullptr;
+    QMenu* menu_ = nullptr;
+    bool following_ = false;
+};
+
+}  // namespace keelsong

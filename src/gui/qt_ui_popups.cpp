@@ -1,0 +1,221 @@
+// QtUi: the modal pop-ups, the pop-up panels, focus and context menus, the wait cursor, the
+// forced redraw and the panel picture.
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+
+#include "gui/event_table_view.h"
+#include "gui/panels.h"
+#include "gui/qt_ui.h"
+
+namespace keelsong {
+
+namespace {
+
+QString ToQ(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QWidget* QtUi::PopupParent() const {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    return main_->isVisible() ? main_.get() : nullptr;
+}
+
+int QtUi::RunModal(QDialog& dialog) {
+    if (popup_driver_) {
+        // Answered from inside the dialog's own event loop, as a person would.
+        QTimer::singleShot(0, &dialog, [this, &dialog] { popup_driver_(dialog); });
+    }
+    return dialog.exec();
+}
+
+void QtUi::MessagePopup(std::string_view title, std::string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, ToQ(title), ToQ(text), QMessageBox::Ok, PopupParent());
+    RunModal(box);
+}
+
+int QtUi::GenericMessagePopup(std::string_view title, std::string_view text,
+                              const std::array<std::string, 3>& buttons, int enter_button,
+                              int escape_button) {
+    QMessageBox box(QMessageBox::NoIcon, ToQ(title), ToQ(text), QMessageBox::NoButton,
+                    PopupParent());
+    std::array<QPushButton*, 3> pushed{};
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        // One role for all three keeps them in the order given.
+        pushed[i] = box.addButton(ToQ(buttons[i]), QMessageBox::ActionRole);
+    }
+    if (enter_button >= 1 && enter_button <= 3) {
+        box.setDefaultButton(pushed[static_cast<size_t>(enter_button - 1)]);
+    }
+    if (escape_button >= 1 && escape_button <= 3) {
+        box.setEscapeButton(pushed[static_cast<size_t>(escape_button - 1)]);
+    }
+    RunModal(box);
+    for (size_t i = 0; i < pushed.size(); ++i) {
+        if (box.clickedButton() == pushed[i]) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return escape_button;
+}
+
+bool QtUi::ConfirmPopup(std::string_view title, std::string_view text) {
+    QMessageBox box(QMessageBox::Question, ToQ(title), ToQ(text),
+                    QMessageBox::Yes | QMessageBox::No, PopupParent());
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    RunModal(box);
+    return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
+std::optional<std::string> QtUi::PromptPopup(std::string_view title, std::string_view text,
+                                             size_t max_length) {
+    QInputDialog dialog(PopupParent());
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(ToQ(title));
+    dialog.setLabelText(ToQ(text));
+    if (auto* line = dialog.findChild<QLineEdit*>()) {
+        line->setMaxLength(static_cast<int>(std::min<size_t>(max_length, 32767)));
+    }
+    if (RunModal(dialog) != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    std::string answer = dialog.textValue().toStdString();
+    if (answer.size() > max_length) {
+        answer.resize(max_length);
+    }
+    return answer;
+}
+
+FileSelection QtUi::FileSelectPopup(std::string_view folder, std::string_view pattern,
+                                    std::string_view title, bool save) {
+    QFileDialog dialog(PopupParent(), ToQ(title), ToQ(folder));
+    dialog.setNameFilter(ToQ(pattern));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (popup_driver_) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+    }
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    const QString path = dialog.selectedFiles().constFirst();
+    return {QFileInfo::exists(path) ? FileChoice::ExistingFile : FileChoice::NewFile,
+            path.toStdString()};
+}
+
+std::optional<std::string> QtUi::DirSelectPopup(std::string_view folder, std::string_view title) {
+    QFileDialog dialog(PopupParent(), ToQ(title), ToQ(folder));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (popup_driver_) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+    }
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
+void QtUi::InstallPopup(Panel panel) {
+    if (panel == Panel::MAIN) {
+        return;
+    }
+    QWidget* dialog = PanelWidget(panel);
+    // Shown without a nested event loop: the callback that installs it returns, and the
+    // panel's own buttons carry on, while everything else waits.
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void QtUi::RemovePopup(Panel panel) {
+    if (panel != Panel::MAIN) {
+        PanelWidget(panel)->hide();
+    }
+}
+
+bool QtUi::IsPopupInstalled(Panel panel) const {
+    return panel != Panel::MAIN && PanelWidget(panel)->isVisible();
+}
+
+void QtUi::SetActiveCtrl(Panel panel, Control control) {
+    if (QWidget* widget = ControlWidget(panel, control)) {
+        widget->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void QtUi::AppendMenuItem(Panel panel, Control control, std::string label,
+                          std::function<void()> action) {
+    QWidget* widget = ControlWidget(panel, control);
+    if (auto* grid = qobject_cast<EventTableView*>(widget)) {
+        grid->AppendMenuItem(ToQ(label), std::move(action));
+        return;
+    }
+    if (!widget) {
+        return;
+    }
+    // Only the program's own items: the widget's built-in menu is not offered.
+    widget->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* item = new QAction(ToQ(label), widget);
+    QObject::connect(item, &QAction::triggered, widget, [action = std::move(action)] {
+        if (action) {
+            action();
+        }
+    });
+    widget->addAction(item);
+}
+
+void QtUi::AppendMenuSeparator(Panel panel, Control control) {
+    QWidget* widget = ControlWidget(panel, control);
+    if (auto* grid = qobject_cast<EventTableView*>(widget)) {
+        grid->AppendMenuSeparator();
+        return;
+    }
+    if (!widget) {
+        return;
+    }
+    widget->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* separator = new QAction(widget);
+    separator->setSeparator(true);
+    widget->addAction(separator);
+}
+
+void QtUi::SetWaitCursor(bool on) {
+    // A state, not a count: the program turns it on and off around whole operations.
+    if (on == wait_cursor_) {
+        return;
+    }
+    wait_cursor_ = on;
+    if (on) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void QtUi::ProcessDrawEvents() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+int QtUi::SavePanelPicture(Panel panel, const std::string& path) {
+    QWidget* widget = PanelWidget(panel);
+    if (!widget) {
+        return -1;
+    }
+    return widget->grab().save(ToQ(path), "PNG") ? 0 : -1;
+}
+
+}  // namespace keelsong

@@ -1,0 +1,170 @@
+// QtUi: the widgets' signals, the one-second timer and the windows' close requests, routed
+// through the program's one table of callbacks.
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QTimer>
+
+#include "app/callbacks.h"
+#include "app/program.h"
+#include "gui/event_table_view.h"
+#include "gui/panels.h"
+#include "gui/qt_ui.h"
+
+namespace keelsong {
+
+namespace {
+
+// Hands key presses on a control to its callback, and lets the widget handle them as usual.
+class KeyRelay final : public QObject {
+  public:
+    KeyRelay(QObject* parent, std::function<void(int key)> relay)
+        : QObject(parent), relay_(std::move(relay)) {}
+
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            relay_(static_cast<QKeyEvent*>(event)->key());
+        }
+        return false;
+    }
+
+  private:
+    std::function<void(int)> relay_;
+};
+
+// The control whose callback a pop-up's Escape and close button stand for.
+std::optional<Control> CancelControlOf(Panel panel) {
+    switch (panel) {
+        case Panel::CONNECT:
+            return Control::ESCAPE;
+        case Panel::ADVANCED:
+        case Panel::AUTO:
+            return Control::CANCEL;
+        case Panel::MAIN:
+            break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void QtUi::Attach(Program& program) {
+    program_ = &program;
+    if (auto* grid =
+            qobject_cast<EventTableView*>(ControlWidget(Panel::MAIN, Control::EVENT_TABLE))) {
+        auto* model = new EventTableModel(program.Grid(), grid);
+        grid_model_ = model;
+        grid->SetGridModel(model);
+        QObject::connect(model, &EventTableModel::cellEdited, grid, [this](int row, int column) {
+            Dispatch(Panel::MAIN, Control::EVENT_TABLE, UiEvent::ValueChanged, row, column);
+        });
+    }
+    for (const CallbackBinding& binding : CallbackTable()) {
+        WireControl(binding.panel, binding.control);
+    }
+    main_->SetCloseHandler([this] {
+        if (!program_) {
+            return true;
+        }
+        Dispatch(Panel::MAIN, Control::QUIT, UiEvent::Commit);
+        return program_ && program_->GetShell().QuitRequested();
+    });
+    for (Panel panel : {Panel::CONNECT, Panel::ADVANCED, Panel::AUTO}) {
+        static_cast<PanelDialog*>(PanelWidget(panel))->SetCloseHandler([this, panel] {
+            return HandlePopupClose(panel);
+        });
+    }
+}
+
+void QtUi::Detach() {
+    if (auto* grid =
+            qobject_cast<EventTableView*>(ControlWidget(Panel::MAIN, Control::EVENT_TABLE))) {
+        grid->SetGridModel(nullptr);
+    }
+    delete grid_model_.data();
+    program_ = nullptr;
+}
+
+bool QtUi::HandlePopupClose(Panel panel) {
+    const std::optional<Control> cancel = CancelControlOf(panel);
+    if (!program_ || !cancel || !CallbackFor(panel, *cancel)) {
+        return false;  // nothing of the program's own to run: the panel just closes
+    }
+    Dispatch(panel, *cancel, UiEvent::Commit);
+    return true;
+}
+
+void QtUi::Dispatch(Panel panel, Control control, UiEvent event, int data1, int data2) {
+    if (!program_ || (event == UiEvent::TimerTick && dispatch_depth_ > 0)) {
+        return;
+    }
+    ++dispatch_depth_;
+    Press(*program_, panel, control, event, data1, data2);
+    --dispatch_depth_;
+}
+
+void QtUi::WireControl(Panel panel, Control control) {
+    QObject* object = ControlObject(panel, control);
+    if (!object) {
+        return;
+    }
+    auto send = [this, panel, control](UiEvent event, int data1 = 0, int data2 = 0) {
+        Dispatch(panel, control, event, data1, data2);
+    };
+    // Only the user's own actions: these signals do not fire when the program sets a value.
+    if (auto* timer = qobject_cast<QTimer*>(object)) {
+        QObject::connect(timer, &QTimer::timeout, timer, [send] { send(UiEvent::TimerTick); });
+        return;
+    }
+    if (auto* ring = qobject_cast<QComboBox*>(object)) {
+        QObject::connect(ring, &QComboBox::activated, ring, [send] {
+            send(UiEvent::ValueChanged);
+            send(UiEvent::Commit);
+        });
+    } else if (auto* box = qobject_cast<QCheckBox*>(object)) {
+        QObject::connect(box, &QCheckBox::clicked, box, [send] {
+            send(UiEvent::ValueChanged);
+            send(UiEvent::Commit);
+        });
+    } else if (auto* button = qobject_cast<QAbstractButton*>(object)) {
+        QObject::connect(button, &QAbstractButton::clicked, button,
+                         [send] { send(UiEvent::Commit); });
+    } else if (auto* real = qobject_cast<QDoubleSpinBox*>(object)) {
+        QObject::connect(real, &QDoubleSpinBox::valueChanged, real,
+                         [send] { send(UiEvent::ValueChanged); });
+        QObject::connect(real, &QDoubleSpinBox::editingFinished, real,
+                         [send] { send(UiEvent::Commit); });
+    } else if (auto* integer = qobject_cast<QSpinBox*>(object)) {
+        QObject::connect(integer, &QSpinBox::valueChanged, integer,
+                         [send] { send(UiEvent::ValueChanged); });
+        QObject::connect(integer, &QSpinBox::editingFinished, integer,
+                         [send] { send(UiEvent::Commit); });
+    } else if (auto* line = qobject_cast<QLineEdit*>(object)) {
+        QObject::connect(line, &QLineEdit::textEdited, line,
+                         [send] { send(UiEvent::ValueChanged); });
+        QObject::connect(line, &QLineEdit::editingFinished, line,
+                         [send] { send(UiEvent::Commit); });
+    } else if (auto* list = qobject_cast<QListWidget*>(object)) {
+        // itemClicked comes with the release of the click that chose the item.
+        QObject::connect(list, &QListWidget::itemClicked, list,
+                         [send] { send(UiEvent::LeftClickRelease); });
+        QObject::connect(list, &QListWidget::itemDoubleClicked, list,
+                         [send] { send(UiEvent::LeftDoubleClick); });
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(object)) {
+        QObject::connect(view, &QAbstractItemView::doubleClicked, view,
+                         [send](const QModelIndex& index) {
+                             send(UiEvent::LeftDoubleClick, index.row() + 1, index.column() + 1);
+                         });
+    }
+    object->installEventFilter(
+        new KeyRelay(object, [send](int key) { send(UiEvent::KeyPress, key); }));
+}
+
+}  // namespace keelsong

@@ -1,0 +1,216 @@
+// The Qt grid over the event-grid model, offscreen: it shows what the model holds, keeps to
+// its rules when the user types or chooses, and follows the model's changes.
+#include "gui/event_table_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTest>
+
+#include <memory>
+
+#include "app/callbacks.h"
+#include "app/event_grid.h"
+#include "app/program.h"
+#include "headless/headless_ui.h"
+#include "support/fake_platform.h"
+#include "support/fake_serial_port.h"
+
+namespace keelsong {
+namespace {
+
+namespace col = grid_column;
+
+// One application for the whole run, taken down before the process exits: a QApplication
+// left to static destruction outlives parts of Qt it depends on.
+class QtApplicationEnvironment final : public ::testing::Environment {
+  public:
+    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    int argc_ = 1;
+    char name_[24] = "event_table_view_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+struct EventTableViewTest : ::testing::Test {
+    EventTableViewTest() {
+        program.Unit() = {device::kOrvaneHf, 0x020104, 21};
+        grid.SetColumnRange(col::kStartFrequency, 3000, 200000);
+        grid.SetColumnRange(col::kEndFrequency, 3000, 200000);
+        grid.SetColumnRange(col::kLevel, -24, 7);
+        // The window connects the grid's edits to its callback the same way.
+        QObject::connect(&model, &EventTableModel::cellEdited, [this](int row, int column) {
+            Press(program, Panel::MAIN, Control::EVENT_TABLE, UiEvent::ValueChanged, row, column);
+        });
+        view.SetGridModel(&model);
+        view.resize(820, 300);
+        view.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+
+    int AddRow(const char* type) {
+        const int row = grid.RowCount() + 1;
+        InsertEventRow(program, static_cast<uint8_t>(row));
+        grid.SetText(col::kType, row, type);
+        grid.SetActiveCell(col::kType, row);
+        Press(program, Panel::MAIN, Control::EVENT_TABLE, UiEvent::ValueChanged, row, col::kType);
+        return row;
+    }
+
+    QModelIndex At(int column, int row) const { return model.IndexOf(column, row); }
+
+    void TypeInto(int column, int row, const QString& text) {
+        view.setCurrentIndex(At(column, row));
+        view.setFocus();
+        // The first key opens the editor; the rest go to whatever has the focus then.
+        QTest::keyClicks(&view, text.left(1));
+        QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QApplication::processEvents();  // the editor commits from the event loop
+    }
+
+    HeadlessUi ui;
+    testing::FakePlatform platform;
+    testing::FakeSerialPort port;
+    Program program{ui, port, platform};
+    EventGridModel& grid = program.Grid();
+    EventTableModel model{grid};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+    EventTableView view;
+};
+
+TEST_F(EventTableViewTest, ShowsTheGridsTextsTitlesAndRules) {
+    const int sweep = AddRow("Sweep");
+    grid.SetNumber(col::kDuration, sweep, 1.25);
+    const int rest = AddRow("Rest");
+
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(At(col::kType, sweep).data().toString(), "Sweep");
+    EXPECT_EQ(At(col::kDuration, sweep).data().toString(), "1.2");
+    EXPECT_EQ(At(col::kEndFrequency, sweep).data().toString(), "200000");
+    EXPECT_TRUE(At(col::kEndFrequency, sweep).flags() & Qt::ItemIsEditable);
+    EXPECT_FALSE(At(col::kEndFrequency, rest).flags() & Qt::ItemIsEditable);
+    EXPECT_FALSE(At(col::kUnit, rest).flags() & Qt::ItemIsEditable);  // shown, not chosen
+    EXPECT_NE(At(col::kEndFrequency, rest).data(Qt::ForegroundRole),
+              At(col::kEndFrequency, sweep).data(Qt::ForegroundRole));
+
+    grid.SetColumnTitle(col::kLevel, "Attenuation(dB)");
+    EXPECT_EQ(model.headerData(col::kLevel - 1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              "Attenuation(dB)");
+}
+
+TEST_F(EventTableViewTest, TransferMark_HighlightsTheWholeRow) {
+    AddRow("Tone");
+    AddRow("Tone");
+    const QVariant plain = At(col::kStartFrequency, 1).data(Qt::BackgroundRole);
+    grid.SetTransferMark(1, true);
+    for (int column = 1; column <= col::kCount; ++column) {
+        EXPECT_NE(At(column, 1).data(Qt::BackgroundRole), At(column, 2).data(Qt::BackgroundRole))
+            << column;
+    }
+    EXPECT_NE(At(col::kStartFrequency, 1).data(Qt::BackgroundRole), plain);
+    grid.SetTransferMark(1, false);
+    EXPECT_EQ(At(col::kStartFrequency, 1).data(Qt::BackgroundRole), plain);
+}
+
+TEST_F(EventTableViewTest, TypingANumber_EditsWithinTheCellsRange) {
+    const int tone = AddRow("Tone");
+    TypeInto(col::kStartFrequency, tone, "12000");
+    EXPECT_EQ(grid.Number(col::kStartFrequency, tone), 12000);
+    EXPECT_TRUE(program.Marks().table_changed);
+
+    // The field takes no digit that would leave the range.
+    TypeInto(col::kLevel, tone, "9");
+    EXPECT_EQ(grid.Number(col::kLevel, tone), 0);
+    TypeInto(col::kLevel, tone, "-7");
+    EXPECT_EQ(grid.Number(col::kLevel, tone), -7);
+}
+
+TEST_F(EventTableViewTest, DimmedCell_TypingChangesNothing) {
+    const int rest = AddRow("Rest");
+    TypeInto(col::kPhase, rest, "45");
+    EXPECT_EQ(grid.Number(col::kPhase, rest), 0);
+    EXPECT_FALSE(model.setData(At(col::kPhase, rest), 45, Qt::EditRole));
+}
+
+TEST_F(EventTableViewTest, F4OpensTheTypeDropDownAndAChoiceSetsTheRowUp) {
+    const int row = AddRow("None");
+    view.setCurrentIndex(At(col::kType, row));
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_F4);
+    auto* combo = qobject_cast<QComboBox*>(QApplication::focusWidget());
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->count(), 5);  // the tagged setup offers clicks
+    combo->setCurrentIndex(combo->findText("Sweep"));
+    emit combo->activated(combo->currentIndex());
+    QApplication::processEvents();
+
+    EXPECT_EQ(grid.Text(col::kType, row), "Sweep");
+    EXPECT_FALSE(grid.IsDimmed(col::kEndFrequency, row));  // the callback set the row up
+    EXPECT_TRUE(At(col::kEndFrequency, row).flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(EventTableViewTest, TabAndArrows_MoveTheActiveCell_AClickOpensADropDown) {
+    AddRow("Tone");
+    AddRow("Rest");
+    view.setCurrentIndex(At(col::kType, 1));
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_Tab);
+    EXPECT_EQ(grid.ActiveCell(), (EventGridModel::CellAddress{col::kDuration, 1}));
+    QTest::keyClick(&view, Qt::Key_Down);
+    EXPECT_EQ(grid.ActiveCell(), (EventGridModel::CellAddress{col::kDuration, 2}));
+
+    const QRect type_cell = view.visualRect(At(col::kType, 2));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, type_cell.center());
+    EXPECT_NE(qobject_cast<QComboBox*>(QApplication::focusWidget()), nullptr);
+    EXPECT_EQ(grid.ActiveCell(), (EventGridModel::CellAddress{col::kType, 2}));
+}
+
+TEST_F(EventTableViewTest, ActiveCell_FollowsBothWays) {
+    AddRow("Tone");
+    AddRow("Sweep");
+    AddRow("Rest");
+    grid.SetActiveCell(col::kLevel, 2);
+    EXPECT_EQ(view.currentIndex(), At(col::kLevel, 2));
+
+    view.setCurrentIndex(At(col::kDuration, 3));
+    EXPECT_EQ(grid.ActiveCell(), (EventGridModel::CellAddress{col::kDuration, 3}));
+
+    // Removing the active row leaves the row that followed active, in view and grid alike.
+    grid.SetActiveCell(col::kDuration, 2);
+    Press(program, Panel::MAIN, Control::EVENT_REM);
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(grid.ActiveCell(), (EventGridModel::CellAddress{col::kDuration, 2}));
+    EXPECT_EQ(view.currentIndex(), At(col::kDuration, 2));
+
+    Press(program, Panel::MAIN, Control::EVENT_INSERT);
+    EXPECT_EQ(view.currentIndex(), At(col::kType, 2));
+    EXPECT_EQ(At(col::kType, 2).data().toString(), "None");
+}
+
+TEST_F(EventTableViewTest, ContextMenu_HoldsTheAppendedItemsInOrder) {
+    int chosen = 0;
+    view.AppendMenuItem("Add Event", [&] { ++chosen; });
+    view.AppendMenuSeparator();
+    view.AppendMenuItem("Clear Table", [&] { chosen += 10; });
+    const QList<QAction*> actions = view.ContextMenu()->actions();
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[0]->text(), "Add Event");
+    EXPECT_TRUE(actions[1]->isSeparator());
+    actions[2]->trigger();
+    EXPECT_EQ(chosen, 10);
+}
+
+}  // namespace
+}  // namespace keelsong

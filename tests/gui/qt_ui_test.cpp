@@ -1,0 +1,183 @@
+// The window's wiring and pop-ups, offscreen: the user's actions reach the callback table and
+// the program's own changes do not; pop-ups answer as their buttons and keys say.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSpinBox>
+#include <QTest>
+
+#include "app/program.h"
+#include "app/startup.h"
+#include "gui/event_table_view.h"
+#include "gui/qt_ui.h"
+#include "gui_support.h"
+#include "support/fake_platform.h"
+#include "support/fake_serial_port.h"
+#include "support/temp_dir.h"
+
+namespace keelsong {
+namespace {
+
+using testing::ClickButton;
+using testing::PressKey;
+using testing::SeenDialog;
+
+class QtUiTest : public ::testing::Test, public testing::WithApplication {
+  protected:
+    QtUiTest() {
+        platform_.SetSettingsFolder(temp_ / "config/Keelsong");
+        platform_.SetDocumentsFolder(temp_ / "Documents");
+        ui_.Attach(program_);
+        StartProgram(program_, MakeDefaultFolder(platform_), [this] { ui_.MainWindow()->show(); });
+    }
+    ~QtUiTest() override { ui_.Detach(); }
+    template <class W>
+    W* Widget(Panel panel, Control control) {
+        return qobject_cast<W*>(ui_.ControlWidget(panel, control));
+    }
+
+    testing::TempDir temp_;
+    testing::FakePlatform platform_;
+    testing::FakeSerialPort port_;
+    QtUi ui_;
+    Program program_{ui_, port_, platform_};
+    std::vector<SeenDialog> seen_;
+};
+
+TEST_F(QtUiTest, ProgramSetsValues_NoCallbackRuns) {
+    ui_.SetInt(Panel::CONNECT, Control::LINK_TYPE, 2);
+    ui_.SetInt(Panel::MAIN, Control::PLAYBACKS, 9);
+    ui_.SetInt(Panel::ADVANCED, Control::AUTOSAVE, 1);
+    EXPECT_TRUE(ui_.IsVisible(Panel::CONNECT, Control::PORT));
+    EXPECT_FALSE(program_.Marks().setup_changed);
+    EXPECT_TRUE(ui_.IsDimmed(Panel::ADVANCED, Control::APPLY));
+}
+
+TEST_F(QtUiTest, UserChangesValues_TheirCallbacksRun) {
+    ui_.InstallPopup(Panel::CONNECT);
+    auto* ring = Widget<QComboBox>(Panel::CONNECT, Control::LINK_TYPE);
+    ring->setFocus();
+    QTest::keyClick(ring, Qt::Key_Down);  // "Ethernet": the address replaces the port
+    EXPECT_EQ(ui_.IntValue(Panel::CONNECT, Control::LINK_TYPE), 2);
+    EXPECT_FALSE(ui_.IsVisible(Panel::CONNECT, Control::PORT));
+    EXPECT_TRUE(ui_.IsVisible(Panel::CONNECT, Control::URL));
+
+    auto* repeats = Widget<QSpinBox>(Panel::MAIN, Control::PLAYBACKS);
+    repeats->setEnabled(true);
+    repeats->stepUp();
+    EXPECT_TRUE(program_.Marks().setup_changed);
+    ui_.RemovePopup(Panel::CONNECT);
+
+    ui_.InstallPopup(Panel::ADVANCED);
+    QTest::mouseClick(ui_.ControlWidget(Panel::ADVANCED, Control::AUTOSAVE), Qt::LeftButton);
+    EXPECT_FALSE(ui_.IsDimmed(Panel::ADVANCED, Control::APPLY));
+}
+
+TEST_F(QtUiTest, HiddenControl_HidesItsCaptionToo) {
+    QWidget* caption = ui_.PanelWidget(Panel::CONNECT)->findChild<QWidget*>("portLabel");
+    ASSERT_NE(caption, nullptr);
+    ui_.SetVisible(Panel::CONNECT, Control::PORT, false);
+    EXPECT_TRUE(caption->isHidden());
+    ui_.SetDimmed(Panel::CONNECT, Control::PORT, true);
+    EXPECT_FALSE(caption->isEnabled());
+}
+
+TEST_F(QtUiTest, TimerTickInsideAnotherCallback_IsDropped) {
+    ui_.SetText(Panel::MAIN, Control::DATE, "");
+    program_.Link().Settings().open = 1;
+    program_.Marks().table_changed = true;
+    std::string date_inside;
+    ui_.SetPopupDriver([&](QDialog& dialog) {
+        ui_.Dispatch(Panel::MAIN, Control::TIMER, UiEvent::TimerTick);
+        date_inside = ui_.TextValue(Panel::MAIN, Control::DATE);
+        dialog.reject();
+    });
+    ui_.Dispatch(Panel::MAIN, Control::QUIT, UiEvent::Commit);  // asks, and waits in the pop-up
+    EXPECT_EQ(date_inside, "");
+
+    ui_.Dispatch(Panel::MAIN, Control::TIMER, UiEvent::TimerTick);
+    EXPECT_NE(ui_.TextValue(Panel::MAIN, Control::DATE), "");
+}
+
+TEST_F(QtUiTest, PopupPanel_OpensWithoutWaitingAndEscapeRunsItsCancelButton) {
+    ui_.InstallPopup(Panel::CONNECT);
+    EXPECT_TRUE(ui_.IsPopupInstalled(Panel::CONNECT));
+    EXPECT_EQ(ui_.PanelWidget(Panel::CONNECT)->windowModality(), Qt::ApplicationModal);
+    QTest::keyClick(ui_.PanelWidget(Panel::CONNECT), Qt::Key_Escape);
+    EXPECT_FALSE(ui_.IsPopupInstalled(Panel::CONNECT));
+
+    // ADVANCED with an unapplied change asks first; "Cancel" keeps the panel open.
+    ui_.InstallPopup(Panel::ADVANCED);
+    ui_.SetDimmed(Panel::ADVANCED, Control::APPLY, false);
+    ui_.SetPopupDriver(ClickButton("Cancel", &seen_));
+    QTest::keyClick(ui_.PanelWidget(Panel::ADVANCED), Qt::Key_Escape);
+    ASSERT_EQ(seen_.size(), 1u);
+    EXPECT_EQ(seen_[0].title, "Prompts");
+    EXPECT_TRUE(ui_.IsPopupInstalled(Panel::ADVANCED));
+    ui_.RemovePopup(Panel::ADVANCED);
+    EXPECT_FALSE(ui_.IsPopupInstalled(Panel::ADVANCED));
+}
+
+struct GenericCase {
+    const char* name;
+    QtUi::PopupDriver driver;
+    int answer;
+};
+
+TEST_F(QtUiTest, GenericPopup_AnswersTheButtonClickedOrTheKeysButton) {
+    const std::array<std::string, 3> buttons = {"One", "Two", "Three"};
+    const GenericCase cases[] = {
+        {"first", ClickButton("One"), 1},        {"second", ClickButton("Two"), 2},
+        {"third", ClickButton("Three"), 3},      {"enter", PressKey(Qt::Key_Return), 2},
+        {"escape", PressKey(Qt::Key_Escape), 1},
+    };
+    for (const GenericCase& c : cases) {
+        ui_.SetPopupDriver(c.driver);
+        EXPECT_EQ(ui_.GenericMessagePopup("Title", "Text", buttons, 2, 1), c.answer) << c.name;
+    }
+}
+
+TEST_F(QtUiTest, ConfirmAndPromptPopups_AnswerAsTheUserDid) {
+    ui_.SetPopupDriver(PressKey(Qt::Key_Return));
+    EXPECT_TRUE(ui_.ConfirmPopup("Continue", "Sure?"));
+    ui_.SetPopupDriver(PressKey(Qt::Key_Escape));
+    EXPECT_FALSE(ui_.ConfirmPopup("Continue", "Sure?"));
+
+    ui_.SetPopupDriver([](QDialog& dialog) {
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(), "123456789");
+        dialog.accept();
+    });
+    EXPECT_EQ(ui_.PromptPopup("Serial Number", "New number", 5),
+              std::optional<std::string>("12345"));
+    ui_.SetPopupDriver([](QDialog& dialog) { dialog.reject(); });
+    EXPECT_EQ(ui_.PromptPopup("Serial Number", "New number", 5), std::nullopt);
+}
+
+TEST_F(QtUiTest, GridContextMenu_HoldsTheProgramsItemsOnly) {
+    auto* grid = Widget<EventTableView>(Panel::MAIN, Control::EVENT_TABLE);
+    ASSERT_NE(grid, nullptr);
+    QStringList labels;
+    for (QAction* action : grid->ContextMenu()->actions()) {
+        labels << (action->isSeparator() ? QString() : action->text());
+    }
+    EXPECT_EQ(labels, (QStringList{"Add Event", "Insert Above", "Remove Event", "", "Refresh Table",
+                                   "Clear Table"}));
+    grid->ContextMenu()->actions().first()->trigger();
+    EXPECT_EQ(program_.Grid().RowCount(), 1);
+    EXPECT_EQ(grid->model()->rowCount(), 1);
+}
+
+TEST_F(QtUiTest, PanelPicture_IsAPngOfTheWholePanel) {
+    const std::string path = temp_ / "main.png";
+    ASSERT_EQ(ui_.SavePanelPicture(Panel::MAIN, path), 0);
+    const QImage picture(QString::fromStdString(path), "PNG");
+    EXPECT_EQ(picture.size(), ui_.MainWindow()->size() * ui_.MainWindow()->devicePixelRatio());
+    EXPECT_LT(ui_.SavePanelPicture(Panel::MAIN, temp_ / "missing/folder/x.png"), 0);
+}
+
+}  // namespace
+}  // namespace keelsong
