@@ -161,7 +161,7 @@ uint16_t FindUnits(Program& program) {
                                   number);
                 ++found;
                 // The next unit found is another unit, not this one replaced.
-                identity.SetDeviceType(unit_type::kNone);
+                identity.SetDeviceType(device_type::kNone);
                 PublishUnitContext(program);
             }
         }

@@ -77,7 +77,7 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
     UnitIdentity& identity = program.Identity();
     identity.firmware_version = *version;
     if (!program.NewerFirmwareWarned() &&
-        payload[UnitIdentity::kDeviceTypeOffset] == unit_type::kOrvaneHf &&
+        payload[UnitIdentity::kDeviceTypeOffset] == device_type::kOrvaneHf &&
         *version > kNewestKnownFirmware) {
         program.SetNewerFirmwareWarned(true);
         program.GetUi().MessagePopup("Warning", NewerFirmwareText());
@@ -97,7 +97,7 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
     hooks.UpdateControlsForUnit(program);
     ShowIdentity(program, show_in_status_line);
 
-    if (previous_type != unit_type::kNone &&
+    if (previous_type != device_type::kNone &&
         (identity.DeviceType() != previous_type || identity.SerialNumber() != previous_serial)) {
         program.GetUi().MessagePopup("Unit replaced",
                                      "Warning, your unit was replaced by a different unit, the "
@@ -109,7 +109,7 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
 
 void SyncUnitClock(Program& program) {
     UnitIdentity& identity = program.Identity();
-    if (identity.DeviceType() != unit_type::kOrvaneHf ||
+    if (identity.DeviceType() != device_type::kOrvaneHf ||
         identity.firmware_version < kSyncFirmware) {
         return;
     }

@@ -69,7 +69,7 @@ void SetRowType(Program& program, int32_t type, int row) {
     const int device_type = program.Unit().device_type;
     // Only a unit that plays both kinds of tone lets the user choose how a tone is measured.
     const bool unit_choice =
-        device_type != device::kOrvaneLf && device_type != device::kOrvaneHf && IsTone(type);
+        device_type != device_type::kOrvaneLf && device_type != device_type::kOrvaneHf && IsTone(type);
     grid.SetChoosable(col::kUnit, row, unit_choice);
     SetDurationUnit(program, type, row);
     grid.SetNumber(col::kDuration, row, 1.0);
@@ -104,7 +104,7 @@ void SetRowDimming(Program& program, int32_t type, int row) {
     grid.SetDimmed(col::kEndFrequency, row, type != TypeCode(EventType::Sweep));
     // The Orvane HF(R1) plays at a fixed level.
     grid.SetDimmed(col::kLevel, row,
-                   !HasFrequency(type) || program.Unit().device_type == device::kOrvaneHfR1);
+                   !HasFrequency(type) || program.Unit().device_type == device_type::kOrvaneHfR1);
     grid.SetDimmed(col::kPhase, row, type != TypeCode(EventType::Click));
 }
 
@@ -125,7 +125,7 @@ int32_t RowToEvent(Program& program, EventBody& body, int row) {
     const RowValues values = ReadRowValues(program.Grid(), row);
     const int device_type = program.Unit().device_type;
     const std::string_view unit_text =
-        device_type == device::kOrvaneHfR1 ? std::string_view(values.unit_text) : "";
+        device_type == device_type::kOrvaneHfR1 ? std::string_view(values.unit_text) : "";
     const int32_t type = EventTypeOfRow(values.type_text, unit_text, device_type);
     FillEventBody(type, values, body);
     return type;

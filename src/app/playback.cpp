@@ -42,7 +42,7 @@ bool AnyChangeMarked(const Program& program) {
 
 // Sends a command without payload that an Orvane HF alone understands.
 int SendToOrvaneHf(Program& program, Command command, const char* failure, const char* success) {
-    if (program.Identity().DeviceType() != unit_type::kOrvaneHf) {
+    if (program.Identity().DeviceType() != device_type::kOrvaneHf) {
         return 0;
     }
     if (program.Link().SendCommand(command) <= 0) {

@@ -29,7 +29,7 @@ constexpr int kMostPlays = 65535;
 
 // Devices that keep a start time, sync mode and clock: an Orvane HF from this firmware on.
 bool HasClockAndSync(const UnitContext& unit) {
-    return unit.device_type == unit_type::kOrvaneHf && unit.firmware_version >= kSyncFirmware;
+    return unit.device_type == device_type::kOrvaneHf && unit.firmware_version >= kSyncFirmware;
 }
 
 constexpr int32_t kWideLevelFirmware = 0x020006;  // 2.0.6
@@ -146,10 +146,10 @@ int32_t StartTimeFromControls(Program& program) {
 void ApplyUnitTypeLimits(Program& program, const std::string& identity_text) {
     const UnitContext& unit = program.Unit();
     const UnitLimits* limits = nullptr;
-    if (unit.device_type == unit_type::kOrvaneLf) {
+    if (unit.device_type == device_type::kOrvaneLf) {
         limits = &kLfLimits;
-    } else if (unit.device_type == unit_type::kOrvaneHf ||
-               unit.device_type == unit_type::kOrvaneHfR1) {
+    } else if (unit.device_type == device_type::kOrvaneHf ||
+               unit.device_type == device_type::kOrvaneHfR1) {
         limits = unit.firmware_version >= kWideLevelFirmware ? &kHfLimits : &kOlderHfLimits;
     } else {
         program.ShowStatusMessage(false, FormatText("Unsupported: %s", identity_text.c_str()));
@@ -187,7 +187,7 @@ void SetAdvancedControlsDimmed(Program& program, bool dimmed) {
     Ui& ui = program.GetUi();
     ui.SetDimmed(Panel::ADVANCED, Control::AUTOSAVE, dimmed);
     ui.SetDimmed(Panel::ADVANCED, Control::RESET,
-                 dimmed || program.Unit().device_type != unit_type::kOrvaneHf);
+                 dimmed || program.Unit().device_type != device_type::kOrvaneHf);
 }
 
 void SetUnitControlsDimmed(Program& program, bool dimmed) {

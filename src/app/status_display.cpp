@@ -64,7 +64,7 @@ int ReadUnitStatus(Program& program) {
     Ui& ui = program.GetUi();
     const UnitIdentity& identity = program.Identity();
     uint8_t flags = status_flag::kHumidity;
-    if (identity.DeviceType() != unit_type::kOrvaneHf ||
+    if (identity.DeviceType() != device_type::kOrvaneHf ||
         identity.firmware_version < kNormalFirmware) {
         ui.SetText(Panel::MAIN, Control::TEMP_HUMI, "");
         return 0;
@@ -139,7 +139,7 @@ void ShowNoConnection(Program& program) {
     program.Hooks().SetUnitControlsDimmed(program, true);
     UnitIdentity& identity = program.Identity();
     identity.SetSerialNumber(0);
-    identity.SetDeviceType(unit_type::kNone);
+    identity.SetDeviceType(device_type::kNone);
     PublishUnitContext(program);
     Ui& ui = program.GetUi();
     ui.SetText(Panel::MAIN, Control::DEVICE, "No Connection");

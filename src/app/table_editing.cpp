@@ -109,7 +109,7 @@ int InsertTableCB(Program& program, const CallbackEvent& event) {
             break;
         case col::kLevel: {
             int level = static_cast<int8_t>(static_cast<int>(grid.Number(col::kLevel, row)));
-            if (program.Unit().device_type == device::kOrvaneLf) {
+            if (program.Unit().device_type == device_type::kOrvaneLf) {
                 level = LfAttenuationStep(level);
             }
             grid.SetNumber(col::kLevel, row, level);

@@ -10,7 +10,7 @@ namespace keelsong {
 // successful answer and the setup transfer updates the setup format; until then it describes
 // no unit at all, which the grid's rules treat as such (a tone is no event yet).
 struct UnitContext {
-    int device_type = device::kNone;
+    int device_type = device_type::kNone;
     // major * 65536 + minor * 256 + patch; -1 until an enquiry has succeeded.
     int32_t firmware_version = -1;
     // The setup record format; 17 until the first enquiry chooses one.

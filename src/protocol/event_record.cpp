@@ -76,11 +76,11 @@ std::string_view EventResultText(uint16_t code) {
 int32_t EventTypeOfRow(std::string_view type_text, std::string_view unit_text, int device_type) {
     if (Contains(type_text, row_text::kTone)) {
         switch (device_type) {
-            case device::kOrvaneLf:
+            case device_type::kOrvaneLf:
                 return TypeCode(EventType::ToneCycles);
-            case device::kOrvaneHf:
+            case device_type::kOrvaneHf:
                 return TypeCode(EventType::ToneSeconds);
-            case device::kOrvaneHfR1:
+            case device_type::kOrvaneHfR1:
                 if (Contains(unit_text, row_text::kCycles)) {
                     return TypeCode(EventType::ToneCycles);
                 }
@@ -156,10 +156,10 @@ int32_t FilterEventType(int32_t type, int device_type, uint16_t setup_format) {
     if (type == TypeCode(EventType::Click) && setup_format != kClickSetupFormat) {
         return TypeCode(EventType::None);
     }
-    if (type == TypeCode(EventType::ToneCycles) && device_type == device::kOrvaneHf) {
+    if (type == TypeCode(EventType::ToneCycles) && device_type == device_type::kOrvaneHf) {
         return TypeCode(EventType::None);
     }
-    if (type == TypeCode(EventType::ToneSeconds) && device_type == device::kOrvaneLf) {
+    if (type == TypeCode(EventType::ToneSeconds) && device_type == device_type::kOrvaneLf) {
         return TypeCode(EventType::None);
     }
     return type;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/device_type.h"
+
 namespace keelsong {
 
 // Event type codes: what travels on the wire and what a configuration file stores as "Type".
@@ -24,14 +26,6 @@ enum class EventType : int32_t {
 inline constexpr int32_t TypeCode(EventType type) {
     return static_cast<int32_t>(type);
 }
-
-// Device type codes of the units that play an event table, as their Enquire answer reports.
-namespace device {
-inline constexpr int kNone = 0;  // no unit identified yet
-inline constexpr int kOrvaneLf = 1;
-inline constexpr int kOrvaneHf = 4;
-inline constexpr int kOrvaneHfR1 = 6;
-}  // namespace device
 
 // The setup format of the units that can play clicks (the tagged setup form).
 inline constexpr uint16_t kClickSetupFormat = 21;

@@ -8,19 +8,19 @@ namespace keelsong {
 
 std::string_view DeviceTypeName(int device_type) {
     switch (device_type) {
-        case unit_type::kOrvaneLf:
+        case device_type::kOrvaneLf:
             return "Orvane LF";
-        case unit_type::kQuelmarLf:
+        case device_type::kQuelmarLf:
             return "Quelmar LF";
-        case unit_type::kOrvaneHf:
+        case device_type::kOrvaneHf:
             return "Orvane HF";
-        case unit_type::kQuelmarHf:
+        case device_type::kQuelmarHf:
             return "Quelmar HF";
-        case unit_type::kOrvaneHfR1:
+        case device_type::kOrvaneHfR1:
             return "Orvane HF(R1)";
-        case unit_type::kQuelmarAf:
+        case device_type::kQuelmarAf:
             return "Quelmar AF";
-        case unit_type::kQuelmarMf:
+        case device_type::kQuelmarMf:
             return "Quelmar MF";
         default:
             return "Unknown Device";
@@ -28,8 +28,8 @@ std::string_view DeviceTypeName(int device_type) {
 }
 
 bool HasEventTable(int device_type) {
-    return device_type == unit_type::kOrvaneLf || device_type == unit_type::kOrvaneHf ||
-           device_type == unit_type::kOrvaneHfR1;
+    return device_type == device_type::kOrvaneLf || device_type == device_type::kOrvaneHf ||
+           device_type == device_type::kOrvaneHfR1;
 }
 
 std::optional<int32_t> ParseFirmwareText(std::string_view text) {

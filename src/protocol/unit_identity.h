@@ -8,19 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace keelsong {
+#include "protocol/device_type.h"
 
-// Device type codes of the Enquire answer (payload byte 28). 0 means no unit.
-namespace unit_type {
-inline constexpr uint8_t kNone = 0;
-inline constexpr uint8_t kOrvaneLf = 1;
-inline constexpr uint8_t kQuelmarLf = 2;
-inline constexpr uint8_t kOrvaneHf = 4;
-inline constexpr uint8_t kQuelmarHf = 5;
-inline constexpr uint8_t kOrvaneHfR1 = 6;
-inline constexpr uint8_t kQuelmarAf = 7;
-inline constexpr uint8_t kQuelmarMf = 65;
-}  // namespace unit_type
+namespace keelsong {
 
 // The name the program shows for a device type; "Unknown Device" for any code it does not know.
 std::string_view DeviceTypeName(int device_type);

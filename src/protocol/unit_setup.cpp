@@ -28,13 +28,13 @@ bool IsKnownSetupFormat(uint16_t format) {
 }
 
 uint16_t SetupFormatFor(int device_type, int32_t firmware_version) {
-    if (device_type == unit_type::kOrvaneHf && firmware_version >= kSyncFirmware) {
+    if (device_type == device_type::kOrvaneHf && firmware_version >= kSyncFirmware) {
         return setup_format::kTagged;
     }
-    if (device_type == unit_type::kOrvaneLf) {
+    if (device_type == device_type::kOrvaneLf) {
         return setup_format::kShortLf;
     }
-    if (device_type == unit_type::kOrvaneHf || device_type == unit_type::kOrvaneHfR1) {
+    if (device_type == device_type::kOrvaneHf || device_type == device_type::kOrvaneHfR1) {
         return setup_format::kShortHf;
     }
     return setup_format::kNone;
@@ -141,7 +141,7 @@ std::array<uint8_t, kTaggedSetupRequestSize> EncodeTaggedSetup(
 }
 
 bool CountsLastEventInRest(int device_type, int32_t firmware_version) {
-    return device_type == unit_type::kOrvaneLf && firmware_version <= kLastAllowanceFirmware;
+    return device_type == device_type::kOrvaneLf && firmware_version <= kLastAllowanceFirmware;
 }
 
 uint32_t LastEventTenths(int device_type, int32_t firmware_version,

@@ -9,20 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/device_type.h"
 #include "sim/faults.h"
 
 namespace keelsong::sim {
-
-// Device type codes the unit reports in its Enquire answer.
-namespace device_type {
-inline constexpr uint8_t kOrvaneLf = 1;
-inline constexpr uint8_t kQuelmarLf = 2;
-inline constexpr uint8_t kOrvaneHf = 4;
-inline constexpr uint8_t kQuelmarHf = 5;
-inline constexpr uint8_t kOrvaneHfR1 = 6;
-inline constexpr uint8_t kQuelmarAf = 7;
-inline constexpr uint8_t kQuelmarMf = 65;
-}  // namespace device_type
 
 // Setup record format codes.
 inline constexpr uint16_t kSetupShortLf = 14;

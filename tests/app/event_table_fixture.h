@@ -25,7 +25,7 @@ struct EventTableFixture : ::testing::Test {
                 context = UnitContext{};
                 return;
             case Unit::Lf:
-                context = {device::kOrvaneLf, 0x010103, 14};
+                context = {device_type::kOrvaneLf, 0x010103, 14};
                 grid.SetColumnRange(grid_column::kStartFrequency, 20, 8000);
                 grid.SetColumnRange(grid_column::kEndFrequency, 20, 8000);
                 grid.SetColumnRange(grid_column::kLevel, 0, 24);
@@ -35,7 +35,7 @@ struct EventTableFixture : ::testing::Test {
             case Unit::HfOldFirmware:
             case Unit::HfR1: {
                 const bool old = unit == Unit::HfOldFirmware;
-                context = {unit == Unit::HfR1 ? device::kOrvaneHfR1 : device::kOrvaneHf,
+                context = {unit == Unit::HfR1 ? device_type::kOrvaneHfR1 : device_type::kOrvaneHf,
                            old ? 0x010909 : 0x020104,
                            static_cast<uint16_t>(unit == Unit::Hf ? 21 : 17)};
                 grid.SetColumnRange(grid_column::kStartFrequency, 3000, 200000);

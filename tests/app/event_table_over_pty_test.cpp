@@ -24,7 +24,7 @@ struct EventTableOverPty : ::testing::Test {
         ASSERT_EQ(port.OpenPath(server.Path()), 0);
         port.SetTimeout(0.5);
         // An Orvane HF with firmware 2.1.4, as the simulator starts.
-        program.Unit() = {device::kOrvaneHf, 0x020104, 21};
+        program.Unit() = {device_type::kOrvaneHf, 0x020104, 21};
         grid.SetColumnRange(col::kStartFrequency, 3000, 200000);
         grid.SetColumnRange(col::kEndFrequency, 3000, 200000);
         grid.SetColumnRange(col::kLevel, -24, 7);
@@ -35,7 +35,7 @@ struct EventTableOverPty : ::testing::Test {
         EXPECT_EQ(InsertEventRow(program, static_cast<uint8_t>(row)), 0);
         grid.SetText(col::kType, row, type);
         const GridCell* cell = grid.Cell(col::kType, row);
-        SetRowType(program, EventTypeOfRow(cell->text, "", device::kOrvaneHf), row);
+        SetRowType(program, EventTypeOfRow(cell->text, "", device_type::kOrvaneHf), row);
         return row;
     }
 

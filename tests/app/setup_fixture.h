@@ -27,7 +27,7 @@ using Bytes = std::vector<uint8_t>;
 
 // A unit as an enquiry would describe it.
 struct UnitDescription {
-    uint8_t device_type = unit_type::kOrvaneHf;
+    uint8_t device_type = device_type::kOrvaneHf;
     int32_t firmware = 0x020104;
     uint8_t play_state = 0;
     uint8_t status_present = 1;

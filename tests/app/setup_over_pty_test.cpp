@@ -95,7 +95,7 @@ TEST_F(SetupOverPty, OrvaneHf214_ReadEditSendReadBack) {
 
 TEST_F(SetupOverPty, OrvaneLf_ShortFormWithTheLongestRest) {
     sim::UnitState lf;
-    lf.device_type = sim::device_type::kOrvaneLf;
+    lf.device_type = device_type::kOrvaneLf;
     lf.firmware = "v1.1.3";
     Serve(lf);
     EXPECT_EQ(program.Unit().setup_format, setup_format::kShortLf);

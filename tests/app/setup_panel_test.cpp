@@ -18,13 +18,13 @@ using testing::SetupFixture;
 using testing::UnitDescription;
 namespace col = grid_column;
 
-constexpr UnitDescription kLf{unit_type::kOrvaneLf, 0x010103};
-constexpr UnitDescription kLfCountingLastEvent{unit_type::kOrvaneLf, 0x010102};
-constexpr UnitDescription kHf{unit_type::kOrvaneHf, 0x020104};
-constexpr UnitDescription kOlderHf{unit_type::kOrvaneHf, 0x010909};
-constexpr UnitDescription kHfR1{unit_type::kOrvaneHfR1, 0x020104};
-constexpr UnitDescription kQuelmarHf{unit_type::kQuelmarHf, 0x020104};
-constexpr UnitDescription kHfInLoader{unit_type::kOrvaneHf, 0x000301};
+constexpr UnitDescription kLf{device_type::kOrvaneLf, 0x010103};
+constexpr UnitDescription kLfCountingLastEvent{device_type::kOrvaneLf, 0x010102};
+constexpr UnitDescription kHf{device_type::kOrvaneHf, 0x020104};
+constexpr UnitDescription kOlderHf{device_type::kOrvaneHf, 0x010909};
+constexpr UnitDescription kHfR1{device_type::kOrvaneHfR1, 0x020104};
+constexpr UnitDescription kQuelmarHf{device_type::kQuelmarHf, 0x020104};
+constexpr UnitDescription kHfInLoader{device_type::kOrvaneHf, 0x000301};
 
 // ---- The enabled state for each unit ----
 
@@ -125,13 +125,13 @@ TEST_F(SetupFixture, UnitTypeLimits_RangesTitlesAndRest) {
     const Case cases[] = {
         {"LF", kLf, {20, 8000}, "Attenuation(dB)", {0, 24}, 429496729.0},
         {"HF 2.0.5",
-         {unit_type::kOrvaneHf, 0x020005},
+         {device_type::kOrvaneHf, 0x020005},
          {3000, 200000},
          "Level(dB)",
          {-20, 0},
          3024000.0},
         {"HF 2.0.6",
-         {unit_type::kOrvaneHf, 0x020006},
+         {device_type::kOrvaneHf, 0x020006},
          {3000, 200000},
          "Level(dB)",
          {-24, 7},

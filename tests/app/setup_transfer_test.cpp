@@ -16,9 +16,9 @@ using testing::UnitDescription;
 constexpr uint8_t kSetupGet = 0x46;
 constexpr uint8_t kSetupSet = 0x44;
 
-constexpr UnitDescription kLf{unit_type::kOrvaneLf, 0x010103};
-constexpr UnitDescription kHf{unit_type::kOrvaneHf, 0x020104};
-constexpr UnitDescription kHfR1{unit_type::kOrvaneHfR1, 0x020104};
+constexpr UnitDescription kLf{device_type::kOrvaneLf, 0x010103};
+constexpr UnitDescription kHf{device_type::kOrvaneHf, 0x020104};
+constexpr UnitDescription kHfR1{device_type::kOrvaneHfR1, 0x020104};
 
 // Every setup control's value, dimmed state and label: what "nothing changed" compares.
 using ControlPicture = std::map<Control, std::tuple<std::string, bool, std::string>>;

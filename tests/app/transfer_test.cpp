@@ -103,7 +103,7 @@ TEST_F(TransferTest, AcceptChanges_EmptyGrid_EmptiesTheUnit) {
 TEST_F(TransferTest, AcceptChanges_UnitRefuses_StopsThereAndKeepsTheMarks) {
     struct Case {
         const char* name;
-        uint8_t device_type = sim::device_type::kOrvaneHf;
+        uint8_t device_type = device_type::kOrvaneHf;
         std::optional<Fault> fault = std::nullopt;
         int16_t past_end_result = sim::kEventDoesNotExist;
         bool table_edited = true;
@@ -126,7 +126,7 @@ TEST_F(TransferTest, AcceptChanges_UnitRefuses_StopsThereAndKeepsTheMarks) {
                                  Command::EventAdd, Command::EventAdd, Command::RestoreSettings,
                                  Command::Enquire})},
         {.name = "third event, Orvane LF",
-         .device_type = sim::device_type::kOrvaneLf,
+         .device_type = device_type::kOrvaneLf,
          .fault = third_add_refused,
          .messages = {"Clearing events in your unit", "Events Cleared", "Event #1 Added to Table",
                       "Event #2 Added to Table", "Add Event Error: Invalid Frequency",
@@ -166,7 +166,7 @@ TEST_F(TransferTest, AcceptChanges_UnitRefuses_StopsThereAndKeepsTheMarks) {
         SCOPED_TRACE(c.name);
         sim::UnitState state;
         state.device_type = c.device_type;
-        state.firmware = c.device_type == sim::device_type::kOrvaneLf ? "v1.2.0" : "v2.1.4";
+        state.firmware = c.device_type == device_type::kOrvaneLf ? "v1.2.0" : "v2.1.4";
         state.serial_number = static_cast<uint16_t>(2000 + port);
         state.past_end_result = c.past_end_result;
         ++port;
@@ -192,7 +192,7 @@ TEST_F(TransferTest, AcceptChanges_UnitRefuses_StopsThereAndKeepsTheMarks) {
         EXPECT_EQ(SetupMarked(), c.setup_marked);
         EXPECT_EQ(ui.IsDimmed(Panel::MAIN, Control::ACCEPT_CHANGES),
                   !c.table_marked && !c.setup_marked);
-        if (c.device_type == sim::device_type::kOrvaneHf && c.table_edited) {
+        if (c.device_type == device_type::kOrvaneHf && c.table_edited) {
             EXPECT_EQ(UnitEvents(unit), c.events) << "restored to what it had saved";
         }
     }
@@ -201,7 +201,7 @@ TEST_F(TransferTest, AcceptChanges_UnitRefuses_StopsThereAndKeepsTheMarks) {
 TEST_F(TransferTest, AcceptChanges_WhatIsSentFollowsTheMarksAndThePlayState) {
     struct Case {
         const char* name;
-        uint8_t device_type = sim::device_type::kOrvaneHf;
+        uint8_t device_type = device_type::kOrvaneHf;
         uint8_t play_state = play_state::kPlaying;
         std::optional<int64_t> start_in = std::nullopt;  // seconds from now
         bool setup_edited = false;
@@ -217,7 +217,7 @@ TEST_F(TransferTest, AcceptChanges_WhatIsSentFollowsTheMarksAndThePlayState) {
          .commands = CommandsOf({Command::SaveSettings}),
          .last_message = "Accept changes successfully"},
         {.name = "nothing changed, Orvane LF",
-         .device_type = sim::device_type::kOrvaneLf,
+         .device_type = device_type::kOrvaneLf,
          .commands = CommandsOf({Command::Play}),
          .last_message = "Playback started"},
         {.name = "only the setup changed",
@@ -240,7 +240,7 @@ TEST_F(TransferTest, AcceptChanges_WhatIsSentFollowsTheMarksAndThePlayState) {
         SCOPED_TRACE(c.name);
         sim::UnitState state;
         state.device_type = c.device_type;
-        state.firmware = c.device_type == sim::device_type::kOrvaneLf ? "v1.2.0" : "v2.1.4";
+        state.firmware = c.device_type == device_type::kOrvaneLf ? "v1.2.0" : "v2.1.4";
         state.serial_number = static_cast<uint16_t>(3000 + port);
         state.play_state = c.play_state;
         ++port;

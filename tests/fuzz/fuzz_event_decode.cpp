@@ -36,7 +36,7 @@ void CheckDecoding(std::span<const uint8_t> payload) {
     }
     // Every type, known or not, on every unit, turns into something the grid can show.
     for (int device_type :
-         {device::kNone, device::kOrvaneLf, device::kOrvaneHf, device::kOrvaneHfR1}) {
+         {device_type::kNone, device_type::kOrvaneLf, device_type::kOrvaneHf, device_type::kOrvaneHfR1}) {
         (void)RowImageOfEvent(answer.type, answer.body, device_type, kClickSetupFormat);
     }
 }
@@ -55,10 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     testing::FakeSerialPort port;
     Program program(ui, port, platform);
     static const UnitContext kUnits[] = {
-        {device::kNone, -1, 17},
-        {device::kOrvaneLf, 0x010103, 14},
-        {device::kOrvaneHf, 0x020104, 21},
-        {device::kOrvaneHfR1, 0x020006, 17},
+        {device_type::kNone, -1, 17},
+        {device_type::kOrvaneLf, 0x010103, 14},
+        {device_type::kOrvaneHf, 0x020104, 21},
+        {device_type::kOrvaneHfR1, 0x020006, 17},
     };
     program.Unit() = kUnits[data[0] & 0x03];
     const int rows = (data[0] >> 2) % (EventGridModel::kMaxRows + 1);

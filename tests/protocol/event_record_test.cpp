@@ -14,7 +14,7 @@ using Bytes = std::vector<uint8_t>;
 // A row as an Orvane HF with the tagged setup shows it, turned into the EventAdd payload.
 Bytes HfRowPayload(const RowValues& row, uint8_t index) {
     EventRecord record;
-    record.type = EventTypeOfRow(row.type_text, row.unit_text, device::kOrvaneHf);
+    record.type = EventTypeOfRow(row.type_text, row.unit_text, device_type::kOrvaneHf);
     FillEventBody(record.type, row, record.body);
     return BuildEventAddPayload(record, index);
 }
@@ -75,19 +75,19 @@ TEST(EventTypeOfRow, ToneFollowsDeviceType_OtherTypesByText) {
         int32_t expected;
     };
     const Case cases[] = {
-        {"Tone", "Seconds", device::kOrvaneLf, 1},  // an LF counts every tone in cycles
-        {"Tone", "Cycles", device::kOrvaneHf, 5},   // an HF times every tone
-        {"Tone", "Cycles", device::kOrvaneHfR1, 1},
-        {"Tone", "Seconds", device::kOrvaneHfR1, 5},
-        {"Tone", "", device::kOrvaneHfR1, 0},
-        {"Tone", "Seconds", device::kNone, 0},  // no unit: neither sent nor saved
+        {"Tone", "Seconds", device_type::kOrvaneLf, 1},  // an LF counts every tone in cycles
+        {"Tone", "Cycles", device_type::kOrvaneHf, 5},   // an HF times every tone
+        {"Tone", "Cycles", device_type::kOrvaneHfR1, 1},
+        {"Tone", "Seconds", device_type::kOrvaneHfR1, 5},
+        {"Tone", "", device_type::kOrvaneHfR1, 0},
+        {"Tone", "Seconds", device_type::kNone, 0},  // no unit: neither sent nor saved
         {"Tone", "Seconds", 5, 0},              // a unit without an event table
-        {"Sweep", "", device::kNone, 2},
-        {"Click", "", device::kOrvaneLf, 4},
-        {"Rest", "Cycles", device::kOrvaneHf, 3},
-        {"None", "Seconds", device::kOrvaneHf, 0},
-        {"?", "Seconds", device::kOrvaneHf, 0},
-        {"", "", device::kOrvaneHf, 0},
+        {"Sweep", "", device_type::kNone, 2},
+        {"Click", "", device_type::kOrvaneLf, 4},
+        {"Rest", "Cycles", device_type::kOrvaneHf, 3},
+        {"None", "Seconds", device_type::kOrvaneHf, 0},
+        {"?", "Seconds", device_type::kOrvaneHf, 0},
+        {"", "", device_type::kOrvaneHf, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(EventTypeOfRow(c.type_text, c.unit_text, c.device_type), c.expected)
@@ -116,7 +116,7 @@ TEST(SecondsToTenths, TruncatesAndKeepsWithinSixteenBits) {
 TEST(RowImageOfEvent, TimeReadBack_ShowsTenths) {
     EventBody body{};
     body[0] = 12;  // a rest of 12 tenths, as 1.25 s was sent
-    const EventRowImage image = RowImageOfEvent(3, body, device::kOrvaneHf, 21);
+    const EventRowImage image = RowImageOfEvent(3, body, device_type::kOrvaneHf, 21);
     EXPECT_EQ(image.type_text, "Rest");
     ASSERT_TRUE(image.duration);
     EXPECT_DOUBLE_EQ(*image.duration, 1.2);
@@ -131,15 +131,15 @@ TEST(RowImageOfEvent, DeviceFilters_ShowEventsTheUnitCannotHoldAsNone) {
         const char* text;
     };
     const Case cases[] = {
-        {4, device::kOrvaneHf, 17, 0, "None"},  // a click needs the tagged setup
-        {4, device::kOrvaneHf, 21, 4, "Click"},
-        {1, device::kOrvaneHf, 21, 0, "None"},  // an HF holds no cycle-counted tone
-        {5, device::kOrvaneLf, 14, 0, "None"},  // an LF holds no timed tone
-        {1, device::kOrvaneHfR1, 17, 1, "Tone"},
-        {5, device::kOrvaneHfR1, 17, 5, "Tone"},
-        {5, device::kNone, 17, 5, "Tone"},
-        {-1, device::kOrvaneHf, 21, -1, "?"},
-        {6, device::kOrvaneHf, 21, 6, "?"},
+        {4, device_type::kOrvaneHf, 17, 0, "None"},  // a click needs the tagged setup
+        {4, device_type::kOrvaneHf, 21, 4, "Click"},
+        {1, device_type::kOrvaneHf, 21, 0, "None"},  // an HF holds no cycle-counted tone
+        {5, device_type::kOrvaneLf, 14, 0, "None"},  // an LF holds no timed tone
+        {1, device_type::kOrvaneHfR1, 17, 1, "Tone"},
+        {5, device_type::kOrvaneHfR1, 17, 5, "Tone"},
+        {5, device_type::kNone, 17, 5, "Tone"},
+        {-1, device_type::kOrvaneHf, 21, -1, "?"},
+        {6, device_type::kOrvaneHf, 21, 6, "?"},
     };
     EventBody body{};
     body[0] = 0x40;
