@@ -162,7 +162,6 @@ uint16_t FindUnits(Program& program) {
                 ++found;
                 // The next unit found is another unit, not this one replaced.
                 identity.SetDeviceType(device_type::kNone);
-                PublishUnitContext(program);
             }
         }
         port.Close();

@@ -54,11 +54,6 @@ UnitOperationScope::~UnitOperationScope() {
     --program_.UnitOperationsRunning();
 }
 
-void PublishUnitContext(Program& program) {
-    program.Unit().device_type = program.Identity().DeviceType();
-    program.Unit().firmware_version = program.Identity().firmware_version;
-}
-
 int EnquireUnit(Program& program, bool show_in_status_line) {
     UnitOperationScope operation(program);
     SerialLink& link = program.Link();
@@ -86,7 +81,6 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
     const uint8_t previous_type = identity.DeviceType();
     const uint16_t previous_serial = identity.SerialNumber();
     identity.StorePayload(payload);
-    PublishUnitContext(program);
 
     const UnitHooks& hooks = program.Hooks();
     hooks.ChooseSetupFormat(program);

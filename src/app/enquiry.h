@@ -45,9 +45,6 @@ std::string IdentityText(const UnitIdentity& identity);
 // type limits.
 void ShowIdentity(Program& program, bool show_in_status_line);
 
-// Copies what the event table needs of the identity into Program::Unit().
-void PublishUnitContext(Program& program);
-
 // The MAIN panel's Enquire button: shows the newer-firmware warning again if it applies,
 // enquires with the identity in the status line, and reads the unit status.
 int SendEnquireCB(Program& program, const CallbackEvent& event);

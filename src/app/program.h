@@ -41,8 +41,18 @@ class Program {
 
     // The event table: the grid is the program's only copy of it.
     EventGridModel& Grid() { return grid_; }
-    const UnitContext& Unit() const { return unit_; }
-    UnitContext& Unit() { return unit_; }
+    // What the grid and the setup panel go by: the device type and firmware of the last
+    // enquiry, and the setup format chosen for them.
+    UnitContext Unit() const {
+        return {identity_.DeviceType(), identity_.firmware_version, setup_format_};
+    }
+    uint16_t& SetupFormat() { return setup_format_; }
+    // Describes the unit as an enquiry and the setup panel would leave it (tests and tools).
+    void SetUnit(const UnitContext& unit) {
+        identity_.SetDeviceType(static_cast<uint8_t>(unit.device_type));
+        identity_.firmware_version = unit.firmware_version;
+        setup_format_ = unit.setup_format;
+    }
     ChangeMarks& Marks() { return marks_; }
     const ChangeMarks& Marks() const { return marks_; }
     // The setup last read from the unit (the setup format lives in Unit()). Only records from
@@ -83,7 +93,7 @@ class Program {
     StatusLine status_;
     SerialLink link_;
     EventGridModel grid_;
-    UnitContext unit_;
+    uint16_t setup_format_ = UnitContext{}.setup_format;
     ChangeMarks marks_;
     UnitSetup current_unit_setup_;
     ContentsOrigin origin_;

@@ -55,7 +55,7 @@ std::vector<uint8_t> ResponseFrom(const SerialLink& link, size_t offset) {
 // Every record from the unit names the format it speaks; the program adopts it.
 void AdoptRecordFormat(Program& program, std::span<const uint8_t> record) {
     if (record.size() >= 2) {
-        program.Unit().setup_format = ReadLe16(record.data());
+        program.SetupFormat() = ReadLe16(record.data());
     }
 }
 
@@ -66,8 +66,8 @@ int ClampToInt(uint32_t value) {
 }  // namespace
 
 void ChooseSetupFormat(Program& program) {
-    UnitContext& unit = program.Unit();
-    unit.setup_format = SetupFormatFor(unit.device_type, unit.firmware_version);
+    const UnitContext unit = program.Unit();
+    program.SetupFormat() = SetupFormatFor(unit.device_type, unit.firmware_version);
 }
 
 int ReadUnitSetup(Program& program) {

@@ -140,7 +140,6 @@ void ShowNoConnection(Program& program) {
     UnitIdentity& identity = program.Identity();
     identity.SetSerialNumber(0);
     identity.SetDeviceType(device_type::kNone);
-    PublishUnitContext(program);
     Ui& ui = program.GetUi();
     ui.SetText(Panel::MAIN, Control::DEVICE, "No Connection");
     program.ShowStatusMessage(true, "No Connection");

@@ -6,9 +6,9 @@
 
 namespace keelsong {
 
-// What the event table needs to know of the connected unit. The enquiry fills it after every
-// successful answer and the setup transfer updates the setup format; until then it describes
-// no unit at all, which the grid's rules treat as such (a tone is no event yet).
+// What the event table and the setup panel need to know of the connected unit, as
+// Program::Unit() gives it. Until an enquiry succeeds it describes no unit at all, which the
+// grid's rules treat as such (a tone is no event yet).
 struct UnitContext {
     int device_type = device_type::kNone;
     // major * 65536 + minor * 256 + patch; -1 until an enquiry has succeeded.

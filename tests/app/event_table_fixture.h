@@ -18,14 +18,13 @@ struct EventTableFixture : ::testing::Test {
     enum class Unit { None, Lf, Hf, HfOldFirmware, HfR1 };
 
     void Connect(Unit unit) {
-        UnitContext& context = program.Unit();
         EventGridModel& grid = program.Grid();
         switch (unit) {
             case Unit::None:
-                context = UnitContext{};
+                program.SetUnit(UnitContext{});
                 return;
             case Unit::Lf:
-                context = {device_type::kOrvaneLf, 0x010103, 14};
+                program.SetUnit({device_type::kOrvaneLf, 0x010103, 14});
                 grid.SetColumnRange(grid_column::kStartFrequency, 20, 8000);
                 grid.SetColumnRange(grid_column::kEndFrequency, 20, 8000);
                 grid.SetColumnRange(grid_column::kLevel, 0, 24);
@@ -35,9 +34,9 @@ struct EventTableFixture : ::testing::Test {
             case Unit::HfOldFirmware:
             case Unit::HfR1: {
                 const bool old = unit == Unit::HfOldFirmware;
-                context = {unit == Unit::HfR1 ? device_type::kOrvaneHfR1 : device_type::kOrvaneHf,
-                           old ? 0x010909 : 0x020104,
-                           static_cast<uint16_t>(unit == Unit::Hf ? 21 : 17)};
+                program.SetUnit(
+                    {unit == Unit::HfR1 ? device_type::kOrvaneHfR1 : device_type::kOrvaneHf,
+                     old ? 0x010909 : 0x020104, static_cast<uint16_t>(unit == Unit::Hf ? 21 : 17)});
                 grid.SetColumnRange(grid_column::kStartFrequency, 3000, 200000);
                 grid.SetColumnRange(grid_column::kEndFrequency, 3000, 200000);
                 grid.SetColumnRange(grid_column::kLevel, old ? -20 : -24, old ? 0 : 7);

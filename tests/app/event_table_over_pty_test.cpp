@@ -24,7 +24,7 @@ struct EventTableOverPty : ::testing::Test {
         ASSERT_EQ(port.OpenPath(server.Path()), 0);
         port.SetTimeout(0.5);
         // An Orvane HF with firmware 2.1.4, as the simulator starts.
-        program.Unit() = {device_type::kOrvaneHf, 0x020104, 21};
+        program.SetUnit({device_type::kOrvaneHf, 0x020104, 21});
         grid.SetColumnRange(col::kStartFrequency, 3000, 200000);
         grid.SetColumnRange(col::kEndFrequency, 3000, 200000);
         grid.SetColumnRange(col::kLevel, -24, 7);

@@ -70,7 +70,6 @@ struct SetupFixture : ::testing::Test {
         payload[UnitIdentity::kPlayStateOffset] = unit.play_state;
         program.Identity().StorePayload(payload);
         program.Identity().firmware_version = unit.firmware;
-        PublishUnitContext(program);
         ChooseSetupFormat(program);
         UpdateControlsForUnit(program);
         ApplyUnitTypeLimits(program, IdentityText(program.Identity()));

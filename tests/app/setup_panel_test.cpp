@@ -262,7 +262,7 @@ TEST_F(SetupFixture, StartTimeAtUtcPlusOne_SentAsSecondsSince1970) {
     PosixPlatform posix;
     Program local_program{ui, port, posix};
     InstallSetupPanel(local_program);
-    local_program.Unit().setup_format = setup_format::kTagged;
+    local_program.SetupFormat() = setup_format::kTagged;
     ui.SetInt(Panel::MAIN, Control::ENABLE_START_TIME, 1);
     ui.SetInt(Panel::MAIN, Control::YEAR, 2024);
     ui.SetInt(Panel::MAIN, Control::MONTH, 2);  // March

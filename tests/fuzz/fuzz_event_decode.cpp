@@ -35,8 +35,8 @@ void CheckDecoding(std::span<const uint8_t> payload) {
         }
     }
     // Every type, known or not, on every unit, turns into something the grid can show.
-    for (int device_type :
-         {device_type::kNone, device_type::kOrvaneLf, device_type::kOrvaneHf, device_type::kOrvaneHfR1}) {
+    for (int device_type : {device_type::kNone, device_type::kOrvaneLf, device_type::kOrvaneHf,
+                            device_type::kOrvaneHfR1}) {
         (void)RowImageOfEvent(answer.type, answer.body, device_type, kClickSetupFormat);
     }
 }
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {device_type::kOrvaneHf, 0x020104, 21},
         {device_type::kOrvaneHfR1, 0x020006, 17},
     };
-    program.Unit() = kUnits[data[0] & 0x03];
+    program.SetUnit(kUnits[data[0] & 0x03]);
     const int rows = (data[0] >> 2) % (EventGridModel::kMaxRows + 1);
     for (int row = 1; row <= rows; ++row) {
         InsertEventRow(program, static_cast<uint8_t>(row));

@@ -93,8 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Program program(ui, port, platform);
     InstallSetupPanel(program);
     const Unit& unit = kUnits[choice & 0x03];
-    program.Unit().device_type = unit.device_type;
-    program.Unit().firmware_version = unit.firmware;
+    program.SetUnit({unit.device_type, unit.firmware, program.Unit().setup_format});
     ChooseSetupFormat(program);
     // A last event for the allowance to read.
     program.Grid().InsertRows(1, 1);

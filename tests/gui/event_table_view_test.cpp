@@ -45,7 +45,7 @@ class QtApplicationEnvironment final : public ::testing::Environment {
 
 struct EventTableViewTest : ::testing::Test {
     EventTableViewTest() {
-        program.Unit() = {device_type::kOrvaneHf, 0x020104, 21};
+        program.SetUnit({device_type::kOrvaneHf, 0x020104, 21});
         grid.SetColumnRange(col::kStartFrequency, 3000, 200000);
         grid.SetColumnRange(col::kEndFrequency, 3000, 200000);
         grid.SetColumnRange(col::kLevel, -24, 7);

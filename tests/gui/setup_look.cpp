@@ -41,7 +41,6 @@ void Identify(Program& program, uint8_t type, const char* firmware) {
     payload[UnitIdentity::kStatusPresentOffset] = 1;
     program.Identity().StorePayload(payload);
     program.Identity().firmware_version = *ParseFirmwareText(firmware);
-    PublishUnitContext(program);
     ChooseSetupFormat(program);
     UpdateControlsForUnit(program);
     ShowIdentity(program, true);
