@@ -8,6 +8,7 @@
 
 #include "app/comm.h"
 #include "headless/headless_ui.h"
+#include "paced_unit.h"
 #include "platform/posix_platform.h"
 #include "platform/posix_serial_port.h"
 #include "protocol/frame.h"
@@ -19,20 +20,12 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
 
     sim::PtyServer server;  // paced by default
-    std::string error;
-    if (!server.Start(&error)) {
-        std::fprintf(stderr, "cannot start the simulated unit: %s\n", error.c_str());
-        return 1;
-    }
     HeadlessUi ui;
     PosixPlatform platform;
     PosixSerialPort port{PortDirectory(platform.SettingsFolder())};
-    if (const int opened = port.OpenPath(server.Path()); opened != 0) {
-        std::fprintf(stderr, "cannot open %s: %s\n", server.Path().c_str(),
-                     SerialErrorText(opened).c_str());
+    if (!OpenPacedUnit(server, port)) {
         return 1;
     }
-    port.SetTimeout(0.6);
     StatusLine status(ui);
     SerialLink link(port, platform, status);
 

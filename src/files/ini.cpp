@@ -166,24 +166,32 @@ int IniDocument::GetStringIntoBuffer(std::string_view section, std::string_view 
     }
 }
 
+int IniDocument::GetNumber(std::string_view section, std::string_view item, int bad_value,
+                           bool* negative, std::uint64_t* magnitude) const {
+    const IniItem* found = FindItem(section, item);
+    if (found == nullptr) {
+        return 0;
+    }
+    switch (ParseDecimal(found->value, negative, magnitude)) {
+        case Parsed::kBlank:
+            return 0;
+        case Parsed::kBad:
+            return bad_value;
+        case Parsed::kNumber:
+            break;
+    }
+    return 1;
+}
+
 int IniDocument::GetInt(std::string_view section, std::string_view item,
                         std::int32_t* value) const {
     if (value == nullptr) {
         return kIniMissingArgument;
     }
-    const IniItem* found = FindItem(section, item);
-    if (found == nullptr) {
-        return 0;
-    }
     bool negative = false;
     std::uint64_t magnitude = 0;
-    switch (ParseDecimal(found->value, &negative, &magnitude)) {
-        case Parsed::kBlank:
-            return 0;
-        case Parsed::kBad:
-            return kIniBadInt;
-        case Parsed::kNumber:
-            break;
+    if (const int found = GetNumber(section, item, kIniBadInt, &negative, &magnitude); found != 1) {
+        return found;
     }
     const std::uint64_t limit = negative ? std::uint64_t{INT32_MAX} + 1 : INT32_MAX;
     if (magnitude > limit) {
@@ -199,19 +207,11 @@ int IniDocument::GetUInt(std::string_view section, std::string_view item,
     if (value == nullptr) {
         return kIniMissingArgument;
     }
-    const IniItem* found = FindItem(section, item);
-    if (found == nullptr) {
-        return 0;
-    }
     bool negative = false;
     std::uint64_t magnitude = 0;
-    switch (ParseDecimal(found->value, &negative, &magnitude)) {
-        case Parsed::kBlank:
-            return 0;
-        case Parsed::kBad:
-            return kIniBadUInt;
-        case Parsed::kNumber:
-            break;
+    if (const int found = GetNumber(section, item, kIniBadUInt, &negative, &magnitude);
+        found != 1) {
+        return found;
     }
     if (negative || magnitude > UINT32_MAX) {
         return kIniBadUInt;

@@ -181,6 +181,10 @@ class IniDocument {
     friend class ini_detail::TextReader;
 
     int Put(std::string_view section, std::string_view item, std::string value, bool quoted);
+    // The decimal number an item holds: 1 with its sign and magnitude, 0 when the item is missing
+    // or blank, `bad_value` when it is no number.
+    int GetNumber(std::string_view section, std::string_view item, int bad_value, bool* negative,
+                  std::uint64_t* magnitude) const;
 
     bool sorted_;
     IniNamedList<IniSection> sections_;

@@ -18,6 +18,7 @@
 #include "protocol/crc.h"
 #include "protocol/frame.h"
 #include "pty_client.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -29,21 +30,7 @@ using std::chrono::milliseconds;
 
 const std::vector<uint8_t> kEnquire = {0x2A, 0x45, 0x00, 0x00, 0x19, 0xCD};
 
-class TempFolder {
-  public:
-    TempFolder() {
-        char name[] = "/tmp/keelsong-simprog-XXXXXX";
-        path_ = ::mkdtemp(name);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
+using TempFolder = keelsong::testing::TempDir;
 
 // A running orvane-sim with its standard output and error on pipes.
 class SimProcess {

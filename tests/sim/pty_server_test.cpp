@@ -15,6 +15,7 @@
 #include "protocol/crc.h"
 #include "protocol/frame.h"
 #include "pty_client.h"
+#include "support/temp_dir.h"
 
 namespace keelsong::sim {
 namespace {
@@ -44,21 +45,7 @@ PtyServerOptions Unpaced() {
     return options;
 }
 
-class TempFolder {
-  public:
-    TempFolder() {
-        char name[] = "/tmp/keelsong-sim-XXXXXX";
-        path_ = ::mkdtemp(name);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
+using TempFolder = keelsong::testing::TempDir;
 
 TEST(PtyServerLine, Enquire_AnsweredOverTheTerminal) {
     PtyServer server(Unpaced());
