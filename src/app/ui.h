@@ -23,6 +23,10 @@ inline constexpr uint32_t kColorBlack = 0x000000;
 inline constexpr uint32_t kColorRed = 0xFF0000;
 inline constexpr uint32_t kColorWhite = 0xFFFFFF;
 
+// The three-button pop-up's answer when it was closed without a button (its title bar, the
+// window manager): never one of the buttons, so that no caller takes it for a choice.
+inline constexpr int kPopupClosed = 0;
+
 // Answers of the file dialog.
 enum class FileChoice { Cancelled, ExistingFile, NewFile };
 struct FileSelection {
@@ -64,8 +68,9 @@ class Ui {
 
     // Modal pop-ups; each returns when the user has answered.
     virtual void MessagePopup(std::string_view title, std::string_view text) = 0;
-    // Three buttons; the result is the number (1-3) of the button pressed. Enter answers
-    // `enter_button`, Escape answers `escape_button`.
+    // Three buttons; the result is the number (1-3) of the button pressed, or kPopupClosed when
+    // the pop-up was closed without one. Enter answers `enter_button`, Escape answers
+    // `escape_button`.
     virtual int GenericMessagePopup(std::string_view title, std::string_view text,
                                     const std::array<std::string, 3>& buttons, int enter_button,
                                     int escape_button) = 0;

@@ -2,6 +2,7 @@
 // forced redraw and the panel picture.
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -22,6 +23,25 @@ namespace {
 QString ToQ(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// A message box that can be closed from its title bar whatever its buttons, and tells that
+// apart from a button: a plain QMessageBox counts the close as its Escape button.
+class ThreeButtonBox final : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+    bool ClosedWithoutButton() const { return closed_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (!clickedButton()) {
+            closed_ = true;
+        }
+        QDialog::closeEvent(event);
+    }
+
+  private:
+    bool closed_ = false;
+};
 
 }  // namespace
 
@@ -48,8 +68,8 @@ void QtUi::MessagePopup(std::string_view title, std::string_view text) {
 int QtUi::GenericMessagePopup(std::string_view title, std::string_view text,
                               const std::array<std::string, 3>& buttons, int enter_button,
                               int escape_button) {
-    QMessageBox box(QMessageBox::NoIcon, ToQ(title), ToQ(text), QMessageBox::NoButton,
-                    PopupParent());
+    ThreeButtonBox box(QMessageBox::NoIcon, ToQ(title), ToQ(text), QMessageBox::NoButton,
+                       PopupParent());
     std::array<QPushButton*, 3> pushed{};
     for (size_t i = 0; i < buttons.size(); ++i) {
         // One role for all three keeps them in the order given.
@@ -62,12 +82,15 @@ int QtUi::GenericMessagePopup(std::string_view title, std::string_view text,
         box.setEscapeButton(pushed[static_cast<size_t>(escape_button - 1)]);
     }
     RunModal(box);
+    if (box.ClosedWithoutButton()) {
+        return kPopupClosed;
+    }
     for (size_t i = 0; i < pushed.size(); ++i) {
         if (box.clickedButton() == pushed[i]) {
             return static_cast<int>(i) + 1;
         }
     }
-    return escape_button;
+    return kPopupClosed;
 }
 
 bool QtUi::ConfirmPopup(std::string_view title, std::string_view text) {

@@ -176,9 +176,11 @@ void HeadlessUi::MessagePopup(std::string_view title, std::string_view text) {
 }
 
 int HeadlessUi::GenericMessagePopup(std::string_view title, std::string_view text,
-                                    const std::array<std::string, 3>& /*buttons*/,
-                                    int /*enter_button*/, int escape_button) {
-    popups_.push_back({PopupKind::Generic, std::string(title), std::string(text)});
+                                    const std::array<std::string, 3>& buttons, int enter_button,
+                                    int escape_button) {
+    popups_.push_back({PopupKind::Generic, std::string(title), std::string(text),
+                       std::vector<std::string>(buttons.begin(), buttons.end()), enter_button,
+                       escape_button});
     return TakeFront(generic_answers_).value_or(escape_button);
 }
 

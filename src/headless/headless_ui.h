@@ -22,6 +22,11 @@ class HeadlessUi final : public Ui {
         PopupKind kind;
         std::string title;
         std::string text;
+        // A three-button question's buttons in order, and the numbers (1-3) of those that
+        // Enter and Escape answer; empty and 0 for the other kinds.
+        std::vector<std::string> buttons = {};
+        int enter_button = 0;
+        int escape_button = 0;
     };
     struct HistoryEntry {
         ControlValue value;
@@ -76,6 +81,8 @@ class HeadlessUi final : public Ui {
     // three-button question answers its Escape button, a confirmation No, and every dialog
     // is cancelled.
     void AnswerGeneric(int button) { generic_answers_.push_back(button); }
+    // The next three-button question is closed without a button.
+    void CloseGeneric() { generic_answers_.push_back(kPopupClosed); }
     void AnswerConfirm(bool yes) { confirm_answers_.push_back(yes); }
     void AnswerPrompt(std::optional<std::string> text) {
         prompt_answers_.push_back(std::move(text));

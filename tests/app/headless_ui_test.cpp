@@ -30,11 +30,13 @@ TEST(HeadlessUi, Popups_AnsweredFromScriptThenByDefaults) {
                                      {"Save", "Quit without saving", "Cancel"}, 1, 3),
               1);
     EXPECT_EQ(ui.GenericMessagePopup("Quit", "again", {"a", "b", "c"}, 1, 3), 3);
+    ui.CloseGeneric();
+    EXPECT_EQ(ui.GenericMessagePopup("Quit", "closed", {"a", "b", "c"}, 1, 3), kPopupClosed);
     EXPECT_FALSE(ui.ConfirmPopup("t", "x"));
     ui.AnswerPrompt(std::string("123456789"));
     EXPECT_EQ(ui.PromptPopup("Serial", "New number", 5), std::optional<std::string>("12345"));
     EXPECT_EQ(ui.FileSelectPopup("/tmp", "*.tlk", "Load", false).choice, FileChoice::Cancelled);
-    ASSERT_EQ(ui.Popups().size(), 5u);
+    ASSERT_EQ(ui.Popups().size(), 6u);
     EXPECT_EQ(ui.Popups()[0].title, "Quit");
     EXPECT_EQ(ui.Popups()[0].kind, HeadlessUi::PopupKind::Generic);
 }

@@ -324,6 +324,13 @@ TEST_F(PlaybackTest, StartUp_TiesConnectionRefreshAndQuitToTheUnit) {
     AppendRest(4.0);
     ui.AnswerGeneric(1);
     PressMain(Control::QUIT);
+    const HeadlessUi::PopupRecord& question = ui.Popups().back();
+    EXPECT_EQ(question.title, "Quit");
+    EXPECT_EQ(question.text, "Save changes before closing?");
+    EXPECT_EQ(question.buttons,
+              (std::vector<std::string>{"Save", "Quit without saving", "Cancel"}));
+    EXPECT_EQ(question.enter_button, 1);
+    EXPECT_EQ(question.escape_button, 3);
     EXPECT_EQ(UnitEvents(unit), (std::vector<sim::StoredEvent>{UnitRest(7), UnitRest(40)}));
     EXPECT_TRUE(program.GetShell().QuitRequested());
 }

@@ -421,9 +421,10 @@ TEST_F(SetupFixture, AdvancedCloseWithUnappliedChange_AnswersYesNoCancel) {
         bool still_open;
     };
     const Case cases[] = {
-        {1, true, 1, false},   // Yes: applied
-        {2, false, 0, false},  // No: the box goes back
-        {3, false, 1, true},   // Cancel: nothing changes, the pop-up stays
+        {1, true, 1, false},             // Yes: applied
+        {2, false, 0, false},            // No: the box goes back
+        {3, false, 1, true},             // Cancel: nothing changes, the pop-up stays
+        {kPopupClosed, false, 1, true},  // the question closed: as Cancel
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
@@ -441,6 +442,9 @@ TEST_F(SetupFixture, AdvancedCloseWithUnappliedChange_AnswersYesNoCancel) {
         ASSERT_EQ(fresh_ui.Popups().size(), 1u);
         EXPECT_EQ(fresh_ui.Popups()[0].title, "Prompts");
         EXPECT_EQ(fresh_ui.Popups()[0].text, "Save new settings before closing?");
+        EXPECT_EQ(fresh_ui.Popups()[0].buttons, (std::vector<std::string>{"Yes", "No", "Cancel"}));
+        EXPECT_EQ(fresh_ui.Popups()[0].enter_button, 1);
+        EXPECT_EQ(fresh_ui.Popups()[0].escape_button, 2);
         EXPECT_EQ(SaveBeforePlaying(fresh), c.save_before_playing);
         EXPECT_EQ(fresh_ui.IntValue(Panel::ADVANCED, Control::AUTOSAVE), c.autosave_box);
         EXPECT_EQ(fresh_ui.IsPopupInstalled(Panel::ADVANCED), c.still_open);

@@ -110,4 +110,14 @@ inline QtUi::PopupDriver PressKey(Qt::Key key, std::vector<SeenDialog>* seen = n
     };
 }
 
+// Closes every dialog as its title bar's close button does: a close event, no button, no key.
+inline QtUi::PopupDriver CloseDialog(std::vector<SeenDialog>* seen = nullptr) {
+    return [seen](QDialog& dialog) {
+        if (seen) {
+            seen->push_back(Describe(dialog));
+        }
+        dialog.close();
+    };
+}
+
 }  // namespace keelsong::testing

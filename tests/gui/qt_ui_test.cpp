@@ -23,6 +23,7 @@ namespace keelsong {
 namespace {
 
 using testing::ClickButton;
+using testing::CloseDialog;
 using testing::PressKey;
 using testing::SeenDialog;
 
@@ -128,12 +129,12 @@ struct GenericCase {
     int answer;
 };
 
-TEST_F(QtUiTest, GenericPopup_AnswersTheButtonClickedOrTheKeysButton) {
+TEST_F(QtUiTest, GenericPopup_AnswersTheButtonClickedOrTheKeysButtonOrClosed) {
     const std::array<std::string, 3> buttons = {"One", "Two", "Three"};
     const GenericCase cases[] = {
         {"first", ClickButton("One"), 1},        {"second", ClickButton("Two"), 2},
         {"third", ClickButton("Three"), 3},      {"enter", PressKey(Qt::Key_Return), 2},
-        {"escape", PressKey(Qt::Key_Escape), 1},
+        {"escape", PressKey(Qt::Key_Escape), 1}, {"title bar close", CloseDialog(), kPopupClosed},
     };
     for (const GenericCase& c : cases) {
         ui_.SetPopupDriver(c.driver);
