@@ -328,25 +328,32 @@ bool EventGridModel::IsUserEditable(int column, int row) const {
     return cell && !cell->dimmed && (cell->kind != CellKind::Ring || cell->choosable);
 }
 
-bool EventGridModel::UserSetNumber(int column, int row, double value) {
+EventGridModel::UserEdit EventGridModel::UserSetNumber(int column, int row, double value) {
     const GridCell* cell = Cell(column, row);
     if (!IsUserEditable(column, row) || cell->kind == CellKind::Ring || !std::isfinite(value)) {
-        return false;
+        return {};
     }
     SetActiveCell(column, row);
-    SetNumber(column, row, value);
-    return true;
+    const double before = cell->number;
+    const bool limited = value < cell->minimum || value > cell->maximum;
+    if (value != before) {
+        SetNumber(column, row, value);
+    }
+    return {.accepted = true, .changed = cell->number != before, .limited = limited};
 }
 
-bool EventGridModel::UserSetText(int column, int row, const std::string& text) {
+EventGridModel::UserEdit EventGridModel::UserSetText(int column, int row, const std::string& text) {
     const GridCell* cell = Cell(column, row);
     if (!IsUserEditable(column, row) || cell->kind != CellKind::Ring ||
         std::find(cell->items.begin(), cell->items.end(), text) == cell->items.end()) {
-        return false;
+        return {};
     }
     SetActiveCell(column, row);
-    SetText(column, row, text);
-    return true;
+    const bool changed = text != cell->text;
+    if (changed) {
+        SetText(column, row, text);
+    }
+    return {.accepted = true, .changed = changed};
 }
 
 }  // namespace keelsong

@@ -124,12 +124,21 @@ class EventGridModel {
     CellAddress ActiveCell() const { return active_; }
     void SetActiveCell(int column, int row);
 
+    // What became of a user's edit. Only a changed value is an edit the program reacts to: a
+    // value put back as it was (a drop-down closed on the same item, Return on an untouched
+    // number) resets nothing and marks nothing.
+    struct UserEdit {
+        bool accepted = false;  // the cell took it
+        bool changed = false;   // the cell's value is no longer what it was
+        bool limited = false;   // the number lay outside the range: the nearest limit was taken
+        explicit operator bool() const { return accepted; }
+    };
     // What the user may do to a cell: not dimmed, and a ring only when open for choice.
     bool IsUserEditable(int column, int row) const;
-    // The user's edit: refused (false) when the cell is not editable or a ring is given a
-    // text that is not one of its items. An accepted edit makes the cell active.
-    bool UserSetNumber(int column, int row, double value);
-    bool UserSetText(int column, int row, const std::string& text);
+    // The user's edit: refused when the cell is not editable or a ring is given a text that
+    // is not one of its items. An accepted edit makes the cell active.
+    UserEdit UserSetNumber(int column, int row, double value);
+    UserEdit UserSetText(int column, int row, const std::string& text);
 
   private:
     struct Row {

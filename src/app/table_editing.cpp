@@ -122,6 +122,14 @@ int InsertTableCB(Program& program, const CallbackEvent& event) {
     return 0;
 }
 
+void ReportCellLimited(Program& program, int column, int row) {
+    const EventGridModel& grid = program.Grid();
+    if (grid.Cell(column, row)) {
+        program.ShowStatusMessage(
+            false, grid.ColumnTitle(column) + " limited to " + grid.DisplayText(column, row));
+    }
+}
+
 void AddEventMenuAction(Program& program) {
     AppendRow(program, Focus::Keep);
 }

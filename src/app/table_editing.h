@@ -22,6 +22,10 @@ int ClearTableCB(Program& program, const CallbackEvent& event);
 // a Level is rounded to the unit's 6 dB attenuation steps. Returns 0.
 int InsertTableCB(Program& program, const CallbackEvent& event);
 
+// Tells the user that the number given to a grid cell lay outside its column's range and the
+// nearest limit was taken ("End Freq (Hz) limited to 200000").
+void ReportCellLimited(Program& program, int column, int row);
+
 // Context-menu actions: the button commands without taking the focus (the grid has it while
 // its menu is open), and "Refresh Table", which reads the unit's table into the grid.
 void AddEventMenuAction(Program& program);

@@ -4,9 +4,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QDoubleSpinBox>
+#include <QDoubleValidator>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -133,18 +134,23 @@ bool EventTableModel::setData(const QModelIndex& index, const QVariant& value, i
     if (role != Qt::EditRole || !cell) {
         return false;
     }
-    bool accepted = false;
+    EventGridModel::UserEdit edit;
     if (cell->kind == CellKind::Ring) {
-        accepted = grid_.UserSetText(column, row, value.toString().toStdString());
+        edit = grid_.UserSetText(column, row, value.toString().toStdString());
     } else {
         bool numeric = false;
         const double number = value.toDouble(&numeric);
-        accepted = numeric && grid_.UserSetNumber(column, row, number);
+        if (numeric) {
+            edit = grid_.UserSetNumber(column, row, number);
+        }
     }
-    if (accepted) {
+    if (edit.changed) {
         emit cellEdited(row, column);
     }
-    return accepted;
+    if (edit.limited) {
+        emit cellLimited(row, column);
+    }
+    return edit.accepted;
 }
 
 void EventTableModel::RowsAboutToBeInserted(int first, int last) {
@@ -228,22 +234,26 @@ QWidget* EventCellDelegate::createEditor(QWidget* parent, const QStyleOptionView
         QTimer::singleShot(0, combo, [combo] { combo->showPopup(); });
         return combo;
     }
-    auto* spin = new QDoubleSpinBox(parent);
-    spin->setFrame(false);
-    spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
-    spin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    spin->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
-    spin->setDecimals(index.data(DecimalsRole).toInt());
-    spin->setRange(index.data(MinimumRole).toDouble(), index.data(MaximumRole).toDouble());
-    return spin;
+    // Any number of the cell's decimals: the grid brings one outside the range to the nearest
+    // limit when it is committed, rather than the field dropping the keystrokes that leave it.
+    auto* field = new QLineEdit(parent);
+    field->setFrame(false);
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* numbers = new QDoubleValidator(field);
+    numbers->setLocale(QLocale::c());  // the grid shows its numbers so
+    numbers->setNotation(QDoubleValidator::StandardNotation);
+    numbers->setDecimals(index.data(DecimalsRole).toInt());
+    field->setValidator(numbers);
+    return field;
 }
 
 void EventCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
     if (auto* combo = qobject_cast<QComboBox*>(editor)) {
         combo->setCurrentIndex(combo->findText(index.data(Qt::EditRole).toString()));
-    } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
-        spin->setValue(index.data(Qt::EditRole).toDouble());
-        spin->selectAll();
+    } else if (auto* field = qobject_cast<QLineEdit*>(editor)) {
+        field->setText(field->validator()->locale().toString(
+            index.data(Qt::EditRole).toDouble(), 'f', index.data(DecimalsRole).toInt()));
+        field->selectAll();
     }
 }
 
@@ -253,9 +263,13 @@ void EventCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         if (combo->currentIndex() >= 0) {
             model->setData(index, combo->currentText(), Qt::EditRole);
         }
-    } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
-        spin->interpretText();
-        model->setData(index, spin->value(), Qt::EditRole);
+    } else if (auto* field = qobject_cast<QLineEdit*>(editor)) {
+        // Text that is no number yet ("", "-") leaves the cell as it was.
+        bool numeric = false;
+        const double number = field->validator()->locale().toDouble(field->text(), &numeric);
+        if (numeric) {
+            model->setData(index, number, Qt::EditRole);
+        }
     }
 }
 

@@ -46,6 +46,8 @@ class EventTableModel final : public QAbstractTableModel, private EventGridObser
   signals:
     // The user changed a cell's value (numbered from 1): the grid's value-changed event.
     void cellEdited(int row, int column);
+    // The number the user gave lay outside the cell's range and the nearest limit was taken.
+    void cellLimited(int row, int column);
     // The grid moved its active cell (numbered from 1).
     void activeCellChanged(int column, int row);
 
@@ -63,7 +65,7 @@ class EventTableModel final : public QAbstractTableModel, private EventGridObser
 };
 
 // Editors that keep to the grid's rules: a drop-down of the ring's items that applies the
-// choice at once, and a number field bounded by the cell's range and decimals.
+// choice at once, and a number field with the cell's decimals.
 class EventCellDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 

@@ -14,6 +14,7 @@
 
 #include "app/callbacks.h"
 #include "app/program.h"
+#include "app/table_editing.h"
 #include "gui/event_table_view.h"
 #include "gui/panels.h"
 #include "gui/qt_ui.h"
@@ -64,6 +65,11 @@ void QtUi::Attach(Program& program) {
         grid->SetGridModel(model);
         QObject::connect(model, &EventTableModel::cellEdited, grid, [this](int row, int column) {
             Dispatch(Panel::MAIN, Control::EVENT_TABLE, UiEvent::ValueChanged, row, column);
+        });
+        QObject::connect(model, &EventTableModel::cellLimited, grid, [this](int row, int column) {
+            if (program_) {
+                ReportCellLimited(*program_, column, row);
+            }
         });
     }
     for (const CallbackBinding& binding : CallbackTable()) {

@@ -15,8 +15,10 @@
 #include <memory>
 
 #include "app/callbacks.h"
+#include "app/change_marks.h"
 #include "app/event_grid.h"
 #include "app/program.h"
+#include "app/table_editing.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"
@@ -53,6 +55,8 @@ struct EventTableViewTest : ::testing::Test {
         QObject::connect(&model, &EventTableModel::cellEdited, [this](int row, int column) {
             Press(program, Panel::MAIN, Control::EVENT_TABLE, UiEvent::ValueChanged, row, column);
         });
+        QObject::connect(&model, &EventTableModel::cellLimited,
+                         [this](int row, int column) { ReportCellLimited(program, column, row); });
         view.SetGridModel(&model);
         view.resize(820, 300);
         view.show();
@@ -129,12 +133,81 @@ TEST_F(EventTableViewTest, TypingANumber_EditsWithinTheCellsRange) {
     TypeInto(col::kStartFrequency, tone, "12000");
     EXPECT_EQ(grid.Number(col::kStartFrequency, tone), 12000);
     EXPECT_TRUE(program.Marks().table_changed);
-
-    // The field takes no digit that would leave the range.
-    TypeInto(col::kLevel, tone, "9");
-    EXPECT_EQ(grid.Number(col::kLevel, tone), 0);
     TypeInto(col::kLevel, tone, "-7");
     EXPECT_EQ(grid.Number(col::kLevel, tone), -7);
+}
+
+TEST_F(EventTableViewTest, TypingANumberOutsideTheRange_TakesTheNearestLimitAndSaysSo) {
+    grid.SetColumnTitle(col::kLevel, "Level(dB)");
+    const int sweep = AddRow("Sweep");
+    struct Case {
+        int column;
+        const char* typed;
+        double kept;
+        const char* status;
+    };
+    const Case cases[] = {
+        {col::kEndFrequency, "250000", 200000, "End Freq (Hz) limited to 200000"},
+        {col::kStartFrequency, "12", 3000, "Start Freq (Hz) limited to 3000"},
+        {col::kLevel, "12", 7, "Level(dB) limited to 7"},
+        {col::kLevel, "-30", -24, "Level(dB) limited to -24"},
+        {col::kDuration, "99999", 6553.5, "Duration limited to 6553.5"},
+        {col::kDuration, "0.0", 0.1, "Duration limited to 0.1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        ui.SetText(Panel::MAIN, Control::STATUS_LINE, "");
+        TypeInto(c.column, sweep, c.typed);
+        EXPECT_DOUBLE_EQ(grid.Number(c.column, sweep), c.kept);
+        EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::STATUS_LINE), c.status);
+        EXPECT_EQ(ui.TextColor(Panel::MAIN, Control::STATUS_LINE), kColorRed);
+    }
+}
+
+TEST_F(EventTableViewTest, EditsThatLeaveTheValueAsItWas_ResetNothingAndMarkNothing) {
+    const int tone = AddRow("Tone");
+    grid.SetNumber(col::kStartFrequency, tone, 12000);
+    grid.SetNumber(col::kDuration, tone, 2.5);
+    grid.SetNumber(col::kLevel, tone, -6);
+    const int rest = AddRow("Rest");
+    MarkTableChanged(program, false);
+    auto click = [this](int column, int row) {
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                          view.visualRect(At(column, row)).center());
+        QApplication::processEvents();
+    };
+    auto open_type_list = [&] {
+        click(col::kType, tone);
+        // The focus is in the open list, which belongs to the editor.
+        QWidget* combo = QApplication::focusWidget();
+        while (combo && !qobject_cast<QComboBox*>(combo)) {
+            combo = combo->parentWidget();
+        }
+        EXPECT_NE(combo, nullptr);
+        return qobject_cast<QComboBox*>(combo);
+    };
+
+    // The Type drop-down opened by a click and left by clicking another cell (the first click
+    // closes the open list, the second lands on the cell).
+    open_type_list();
+    click(col::kDuration, rest);
+    click(col::kDuration, rest);
+    // The same type chosen again.
+    if (QComboBox* combo = open_type_list()) {
+        emit combo->activated(combo->findText("Tone"));
+        QApplication::processEvents();
+    }
+    // A number opened with F2 and committed untouched.
+    view.setCurrentIndex(At(col::kStartFrequency, tone));
+    QTest::keyClick(&view, Qt::Key_F2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+
+    EXPECT_EQ(grid.Text(col::kType, tone), "Tone");
+    EXPECT_EQ(grid.Number(col::kStartFrequency, tone), 12000);
+    EXPECT_EQ(grid.Number(col::kDuration, tone), 2.5);
+    EXPECT_EQ(grid.Number(col::kLevel, tone), -6);
+    EXPECT_FALSE(program.Marks().table_changed);
 }
 
 TEST_F(EventTableViewTest, DimmedCell_TypingChangesNothing) {
