@@ -253,6 +253,22 @@ ControlValue QtUi::Value(Panel panel, Control control) const {
     return 0;
 }
 
+void QtUi::MoveFocusOffDimmed(QWidget* widget) {
+    const QWidget* focus = widget->window()->focusWidget();
+    if (focus != widget && !widget->isAncestorOf(focus)) {
+        return;
+    }
+    // Left to itself Qt hands the focus to the next control in the tab order, which after the
+    // command buttons is "Quit": one press of Space would end the program. The event table is
+    // harmless; when it is out of use too, nothing keeps the focus.
+    QWidget* grid = ControlWidget(Panel::MAIN, Control::EVENT_TABLE);
+    if (grid && grid != widget && grid->isEnabled() && grid->isVisible()) {
+        grid->setFocus(Qt::OtherFocusReason);
+    } else {
+        widget->clearFocus();
+    }
+}
+
 void QtUi::SetDimmed(Panel panel, Control control, bool dimmed) {
     QObject* object = ControlObject(panel, control);
     if (auto* timer = qobject_cast<QTimer*>(object)) {
@@ -260,6 +276,9 @@ void QtUi::SetDimmed(Panel panel, Control control, bool dimmed) {
         return;
     }
     if (auto* widget = qobject_cast<QWidget*>(object)) {
+        if (dimmed && panel == Panel::MAIN) {
+            MoveFocusOffDimmed(widget);
+        }
         widget->setEnabled(!dimmed);
         if (QLabel* buddy = BuddyOf(widget)) {
             buddy->setEnabled(!dimmed);

@@ -117,6 +117,8 @@ class QtUi final : public Ui {
     QWidget* PopupParent() const;
     int RunModal(QDialog& dialog);
     bool HandlePopupClose(Panel panel);
+    // Before a MAIN control that holds the keyboard focus is dimmed.
+    void MoveFocusOffDimmed(QWidget* widget);
 
     std::unique_ptr<MainPanel> main_;
     std::array<PanelDialog*, 3> dialogs_{};

@@ -123,6 +123,26 @@ TEST_F(QtUiTest, PopupPanel_OpensWithoutWaitingAndEscapeRunsItsCancelButton) {
     EXPECT_FALSE(ui_.IsPopupInstalled(Panel::ADVANCED));
 }
 
+TEST_F(QtUiTest, FocusedButtonDimmed_FocusGoesToTheEventTableNeverToQuit) {
+    QWidget* grid = ui_.ControlWidget(Panel::MAIN, Control::EVENT_TABLE);
+    for (const bool grid_in_use : {true, false}) {
+        for (const Control control :
+             {Control::ACCEPT_CHANGES, Control::UNDO_CHANGES, Control::STOP}) {
+            SCOPED_TRACE(std::string(ControlName(control)) + (grid_in_use ? "" : ", grid dimmed"));
+            ui_.SetDimmed(Panel::MAIN, Control::EVENT_TABLE, !grid_in_use);
+            ui_.SetDimmed(Panel::MAIN, control, false);
+            QWidget* button = ui_.ControlWidget(Panel::MAIN, control);
+            button->setFocus();
+            ASSERT_EQ(ui_.MainWindow()->focusWidget(), button);
+
+            ui_.SetDimmed(Panel::MAIN, control, true);
+            QWidget* focus = ui_.MainWindow()->focusWidget();
+            EXPECT_NE(focus, ui_.ControlWidget(Panel::MAIN, Control::QUIT));
+            EXPECT_EQ(focus, grid_in_use ? grid : nullptr);
+        }
+    }
+}
+
 struct GenericCase {
     const char* name;
     QtUi::PopupDriver driver;
