@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/connection.h"
 #include "app/event_transfer.h"
 #include "app/keelsong_ini.h"
 #include "app/program.h"
@@ -43,6 +44,9 @@ int StartProgram(Program& program, const std::string& default_folder,
     BuildTableMenu(program);
     program.Grid().DeleteAllRows();
     program.GetUi().SetTooltip(Panel::MAIN, Control::BATT_ICON, "0%");
+    // The look of "not connected" from the first moment, not only after a disconnection: the
+    // connection attempt below may fail or not be made at all.
+    ShowConnectedState(program, false);
     if (display_main) {
         display_main();
     }

@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QSpinBox>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 
 #include "app/program.h"
 #include "app/startup.h"
@@ -140,6 +142,31 @@ TEST_F(QtUiTest, FocusedButtonDimmed_FocusGoesToTheEventTableNeverToQuit) {
             EXPECT_NE(focus, ui_.ControlWidget(Panel::MAIN, Control::QUIT));
             EXPECT_EQ(focus, grid_in_use ? grid : nullptr);
         }
+    }
+}
+
+TEST(QtUiStartUp, NoConnectionAfterStartUp_ConnectButtonIsWhite) {
+    testing::App();
+    for (const bool attempted : {false, true}) {
+        SCOPED_TRACE(attempted ? "attempt failed" : "no attempt");
+        testing::TempDir temp;
+        testing::FakePlatform platform;
+        testing::FakeSerialPort port;
+        port.SetOpenResult(-1);
+        platform.SetSettingsFolder(temp / "Keelsong");
+        platform.SetDocumentsFolder(temp / "Documents");
+        if (attempted) {
+            std::filesystem::create_directories(temp / "Keelsong");
+            std::ofstream(temp / "Keelsong/Keelsong.ini") << "[Connection]\nSerial Port = 3\n";
+        }
+        QtUi ui;
+        Program program{ui, port, platform};
+        ui.Attach(program);
+        StartProgram(program, MakeDefaultFolder(platform), [&ui] { ui.MainWindow()->show(); });
+        EXPECT_EQ(ui.IsPopupInstalled(Panel::CONNECT), attempted);
+        const QWidget* button = ui.ControlWidget(Panel::MAIN, Control::CONNECTION);
+        EXPECT_EQ(button->palette().color(QPalette::Button).name().toStdString(), "#ffffff");
+        ui.Detach();
     }
 }
 
