@@ -17,7 +17,10 @@ constexpr int kLinkSerial = 1;
 constexpr int kLinkEthernet = 2;
 
 void ShowConnectStatus(Program& program, const std::string& text) {
-    program.GetUi().SetText(Panel::CONNECT, Control::STATUS_LINE, text);
+    Ui& ui = program.GetUi();
+    ui.SetText(Panel::CONNECT, Control::STATUS_LINE, text);
+    // The reasons a port cannot be opened run long: the whole text stays at hand.
+    ui.SetTooltip(Panel::CONNECT, Control::STATUS_LINE, text);
 }
 
 // The time-out travels as an unsigned 16-bit count of milliseconds; a larger entry is held at

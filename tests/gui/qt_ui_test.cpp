@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/connection.h"
 #include "app/program.h"
 #include "app/startup.h"
 #include "gui/event_table_view.h"
@@ -168,6 +170,23 @@ TEST(QtUiStartUp, NoConnectionAfterStartUp_ConnectButtonIsWhite) {
         EXPECT_EQ(button->palette().color(QPalette::Button).name().toStdString(), "#ffffff");
         ui.Detach();
     }
+}
+
+TEST_F(QtUiTest, ConnectStatusLine_ShowsALongReasonWholeAndInItsTooltip) {
+    ui_.InstallPopup(Panel::CONNECT);
+    port_.SetOpenResult(kSerialPermissionDenied);
+    EXPECT_EQ(ConnectToPort(program_, false), -1);
+    QApplication::processEvents();  // the panel lays itself out again
+
+    auto* line = Widget<QLabel>(Panel::CONNECT, Control::STATUS_LINE);
+    ASSERT_NE(line, nullptr);
+    EXPECT_NE(line->text().indexOf("dialout"), -1);
+    EXPECT_EQ(line->toolTip().toStdString(), line->text().toStdString());
+    const QRect room = line->contentsRect().marginsRemoved(
+        QMargins(line->margin(), line->margin(), line->margin(), line->margin()));
+    const QRect needed = line->fontMetrics().boundingRect(room, Qt::TextWordWrap, line->text());
+    EXPECT_LE(needed.width(), room.width());
+    EXPECT_LE(needed.height(), room.height());
 }
 
 struct GenericCase {
