@@ -189,6 +189,15 @@ TEST_F(QtUiTest, ConnectStatusLine_ShowsALongReasonWholeAndInItsTooltip) {
     EXPECT_LE(needed.height(), room.height());
 }
 
+TEST_F(QtUiTest, StartTimeMinutes_ShowTwoDigits) {
+    ui_.SetInt(Panel::MAIN, Control::HOUR, 23);
+    ui_.SetInt(Panel::MAIN, Control::MIN, 3);
+    EXPECT_EQ(Widget<QSpinBox>(Panel::MAIN, Control::HOUR)->text().toStdString() + " : " +
+                  Widget<QSpinBox>(Panel::MAIN, Control::MIN)->text().toStdString(),
+              "23 : 03");
+    EXPECT_EQ(ui_.IntValue(Panel::MAIN, Control::MIN), 3);
+}
+
 struct GenericCase {
     const char* name;
     QtUi::PopupDriver driver;
