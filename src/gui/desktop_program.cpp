@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 
 #include "app/startup.h"
@@ -13,6 +14,21 @@ namespace keelsong {
 namespace {
 
 constexpr char kStartupFailure[] = "Program Startup Failure";
+
+// Qt ends the process with abort() when it cannot start at all (no display, no platform
+// plugin). Until the application stands, its fatal message is the reason start-up failed:
+// said as such, and the program ends with its own failure status instead of a crash. The
+// process ends at once: nothing of the half-made application may run its clean-up.
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message) {
+    if (type != QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        return;
+    }
+    std::fprintf(stderr, "%s: %s\n", kStartupFailure, qPrintable(message));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
 
 }  // namespace
 
@@ -38,6 +54,7 @@ void DesktopProgram::ShutDown() {
 
 int RunKeelsong(int& argc, char** argv) {
     std::unique_ptr<QApplication> application;
+    qInstallMessageHandler(StartupMessageHandler);
     try {
         application = std::make_unique<QApplication>(argc, argv);
     } catch (const std::bad_alloc&) {
@@ -45,6 +62,7 @@ int RunKeelsong(int& argc, char** argv) {
         std::fprintf(stderr, "%s: Out of Memory\n", kStartupFailure);
         return 1;
     }
+    qInstallMessageHandler(nullptr);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setApplicationName(QStringLiteral("Keelsong"));
 

@@ -1,0 +1,38 @@
+// The keelsong program started where it cannot show a window: it says why and fails.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace keelsong {
+namespace {
+
+TEST(KeelsongProgram, NoDisplay_TellsStartupFailureWithQtsReasonAndFails) {
+    testing::TempDir temp;
+    // No display to connect to; only the standard error is kept.
+    const std::string command =
+        "exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb HOME='" + temp.Path() +
+        "' XDG_CONFIG_HOME='" + temp / "config" + "' XDG_DOCUMENTS_DIR='" + temp / "Documents" +
+        "' '" KEELSONG_PATH "' 2>&1 >/dev/null";
+    FILE* program = ::popen(command.c_str(), "r");
+    ASSERT_NE(program, nullptr);
+    std::string error_text;
+    char buffer[512];
+    while (const size_t got = std::fread(buffer, 1, sizeof buffer, program)) {
+        error_text.append(buffer, got);
+    }
+    const int status = ::pclose(program);
+
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << error_text;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(error_text.find("Program Startup Failure: This application failed to start because "
+                              "no Qt platform plugin could be initialized"),
+              std::string::npos)
+        << error_text;
+}
+
+}  // namespace
+}  // namespace keelsong
