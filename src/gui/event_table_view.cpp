@@ -93,10 +93,6 @@ QVariant EventTableModel::data(const QModelIndex& index, int role) const {
             }
             return items;
         }
-        case MinimumRole:
-            return cell->minimum;
-        case MaximumRole:
-            return cell->maximum;
         case DecimalsRole:
             return cell->decimals;
         case TransferMarkRole:

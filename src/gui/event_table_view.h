@@ -16,8 +16,6 @@ namespace keelsong {
 enum EventTableRole {
     CellKindRole = Qt::UserRole + 1,  // int of CellKind
     RingItemsRole,                    // QStringList
-    MinimumRole,                      // double
-    MaximumRole,                      // double
     DecimalsRole,                     // int
     TransferMarkRole,                 // bool, for the whole row
 };
