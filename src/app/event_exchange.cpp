@@ -16,6 +16,27 @@ std::string ResultText(uint16_t code) {
     return std::string(EventResultText(code));
 }
 
+// An event the grid cannot show where the unit says it stands: past the grid's 40 rows, or
+// beyond the row after the last, which would leave rows between that the unit never named.
+// Tells the user and gives the code to return; 0 when the row can be shown.
+uint16_t RowOutOfReach(Program& program, uint8_t unit_index) {
+    const int event_number = unit_index + 1;
+    uint16_t code = event_result::kSuccess;
+    std::string reason;
+    if (event_number > EventGridModel::kMaxRows) {
+        code = event_result::kTooManyEvents;
+        reason = ResultText(code);
+    } else if (event_number > program.Grid().RowCount() + 1) {
+        code = event_result::kOutOfOrder;
+        reason = "Out of Order";
+    } else {
+        return code;
+    }
+    program.ShowStatusMessage(false,
+                              FormatText("Event #%d Error: %s", event_number, reason.c_str()));
+    return code;
+}
+
 }  // namespace
 
 uint16_t AddUnitEvent(Program& program, const EventRecord& record, uint8_t index) {
@@ -49,6 +70,9 @@ uint16_t EnquireUnitEvent(Program& program, uint8_t index) {
     EventGridModel& grid = program.Grid();
     switch (answer.result) {
         case event_result::kSuccess:
+            if (const uint16_t refusal = RowOutOfReach(program, answer.index.value_or(index))) {
+                return refusal;
+            }
             EventToRow(program, answer.body, answer.type, row);
             // Marked after the row is shown, so that a row the read adds is marked too.
             grid.SetTransferMark(row, true);

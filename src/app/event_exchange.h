@@ -17,7 +17,9 @@ class Program;
 uint16_t AddUnitEvent(Program& program, const EventRecord& record, uint8_t index);
 
 // Reads the event at `index` into grid row index + 1 and moves the transfer mark there. When
-// the unit's table ends before `index`, the grid rows from that row on are deleted.
+// the unit's table ends before `index`, the grid rows from that row on are deleted. An event
+// the grid cannot show where the unit places it, past its 40 rows (Too Many Events) or beyond
+// the row after its last (kOutOfOrder), leaves the grid alone and is told as a failure.
 uint16_t EnquireUnitEvent(Program& program, uint8_t index);
 
 // Removes the event at `index`; the unit closes the gap. "Does not Exist" is no failure: it

@@ -60,7 +60,8 @@ inline constexpr size_t kClickLevel = 8;    // s8
 size_t EventBodyBytes(int32_t type);
 
 // The unit's answer to an event command: a signed 16-bit code handled as unsigned (-1 is
-// 0xFFFF). Besides these, the program's exchanges return 1 when no valid answer came.
+// 0xFFFF). Besides these, the program's exchanges return 1 when no valid answer came, and 2
+// when an event read from the unit names a place the grid cannot reach from its last row.
 namespace event_result {
 inline constexpr uint16_t kSuccess = 0x0000;
 inline constexpr uint16_t kDoesNotExist = 0xFFFF;
@@ -74,6 +75,7 @@ inline constexpr uint16_t kSweepSlopeTooSmall = 0xFFF8;
 inline constexpr uint16_t kInvalidDuration = 0xFFF7;
 inline constexpr uint16_t kInvalidPhase = 0xFFF6;
 inline constexpr uint16_t kNoResponse = 1;
+inline constexpr uint16_t kOutOfOrder = 2;
 }  // namespace event_result
 
 // The message for a result code; "Unknown Error" for every code the unit does not define.

@@ -133,6 +133,30 @@ TEST_F(EventExchangeTest, EnquireIntoEmptyGrid_AddsTheRowMarked) {
     EXPECT_TRUE(grid.HasTransferMark(1));
 }
 
+TEST_F(EventExchangeTest, EnquireSuccessWhereTheGridCannotShowIt_FailsAndLeavesTheGrid) {
+    struct Case {
+        int rows;
+        uint8_t unit_index;  // where the unit says the event stands
+        uint16_t result;
+        const char* message;
+    };
+    const Case cases[] = {
+        {2, 5, 2, "Event #6 Error: Out of Order"},  // rows 3-5 would be rows the unit never named
+        {40, 40, 0xFFFE, "Event #41 Error: Too Many Events"},
+        {3, 255, 0xFFFE, "Event #256 Error: Too Many Events"},
+    };
+    for (const Case& c : cases) {
+        EmptyEventGrid(program);
+        GridOfRests(c.rows);
+        Answer({0x00, 0x00, c.unit_index, 0x03, 0x05, 0x00});  // Success: a rest of 0.5 s
+        EXPECT_EQ(EnquireUnitEvent(program, 1), c.result) << c.message;
+        EXPECT_EQ(StatusText(), c.message);
+        EXPECT_EQ(StatusColor(), kColorRed);
+        EXPECT_EQ(grid.RowCount(), c.rows) << c.message;
+        EXPECT_TRUE(ui.Popups().empty()) << c.message;
+    }
+}
+
 TEST_F(EventExchangeTest, EnquireDoesNotExist_DeletesRowsFromThereSilently) {
     struct Case {
         int rows;

@@ -1,5 +1,6 @@
 // Whatever a unit answers to EventEnquire, decoding it and showing it in the grid must stay
-// inside the event record and the grid, and body bytes the answer did not carry read as zero.
+// inside the event record and the grid, and body bytes the answer did not carry read as zero;
+// an event told as read stands in the grid.
 //
 // Input: byte 0 picks the unit (device type and setup format) and the grid rows already there;
 // byte 1 is the index asked for; the rest is the answer's payload, as the unit would send it.
@@ -72,10 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         frame.resize(BuildFrame(written[1], answer, frame));
         return frame;
     });
-    (void)EnquireUnitEvent(program, data[1]);
+    const uint16_t result = EnquireUnitEvent(program, data[1]);
 
     const EventGridModel& grid = program.Grid();
     if (grid.RowCount() > EventGridModel::kMaxRows) {
+        __builtin_trap();
+    }
+    // A read told as a success stands in the grid where the unit placed it.
+    const int unit_index = DecodeEventEnquireAnswer(payload).index.value_or(data[1]);
+    if (result == event_result::kSuccess && unit_index + 1 > grid.RowCount()) {
         __builtin_trap();
     }
     for (int row = 1; row <= grid.RowCount(); ++row) {
