@@ -109,6 +109,18 @@ uint16_t RetrieveEventTable(Program& program, int& events_read) {
     return event_result::kTooManyEvents;
 }
 
+uint16_t RereadEventTable(Program& program) {
+    int events_read = 0;
+    const uint16_t result = RetrieveEventTable(program, events_read);
+    if (result == event_result::kSuccess) {
+        // A table that ended with "Past End of Table" leaves the rows beyond it, which the unit
+        // does not have: they would be sent with the next accepted change.
+        EventGridModel& grid = program.Grid();
+        grid.DeleteRows(events_read + 1, grid.RowCount() - events_read);
+    }
+    return result;
+}
+
 int SendEventTable(Program& program) {
     UnitOperationScope operation(program);
     program.ShowStatusMessage(true, "Clearing events in your unit");
@@ -207,7 +219,7 @@ void InstallTableTransfer(Program& program) {
     UnitHooks& hooks = program.Hooks();
     hooks.restore_unit_settings = RestoreUnitSettings;
     hooks.retrieve_table_and_setup = ReloadUnitContents;
-    program.SetTableRetriever([](Program& p) { return RetrieveEventTable(p); });
+    program.SetTableRetriever(RereadEventTable);
     program.GetShell().SetChangesAcceptor(AcceptChanges);
 }
 

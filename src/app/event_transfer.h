@@ -21,6 +21,11 @@ uint16_t RetrieveEventTable(Program& program);
 // The same, also telling how many events were read before the table ended or the read failed.
 uint16_t RetrieveEventTable(Program& program, int& events_read);
 
+// Reads the unit's table over the grid as RetrieveEventTable does and, when it was read to its
+// end, drops the grid rows beyond it, whichever way the unit said the table ended: the grid
+// then holds the unit's table and nothing else. "Undo Changes" and "Refresh Table".
+uint16_t RereadEventTable(Program& program);
+
 // Empties the unit's table, then adds every non-empty row in grid order at consecutive unit
 // indices. 0, or the code of the exchange that failed (1 when the unit did not answer); after
 // a failed add the events before it stay in the unit.

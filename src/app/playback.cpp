@@ -173,15 +173,10 @@ int ReloadUnitContents(Program& program) {
 int UndoAllChanges(Program& program) {
     UnitOperationScope operation(program);
     if (program.Marks().table_changed) {
-        int events_read = 0;
-        if (RetrieveEventTable(program, events_read) != 0) {
+        if (RereadEventTable(program) != 0) {
             program.ShowStatusMessage(false, "Retrieve table failed");
             return -1;
         }
-        // A table that ended with "Past End of Table" leaves the rows beyond it, which the
-        // unit does not have: they would be sent with the next accepted change.
-        EventGridModel& grid = program.Grid();
-        grid.DeleteRows(events_read + 1, grid.RowCount() - events_read);
         MarkTableChanged(program, false);
     }
     if (program.Marks().setup_changed && ReadSetupPart(program) != 0) {

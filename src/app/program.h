@@ -62,7 +62,7 @@ class Program {
     // Which unit the grid's and the setup's contents came from (contents_origin.h).
     ContentsOrigin& Origin() { return origin_; }
 
-    // Reads the unit's whole table into the grid ("Refresh Table"). The table transfer
+    // Reads the unit's whole table over the grid ("Refresh Table"). The table transfer
     // installs the reader; without one the answer is 1, as when the unit does not answer.
     using TableRetriever = std::function<uint16_t(Program&)>;
     void SetTableRetriever(TableRetriever retriever) { retriever_ = std::move(retriever); }

@@ -145,7 +145,8 @@ void RemoveEventMenuAction(Program& program) {
 void RefreshTableMenuAction(Program& program) {
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
-    // Not emptied first: how rows beyond the unit's table fare is the retrieval's business.
+    // Not emptied first: the rows read take the places of the grid's, and the reader drops the
+    // rows beyond the unit's table.
     if (program.RetrieveEventTable() != 0) {
         // The grid may now mix old rows with rows read from the unit.
         MarkTableChanged(program, true);

@@ -309,6 +309,23 @@ TEST_F(TransferTest, RetrieveEventTable_FiveEventsIntoEightRows) {
     }
 }
 
+TEST_F(TransferTest, RefreshTable_EndedByPastEndOfTable_DropsTheRowsBeyondAsUndoDoes) {
+    sim::UnitState state;
+    state.past_end_result = sim::kEventPastEndOfTable;
+    sim::PtyServer& unit = ConnectUnit(1, state, {UnitRest(5), UnitRest(6)});
+    BuildTableMenu(program);
+    AppendRest(3.0);
+    unit.ClearRequestLog();
+
+    ASSERT_TRUE(ui.ChooseMenuItem(Panel::MAIN, Control::EVENT_TABLE, "Refresh Table"));
+
+    EXPECT_EQ(unit.RequestCount(), 3u);
+    ASSERT_EQ(grid.RowCount(), 2);
+    EXPECT_DOUBLE_EQ(grid.Number(col::kDuration, 2), 0.6);
+    EXPECT_FALSE(TableMarked());
+    EXPECT_EQ(MainStatus(), "Table refreshed successfully");
+}
+
 TEST_F(TransferTest, UnitThatNeverEnds_ReadingAndClearingStopAfterFortyEvents) {
     sim::PtyServer& unit = ConnectUnit(1);
     Change(unit, [](sim::UnitSimulator& u) { u.Events().assign(45, UnitRest(5)); });
