@@ -1,6 +1,7 @@
 #include "app/connection.h"
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 #include "app/enquiry.h"
@@ -151,9 +152,15 @@ uint16_t FindUnits(Program& program) {
     link.Settings().timeout_ms = timeout_ms;
 
     uint16_t found = 0;
+    // A unit reachable under two numbers (a ports/ entry and a counted USB device) is one unit.
+    std::set<std::string> probed;
     for (int number = 1; number <= kSearchedPorts; ++number) {
-        const int opened = port.Open(number);
         link.Settings().port_number = number;
+        const std::string device = port.DeviceIdentity(number);
+        if (!device.empty() && !probed.insert(device).second) {
+            continue;
+        }
+        const int opened = port.Open(number);
         if (opened >= 0) {
             ApplyTimeout(link, timeout_ms);
             if (EnquireUnit(program, false) >= 0) {

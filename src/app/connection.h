@@ -24,8 +24,9 @@ int ConnectToPort(Program& program, bool popup_on_failure);
 void Disconnect(Program& program);
 
 // Searches ports 1 to 30 for units and lists each one found in DEVICE_LIST with its port number
-// as the item's value. Every unit found is enquired in full (its clock may be set). Leaves the
-// port closed and the settings' port number at 30. The number of units found.
+// as the item's value. Every unit found is enquired in full (its clock may be set). A port whose
+// device was already probed under a lower number is skipped, so no unit is listed twice. Leaves
+// the port closed and the settings' port number at 30. The number of units found.
 uint16_t FindUnits(Program& program);
 
 // Disconnects, searches, and connects to the first unit found. The number of units found.

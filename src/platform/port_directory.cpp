@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace keelsong {
 
@@ -106,6 +107,16 @@ std::optional<PortDirectory::Resolution> PortDirectory::Resolve(int number) cons
         return Resolution{devices[static_cast<size_t>(number) - 1], false};
     }
     return std::nullopt;
+}
+
+std::string PortDirectory::DeviceIdentity(int number) const {
+    const std::optional<Resolution> resolved = Resolve(number);
+    if (!resolved) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path device = std::filesystem::canonical(resolved->path, error);
+    return error ? std::string{} : device.string();
 }
 
 std::string PortDirectory::Describe(int number) const {

@@ -26,6 +26,10 @@ class PortDirectory {
     // For people: "/dev/ttyUSB0", "ports/COM3 -> /dev/pts/4", or "no device".
     std::string Describe(int number) const;
 
+    // The device behind port `number` with every link followed, the same for a ports/ entry and
+    // the counted device it points at; empty when nothing stands behind the number.
+    std::string DeviceIdentity(int number) const;
+
     // The USB serial devices in the order that numbers them.
     std::vector<std::string> UsbSerialDevices() const;
 

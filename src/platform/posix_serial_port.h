@@ -21,6 +21,9 @@ class PosixSerialPort final : public SerialPort {
     void Close() override;
     bool IsOpen() const override { return fd_ >= 0; }
     std::string DescribePort(int number) const override { return directory_.Describe(number); }
+    std::string DeviceIdentity(int number) const override {
+        return directory_.DeviceIdentity(number);
+    }
     void SetTimeout(double seconds) override { timeout_seconds_ = seconds < 0 ? 0 : seconds; }
     double Timeout() const override { return timeout_seconds_; }
     int FlushInput() override;

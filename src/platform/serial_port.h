@@ -37,6 +37,9 @@ class SerialPort {
     // For people: the device that port `number` stands for ("/dev/ttyUSB0",
     // "ports/COM3 -> /dev/pts/4", "no device").
     virtual std::string DescribePort(int number) const = 0;
+    // Names the device behind port `number` so that two numbers reaching the same device give
+    // the same name; empty when nothing stands behind it or the port cannot tell.
+    virtual std::string DeviceIdentity(int /*number*/) const { return {}; }
 
     // The time-out of every later read and write, in seconds.
     virtual void SetTimeout(double seconds) = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,17 @@ TEST_F(ConnectionTest, Search_UnitsOnPorts3And7_ListedInOrderAndFirstConnected) 
     EXPECT_EQ(ConnectStatus(), "Connected to Orvane HF # 1042");
     EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::DEVICE), "Orvane HF # 1042 Firmware v2.1.4");
     EXPECT_EQ(MessagePopups("Unit replaced"), 0);
+}
+
+TEST_F(ConnectionTest, Search_UnitUnderTwoNumbers_ListedAndEnquiredOnce) {
+    sim::PtyServer& unit = AddUnit(3, Unit(4, 1042));
+    // The same terminal counted as the machine's first USB serial device: port 1.
+    std::filesystem::create_symlink(unit.Path(), devices / "ttyUSB0");
+
+    EXPECT_EQ(FindUnits(program), 1);
+    EXPECT_EQ(ListLabels(), std::vector<std::string>{"Port 1 - Orvane HF #1042"});
+    EXPECT_EQ(Commands(unit), (std::vector<uint8_t>{kEnquire, kSetTime}));
+    EXPECT_EQ(program.Link().Settings().port_number, 30);
 }
 
 TEST_F(ConnectionTest, Search_NothingFound_ListDimmedAndPortLeftAt30) {
