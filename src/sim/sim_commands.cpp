@@ -98,6 +98,7 @@ std::optional<Payload> UnitSimulator::OnEventAdd(In payload) {
     const auto body = payload.subspan(2, body_bytes);
     events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(stored_at),
                    StoredEvent{type, Payload(body.begin(), body.end())});
+    LeaveEmptyTableState();
     Payload answer = ResultPayload(kEventSuccess);
     answer.push_back(static_cast<uint8_t>(stored_at));
     return answer;
@@ -289,6 +290,13 @@ void UnitSimulator::CatchUpPlayState() {
     }
 }
 
+void UnitSimulator::LeaveEmptyTableState() {
+    // A table that gets events is no longer empty: the unit holds them, stopped.
+    if (!events_.empty() && state_.play_state == kPlayEmpty) {
+        state_.play_state = kPlayStopped;
+    }
+}
+
 std::optional<Payload> UnitSimulator::OnStop(In) {
     state_.play_state = events_.empty() ? kPlayEmpty : kPlayStopped;
     return Payload{};
@@ -306,6 +314,7 @@ std::optional<Payload> UnitSimulator::OnRestoreSettings(In) {
     if (events_.empty()) {
         state_.play_state = kPlayEmpty;
     }
+    LeaveEmptyTableState();
     return Payload{};
 }
 

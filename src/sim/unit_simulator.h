@@ -148,7 +148,8 @@ struct FirmwareUpload {
 //   "KORVA" it comes back in its loader, ready for a fresh image; otherwise in its application
 //   firmware. A plain restart after a complete image adopts firmware_after_update (when set)
 //   and comes back empty: no events, default setup, nothing saved.
-// - The play state byte follows Play and Stop, and drops to 0 when the table is emptied.
+// - The play state byte follows Play and Stop, drops to 0 when the table is emptied, and goes
+//   from 0 to stopped (3) when events are added or restored into an empty table.
 class UnitSimulator {
   public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
@@ -209,6 +210,8 @@ class UnitSimulator {
     std::optional<Payload> OnReset(In payload);
     // Waiting for the start time turns into playing once the clock has reached it.
     void CatchUpPlayState();
+    // "Empty Table" turns into stopped once the table holds events.
+    void LeaveEmptyTableState();
 
     Payload SetupRecord() const;
     // Take a SetupSet record whole, or (false) nothing of it.

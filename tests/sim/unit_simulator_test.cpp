@@ -338,6 +338,7 @@ TEST(UnitSimulatorPlayback, PlayAndStop_AnswerAndReportTheirPlayState) {
     FakeClockUnit sim;
     EXPECT_EQ(sim.Ask(Command::Play), Bytes{0});  // empty table
     sim.Ask(Command::EventAdd, kRest);
+    EXPECT_EQ(sim.Ask(Command::Enquire)[37], 3) << "a table with events is no longer empty";
     EXPECT_EQ(sim.Ask(Command::Play), Bytes{1});
     EXPECT_EQ(sim.Ask(Command::Enquire)[37], 1);
     EXPECT_TRUE(sim.Ask(Command::Stop).empty());
@@ -357,7 +358,9 @@ TEST(UnitSimulatorPlayback, RestoreSettings_BringsBackSavedTableAndSetsFlag) {
     sim.unit.Setup().number_of_plays = 9;
     sim.unit.State().settings_restored = 0;
 
+    EXPECT_EQ(sim.Ask(Command::Enquire)[37], 0);
     EXPECT_TRUE(sim.Ask(Command::RestoreSettings).empty());
+    EXPECT_EQ(sim.Ask(Command::Enquire)[37], 3);
     ASSERT_EQ(sim.unit.Events().size(), 1u);
     EXPECT_EQ(sim.unit.Events()[0].type, 5);
     EXPECT_EQ(sim.unit.Setup().number_of_plays, 0u);
