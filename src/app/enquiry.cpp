@@ -137,7 +137,8 @@ std::string IdentityText(const UnitIdentity& identity) {
         return text;
     }
     text += identity.firmware_version >= kNormalFirmware ? " Firmware " : " Admin Mode ";
-    text += identity.FirmwareText();
+    // The version as parsed: whatever the unit sent after the patch number is not shown.
+    text += FirmwareVersionText(identity.firmware_version);
     return text;
 }
 

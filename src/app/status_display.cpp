@@ -80,7 +80,7 @@ int ReadUnitStatus(Program& program) {
         return -1;
     }
     ui.SetText(Panel::MAIN, Control::TEMP_HUMI,
-               TemperatureHumidityText(WalkStatusPayload(link.ResponsePayload())));
+               TemperatureHumidityText(WalkStatusPayload(link.ResponsePayload(), flags)));
     return 0;
 }
 

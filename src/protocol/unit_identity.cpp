@@ -64,6 +64,11 @@ std::optional<int32_t> ParseFirmwareText(std::string_view text) {
     return parts[0] * 65536 + parts[1] * 256 + parts[2];
 }
 
+std::string FirmwareVersionText(int32_t version) {
+    return "v" + std::to_string((version >> 16) & 0xFF) + "." +
+           std::to_string((version >> 8) & 0xFF) + "." + std::to_string(version & 0xFF);
+}
+
 std::string FirmwareTextOf(std::span<const uint8_t> payload) {
     std::string text;
     for (size_t i = 0; i < kFirmwareTextBytes; ++i) {

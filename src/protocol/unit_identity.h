@@ -37,6 +37,9 @@ inline constexpr size_t kFirmwareTextBytes = 7;
 // major * 65536 + minor * 256 + patch, or nullopt when the text does not hold three numbers.
 std::optional<int32_t> ParseFirmwareText(std::string_view text);
 
+// The version as the program shows it: "v" major.minor.patch from a FirmwareVersion.
+std::string FirmwareVersionText(int32_t version);
+
 // The firmware text of an Enquire payload: at most 7 bytes from offset 2, up to the first zero
 // byte. Bytes missing from a short payload count as zero.
 std::string FirmwareTextOf(std::span<const uint8_t> payload);

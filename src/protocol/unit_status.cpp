@@ -31,7 +31,7 @@ std::string CountIn(const char* format, int64_t count) {
 
 }  // namespace
 
-StatusReading WalkStatusPayload(std::span<const uint8_t> payload) {
+StatusReading WalkStatusPayload(std::span<const uint8_t> payload, uint8_t asked) {
     StatusReading reading;
     if (payload.empty()) {
         return reading;
@@ -43,13 +43,13 @@ StatusReading WalkStatusPayload(std::span<const uint8_t> payload) {
         at += kFieldBytes;
     }
     if (flags & status_flag::kHumidity) {
-        if (whole_field()) {
+        if (whole_field() && (asked & status_flag::kHumidity)) {
             reading.humidity_tenths = ReadLe16(&payload[at]);
         }
         at += kFieldBytes;
     }
     if (flags & status_flag::kTemperature) {
-        if (whole_field()) {
+        if (whole_field() && (asked & status_flag::kTemperature)) {
             reading.temperature_tenths = static_cast<int16_t>(ReadLe16(&payload[at]));
         }
     }
@@ -57,10 +57,16 @@ StatusReading WalkStatusPayload(std::span<const uint8_t> payload) {
 }
 
 std::string HumidityText(uint16_t tenths) {
+    if (tenths > kMostHumidityTenths) {
+        return "--.-% RH";
+    }
     return Printf("%.1f%% RH", tenths / 10.0);
 }
 
 std::string TemperatureText(int16_t tenths) {
+    if (tenths < kLeastTemperatureTenths || tenths > kMostTemperatureTenths) {
+        return "--.-\u00B0C ";
+    }
     return Printf("%.1f\u00B0C ", tenths / 10.0);
 }
 

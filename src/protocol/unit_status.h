@@ -23,12 +23,18 @@ struct StatusReading {
 };
 
 // Walks the answer: the flags byte, then the skipped field, humidity and temperature, each only
-// when its flag is set.
-StatusReading WalkStatusPayload(std::span<const uint8_t> payload);
+// when its flag is set. Only the fields `asked` for (the request's flags) are kept; the others
+// are stepped over.
+StatusReading WalkStatusPayload(std::span<const uint8_t> payload, uint8_t asked);
 
-// "45.3% RH"
+// What the unit's sensors can report; a reading outside is no measurement and shows unknown.
+inline constexpr uint16_t kMostHumidityTenths = 1000;     // 100.0 % RH
+inline constexpr int16_t kLeastTemperatureTenths = -400;  // -40.0 °C
+inline constexpr int16_t kMostTemperatureTenths = 850;    // +85.0 °C
+
+// "45.3% RH", or "--.-% RH" above 100 %
 std::string HumidityText(uint16_t tenths);
-// "21.5°C " (UTF-8 degree sign, trailing blank)
+// "21.5°C " (UTF-8 degree sign, trailing blank), or "--.-°C " outside -40 to +85 °C
 std::string TemperatureText(int16_t tenths);
 // Temperature text then humidity text; an absent field gives an empty part.
 std::string TemperatureHumidityText(const StatusReading& reading);

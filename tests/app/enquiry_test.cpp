@@ -67,8 +67,9 @@ TEST_F(EnquiryTest, IdentityLine_ForEachTypeAndFirmware_ShownInDeviceAndStatusLi
         {Unit(7, 12, "v2.0.0"), "Quelmar AF # 12 Firmware v2.0.0", 131072},
         {Unit(65, 13, "v2.0.0"), "Quelmar MF # 13 Firmware v2.0.0", 131072},
         {Unit(99, 14, "v2.0.0"), "Unknown Device # 14 Firmware v2.0.0", 131072},
-        // Only 7 characters of firmware text count, and what follows the patch is ignored.
-        {Unit(4, 15, "v1.2.3xyz"), "Orvane HF # 15 Firmware v1.2.3x", 66051},
+        // Only the version as parsed shows: what follows the patch number is left out.
+        {Unit(4, 15, "v1.2.3xyz"), "Orvane HF # 15 Firmware v1.2.3", 66051},
+        {Unit(4, 16, "v2.1.4\xC0"), "Orvane HF # 16 Firmware v2.1.4", 131332},
     };
     sim::PtyServer& server = Serve();
     std::vector<std::string> limits_texts;
@@ -91,7 +92,7 @@ TEST_F(EnquiryTest, IdentityLine_ForEachTypeAndFirmware_ShownInDeviceAndStatusLi
     // Without the flag the status line keeps its text; the limits still get the line.
     program.ShowStatusMessage(false, "before");
     limits_texts.clear();
-    EXPECT_EQ(EnquireUnit(program, false), 66051);
+    EXPECT_EQ(EnquireUnit(program, false), 131332);
     EXPECT_EQ(MainStatus(), "before");
     EXPECT_EQ(limits_texts.size(), 1u);
     EXPECT_EQ(MessagePopups("Unit replaced"), 0);

@@ -43,7 +43,8 @@ void CheckDecoding(std::span<const uint8_t> payload) {
     if (gauge < 0 || gauge > 10) {
         __builtin_trap();
     }
-    (void)TemperatureHumidityText(WalkStatusPayload(payload));
+    (void)TemperatureHumidityText(
+        WalkStatusPayload(payload, status_flag::kHumidity | status_flag::kTemperature));
 }
 
 }  // namespace
