@@ -13,6 +13,21 @@ namespace keelsong {
 
 namespace {
 
+// One slash between levels and none at the end ("/" stays), however the folder was given:
+// "/home/u/docs/" + "/Vantrel" must not become "/home/u/docs//Vantrel".
+std::string NormalFolder(const std::string& folder) {
+    std::string normal;
+    for (const char c : folder) {
+        if (c != '/' || normal.empty() || normal.back() != '/') {
+            normal.push_back(c);
+        }
+    }
+    if (normal.size() > 1 && normal.back() == '/') {
+        normal.pop_back();
+    }
+    return normal;
+}
+
 std::string Home(const std::string& home) {
     return home.empty() ? std::string("/tmp") : home;
 }
@@ -97,20 +112,20 @@ std::string PosixPlatform::SettingsFolder() const {
     const std::string config = Get("XDG_CONFIG_HOME");
     const std::string base =
         !config.empty() && config.front() == '/' ? config : Home(Get("HOME")) + "/.config";
-    return base + "/Keelsong";
+    return NormalFolder(base + "/Keelsong");
 }
 
 std::string PosixPlatform::DocumentsFolder() const {
     const std::string documents = Get("XDG_DOCUMENTS_DIR");
     if (!documents.empty() && documents.front() == '/') {
-        return documents;
+        return NormalFolder(documents);
     }
     const std::string home = Home(Get("HOME"));
     const std::string config = Get("XDG_CONFIG_HOME");
     const std::string config_folder =
         !config.empty() && config.front() == '/' ? config : home + "/.config";
     const std::string from_user_dirs = DocumentsFromUserDirs(config_folder, home);
-    return from_user_dirs.empty() ? home + "/Documents" : from_user_dirs;
+    return NormalFolder(from_user_dirs.empty() ? home + "/Documents" : from_user_dirs);
 }
 
 int PosixPlatform::MakeDir(const std::string& path) {

@@ -25,6 +25,13 @@ TEST(PosixPlatformFolders, FollowXdgVariablesWithFallbacks) {
         {{{"HOME", home.Path()}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_DOCUMENTS_DIR", "/docs"}},
          "/cfg/Keelsong",
          "/docs"},
+        // Folders given with doubled or trailing slashes come out with single ones.
+        {{{"HOME", home.Path() + "/"}}, home / ".config/Keelsong", home / "Documents"},
+        {{{"HOME", home.Path()},
+          {"XDG_CONFIG_HOME", "//cfg//"},
+          {"XDG_DOCUMENTS_DIR", "/a//docs/"}},
+         "/cfg/Keelsong",
+         "/a/docs"},
         // A relative XDG value is invalid and ignored.
         {{{"HOME", home.Path()}, {"XDG_CONFIG_HOME", "cfg"}},
          home / ".config/Keelsong",
