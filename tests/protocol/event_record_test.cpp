@@ -57,6 +57,77 @@ TEST(EventAddPayload, WorkedExamples_MatchByteForByte) {
                      0xA6, 0xFF,              // -90 degrees
                      0x01, 0x00,              // 1 tenth
                      0xFD}));                 // -3 dB
+
+    // A tone counted in cycles, as an Orvane HF(R1) row with the Unit "Cycles" holds it.
+    RowValues cycles = Row("Tone", 500, 3000, 0, -12, 0);
+    cycles.unit_text = "Cycles";
+    EventRecord record;
+    record.type = EventTypeOfRow(cycles.type_text, cycles.unit_text, device_type::kOrvaneHfR1);
+    FillEventBody(record.type, cycles, record.body);
+    EXPECT_EQ(BuildEventAddPayload(record, 4),
+              (Bytes{0x04,                    // unit index 4
+                     0x01,                    // ToneCycles
+                     0xB8, 0x0B, 0x00, 0x00,  // 3000 Hz
+                     0xF4, 0x01,              // 500 cycles
+                     0xF4}));                 // -12 dB
+}
+
+// Each type's EventEnquire answer, written out, as the grid shows it.
+TEST(EventEnquireAnswer, EachType_ReadFromTheWire) {
+    struct Case {
+        Bytes payload;
+        int device_type;
+        EventRowImage shown;
+    };
+    const Case cases[] = {
+        {{0x00, 0x00, 0x04,        // Success, unit index 4
+          0x01,                    // ToneCycles
+          0xB8, 0x0B, 0x00, 0x00,  // 3000 Hz
+          0xF4, 0x01,              // 500 cycles
+          0xF4},                   // -12 dB
+         device_type::kOrvaneHfR1,
+         {1, "Tone", 500.0, 3000, std::nullopt, -12, std::nullopt}},
+        {{0x00, 0x00, 0x00, 0x05,  // index 0, ToneSeconds
+          0xE0, 0x2E, 0x00, 0x00,  // 12000 Hz
+          0x19, 0x00,              // 25 tenths
+          0xFA},                   // -6 dB
+         device_type::kOrvaneHf,
+         {5, "Tone", 2.5, 12000, std::nullopt, -6, std::nullopt}},
+        {{0x00, 0x00, 0x03, 0x02,  // index 3, Sweep
+          0x88, 0x13, 0x00, 0x00,  // from 5000 Hz
+          0x20, 0x4E, 0x00, 0x00,  // to 20000 Hz
+          0x0A, 0x00,              // 10 tenths
+          0x02},                   // +2 dB
+         device_type::kOrvaneHf,
+         {2, "Sweep", 1.0, 5000, 20000, 2, std::nullopt}},
+        {{0x00, 0x00, 0x01, 0x03,  // index 1, Rest
+          0x05, 0x00},             // 5 tenths
+         device_type::kOrvaneHf,
+         {3, "Rest", 0.5, std::nullopt, std::nullopt, std::nullopt, std::nullopt}},
+        {{0x00, 0x00, 0x02, 0x04,  // index 2, Click
+          0x10, 0x27, 0x00, 0x00,  // 10000 Hz
+          0xA6, 0xFF,              // -90 degrees
+          0x01, 0x00,              // 1 tenth
+          0xFD},                   // -3 dB
+         device_type::kOrvaneHf,
+         {4, "Click", 0.1, 10000, std::nullopt, -3, -90}},
+    };
+    for (const Case& c : cases) {
+        const EventEnquireAnswer answer = DecodeEventEnquireAnswer(c.payload);
+        EXPECT_EQ(answer.result, 0);
+        EXPECT_EQ(answer.index, c.payload[2]);
+        const EventRowImage image =
+            RowImageOfEvent(answer.type, answer.body, c.device_type, kClickSetupFormat);
+        SCOPED_TRACE(c.shown.type_text);
+        EXPECT_EQ(image.row_type, c.shown.row_type);
+        EXPECT_EQ(image.type_text, c.shown.type_text);
+        ASSERT_TRUE(image.duration);
+        EXPECT_DOUBLE_EQ(*image.duration, *c.shown.duration);
+        EXPECT_EQ(image.start_frequency, c.shown.start_frequency);
+        EXPECT_EQ(image.end_frequency, c.shown.end_frequency);
+        EXPECT_EQ(image.level, c.shown.level);
+        EXPECT_EQ(image.phase, c.shown.phase);
+    }
 }
 
 TEST(EventAddPayload, TypeOutsideOneToFive_GivesNoPayload) {
@@ -81,7 +152,7 @@ TEST(EventTypeOfRow, ToneFollowsDeviceType_OtherTypesByText) {
         {"Tone", "Seconds", device_type::kOrvaneHfR1, 5},
         {"Tone", "", device_type::kOrvaneHfR1, 0},
         {"Tone", "Seconds", device_type::kNone, 0},  // no unit: neither sent nor saved
-        {"Tone", "Seconds", 5, 0},              // a unit without an event table
+        {"Tone", "Seconds", 5, 0},                   // a unit without an event table
         {"Sweep", "", device_type::kNone, 2},
         {"Click", "", device_type::kOrvaneLf, 4},
         {"Rest", "Cycles", device_type::kOrvaneHf, 3},

@@ -88,6 +88,39 @@ TEST(ScanFrame, Cases) {
     }
 }
 
+// The unit's codes, written out: the program and the simulator share the enum, so only a table
+// of literal values catches a wrong code.
+TEST(CommandSet, EveryCommand_HasTheUnitsCodeAndItsName) {
+    struct Case {
+        Command command;
+        uint8_t code;
+        const char* name;
+    };
+    const Case cases[] = {
+        {Command::MemoryWrite, 0x39, "MemoryWrite"},
+        {Command::SaveSettings, 0x3A, "SaveSettings"},
+        {Command::RestoreSettings, 0x3B, "RestoreSettings"},
+        {Command::EventAdd, 0x3C, "EventAdd"},
+        {Command::EventRemove, 0x3D, "EventRemove"},
+        {Command::EventEnquire, 0x3E, "EventEnquire"},
+        {Command::Play, 0x3F, "Play"},
+        {Command::Stop, 0x40, "Stop"},
+        {Command::SetTime, 0x41, "SetTime"},
+        {Command::StatusRead, 0x43, "StatusRead"},
+        {Command::SetupSet, 0x44, "SetupSet"},
+        {Command::Enquire, 0x45, "Enquire"},
+        {Command::SetupGet, 0x46, "SetupGet"},
+        {Command::Reset, 0x59, "Reset"},
+    };
+    ASSERT_EQ(std::size(kAllCommands), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(CommandCode(c.command), c.code) << c.name;
+        EXPECT_EQ(CommandName(c.code), c.name);
+        EXPECT_EQ(kAllCommands[i], c.command) << c.name;
+    }
+}
+
 TEST(CommandName, KnownAndUnknownCodes) {
     EXPECT_EQ(CommandName(0x45), "Enquire");
     EXPECT_EQ(CommandName(0x59), "Reset");
