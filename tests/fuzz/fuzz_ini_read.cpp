@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as an INI file: nothing may crash, leak or hang, whatever the bytes,
-// and the result must not depend on how the bytes arrive (the file reader feeds them in chunks).
+// the result must not depend on how the bytes arrive (the file reader feeds them in chunks),
+// and what was read, once written, must read back as the same document.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,38 @@ void Check(bool condition) {
     if (!condition) {
         __builtin_trap();
     }
+}
+
+// Whether every item writes as lines that read back as that same item. The format itself loses
+// three things, so documents that hold them are not compared: the outer blanks of a bare value
+// (and a bare value between double quotes, which reads back as quoted), a line too long to be
+// read whole, and an item whose name makes it look like a piece of a long value.
+bool WritesItemsBack(const keelsong::IniDocument& document) {
+    using keelsong::kIniMaxValueLineLength;
+    using keelsong::ini_detail::IsBlank;
+    for (const keelsong::IniSection& section : document.sections()) {
+        for (const keelsong::IniItem& item : section.items) {
+            if (keelsong::ini_detail::PieceNumber(item.name, nullptr) >= 0) {
+                return false;
+            }
+            const std::string_view value = item.value;
+            const bool in_pieces = value.size() > kIniMaxValueLineLength;
+            for (std::size_t at = 0; at == 0 || at < value.size(); at += kIniMaxValueLineLength) {
+                const std::string_view piece = value.substr(at, kIniMaxValueLineLength);
+                const std::size_t line = item.name.size() + (in_pieces ? 9 : 0) + 3 + piece.size() +
+                                         (item.quoted ? 2 : 0);
+                if (line > keelsong::kIniMaxLineLength) {
+                    return false;
+                }
+                if (!item.quoted && !piece.empty() &&
+                    (IsBlank(piece.front()) || IsBlank(piece.back()) ||
+                     (piece.size() >= 2 && piece.front() == '"' && piece.back() == '"'))) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -55,7 +88,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(whole.GetBoolean(section.name, item.name, &flag) <= 1);
         }
     }
+    // What was read, written and read again is the same document: the same sections and items
+    // with the same values and comments, and it writes the same text.
     IniDocument again;
     Check(again.ReadFromText(text) == 0);
+    if (!WritesItemsBack(whole)) {
+        return 0;
+    }
+    Check(again.header_comment() == whole.header_comment());
+    Check(again.trailing_comment() == whole.trailing_comment());
+    Check(again.sections().size() == whole.sections().size());
+    for (auto read = whole.sections().begin(), reread = again.sections().begin();
+         read != whole.sections().end(); ++read, ++reread) {
+        Check(reread->name == read->name && reread->comment == read->comment);
+        Check(reread->items.size() == read->items.size());
+        for (auto item = read->items.begin(), same = reread->items.begin();
+             item != read->items.end(); ++item, ++same) {
+            Check(same->name == item->name && same->value == item->value &&
+                  same->quoted == item->quoted && same->comment == item->comment);
+        }
+    }
+    Check(again.ToText() == text);
     return 0;
 }
