@@ -103,6 +103,11 @@ class Ui {
     // Repaints what changed without handling user input, so the window stays painted while
     // the program talks to the unit.
     virtual void ProcessDrawEvents() = 0;
+    // The panel's progress bar (beside MAIN's status line, beside ADVANCED's firmware stage):
+    // shown with `percent` (0-100) of a long operation done, hidden again once it ends. A
+    // panel without one ignores both.
+    virtual void ShowProgress(Panel panel, int percent) = 0;
+    virtual void HideProgress(Panel panel) = 0;
     // Saves a picture of the panel as PNG; 0 on success, negative on failure.
     virtual int SavePanelPicture(Panel panel, const std::string& path) = 0;
 

@@ -36,7 +36,7 @@ DesktopProgram::DesktopProgram()
     : default_folder_(MakeDefaultFolder(platform_)),
       ui_(std::make_unique<QtUi>()),
       port_(PortDirectory(platform_.SettingsFolder())),
-      program_(std::make_unique<Program>(*ui_, port_, platform_)) {}
+      program_(std::make_unique<Program>(*ui_, port_, window_platform_)) {}
 
 DesktopProgram::~DesktopProgram() {
     ui_->Detach();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "gui/event_loop_platform.h"
 #include "gui/qt_ui.h"
 #include "platform/posix_platform.h"
 #include "platform/posix_serial_port.h"
@@ -34,6 +35,8 @@ class DesktopProgram {
 
   private:
     PosixPlatform platform_;
+    // What the program's logic gets: pauses that keep the window painted.
+    EventLoopPlatform window_platform_{platform_};
     std::string default_folder_;
     std::unique_ptr<QtUi> ui_;
     PosixSerialPort port_;

@@ -13,6 +13,7 @@
 class QDialog;
 class QLabel;
 class QObject;
+class QProgressBar;
 class QTimer;
 class QWidget;
 
@@ -101,6 +102,8 @@ class QtUi final : public Ui {
 
     void SetWaitCursor(bool on) override;
     void ProcessDrawEvents() override;
+    void ShowProgress(Panel panel, int percent) override;
+    void HideProgress(Panel panel) override;
     int SavePanelPicture(Panel panel, const std::string& path) override;
 
     // Runs a control's callback as the user's action would; what the wiring calls. A timer
@@ -115,6 +118,8 @@ class QtUi final : public Ui {
     void WireControl(Panel panel, Control control);
     QLabel* BuddyOf(const QWidget* widget) const;
     QWidget* PopupParent() const;
+    // The panel's progress bar from its form ("progressBar"), or nullptr.
+    QProgressBar* ProgressBarOf(Panel panel) const;
     int RunModal(QDialog& dialog);
     bool HandlePopupClose(Panel panel);
     // Before a MAIN control that holds the keyboard focus is dimmed.

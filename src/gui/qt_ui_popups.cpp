@@ -1,5 +1,5 @@
 // QtUi: the modal pop-ups, the pop-up panels, focus and context menus, the wait cursor, the
-// forced redraw and the panel picture.
+// forced redraw, the progress bars and the panel picture.
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "gui/event_table_view.h"
 #include "gui/panels.h"
@@ -231,6 +233,24 @@ void QtUi::SetWaitCursor(bool on) {
 
 void QtUi::ProcessDrawEvents() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtUi::ShowProgress(Panel panel, int percent) {
+    if (QProgressBar* bar = ProgressBarOf(panel)) {
+        bar->setValue(std::clamp(percent, 0, 100));
+        bar->setVisible(true);
+    }
+}
+
+void QtUi::HideProgress(Panel panel) {
+    if (QProgressBar* bar = ProgressBarOf(panel)) {
+        bar->setVisible(false);
+    }
+}
+
+QProgressBar* QtUi::ProgressBarOf(Panel panel) const {
+    QWidget* widget = PanelWidget(panel);
+    return widget ? widget->findChild<QProgressBar*>(QStringLiteral("progressBar")) : nullptr;
 }
 
 int QtUi::SavePanelPicture(Panel panel, const std::string& path) {

@@ -225,6 +225,23 @@ int HeadlessUi::SavePanelPicture(Panel /*panel*/, const std::string& path) {
     return 0;
 }
 
+void HeadlessUi::ShowProgress(Panel panel, int percent) {
+    const int shown = std::clamp(percent, 0, 100);
+    progress_shown_[panel] = shown;
+    progress_history_[panel].push_back(shown);
+}
+
+std::optional<int> HeadlessUi::Progress(Panel panel) const {
+    const auto found = progress_shown_.find(panel);
+    return found == progress_shown_.end() ? std::nullopt : std::optional<int>(found->second);
+}
+
+const std::vector<int>& HeadlessUi::ProgressHistory(Panel panel) const {
+    static const std::vector<int> kNone;
+    const auto found = progress_history_.find(panel);
+    return found == progress_history_.end() ? kNone : found->second;
+}
+
 void HeadlessUi::RecordHistory(Panel panel, Control control) {
     State(panel, control).record_history = true;
 }

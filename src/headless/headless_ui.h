@@ -75,6 +75,8 @@ class HeadlessUi final : public Ui {
     void AppendMenuSeparator(Panel panel, Control control) override;
     void SetWaitCursor(bool on) override { wait_cursor_ = on; }
     void ProcessDrawEvents() override { ++draw_events_; }
+    void ShowProgress(Panel panel, int percent) override;
+    void HideProgress(Panel panel) override { progress_shown_.erase(panel); }
     int SavePanelPicture(Panel panel, const std::string& path) override;
 
     // Script: the answers the next pop-ups of each kind give. Without a scripted answer a
@@ -117,6 +119,11 @@ class HeadlessUi final : public Ui {
     void RecordHistory(Panel panel, Control control);
     const std::vector<HistoryEntry>& History(Panel panel, Control control) const;
 
+    // The panel's progress bar: its percentage while shown, nullopt while hidden; and every
+    // percentage it showed, in order.
+    std::optional<int> Progress(Panel panel) const;
+    const std::vector<int>& ProgressHistory(Panel panel) const;
+
   private:
     struct ListItem {
         std::string label;
@@ -158,6 +165,8 @@ class HeadlessUi final : public Ui {
     std::vector<std::string> saved_pictures_;
     bool wait_cursor_ = false;
     int draw_events_ = 0;
+    std::map<Panel, int> progress_shown_;
+    std::map<Panel, std::vector<int>> progress_history_;
 };
 
 }  // namespace keelsong

@@ -8,14 +8,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
 #include "app/connection.h"
 #include "app/program.h"
 #include "app/startup.h"
+#include "gui/event_loop_platform.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"
@@ -106,6 +110,30 @@ TEST_F(QtUiTest, TimerTickInsideAnotherCallback_IsDropped) {
 
     ui_.Dispatch(Panel::MAIN, Control::TIMER, UiEvent::TimerTick);
     EXPECT_NE(ui_.TextValue(Panel::MAIN, Control::DATE), "");
+}
+
+TEST_F(QtUiTest, ProgressBars_ShownBesideTheirLinesWhileInUse) {
+    for (Panel panel : {Panel::MAIN, Panel::ADVANCED}) {
+        SCOPED_TRACE(PanelName(panel));
+        auto* bar = ui_.PanelWidget(panel)->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        ASSERT_NE(bar, nullptr);
+        EXPECT_TRUE(bar->isHidden());
+        ui_.ShowProgress(panel, 42);
+        EXPECT_FALSE(bar->isHidden());
+        EXPECT_EQ(bar->value(), 42);
+        ui_.HideProgress(panel);
+        EXPECT_TRUE(bar->isHidden());
+    }
+}
+
+TEST_F(QtUiTest, WindowsPause_LastsItsTimeAndRunsTimersMeanwhile) {
+    EventLoopPlatform platform(platform_);
+    bool ticked = false;
+    QTimer::singleShot(10, [&] { ticked = true; });
+    const auto start = std::chrono::steady_clock::now();
+    platform.Delay(0.06);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+    EXPECT_TRUE(ticked);
 }
 
 TEST_F(QtUiTest, PopupPanel_OpensWithoutWaitingAndEscapeRunsItsCancelButton) {
