@@ -39,6 +39,9 @@ Unit:
   --enquire-length N      Enquire payload bytes 0-94 (default 40)
   --clock-drift SECONDS   unit clock minus the host's UTC clock (default 0)
   --restart-time SECONDS  silence after a Reset while the unit restarts (default 2)
+  --firmware-after-update TEXT
+                          firmware text reported once an image written in the loader
+                          has booted (default v2.1.4)
 
 Live state reported by Enquire (each 0-255 unless said otherwise):
   --status-present N      non-zero when the live-state bytes are valid (default 1)
@@ -61,11 +64,21 @@ Faults:
   --drop N                stay silent for the first N answers
   --late MS               send every answer MS milliseconds late
   --noise                 stream noise without a pause, the line never falls quiet
+  --refuse-write N        refuse the Nth MemoryWrite (a firmware chunk or the serial
+                          number): result 3, nothing written
+  --silent-after-restart N
+                          never come back from the Nth Reset
+  --no-loader             a Reset with the mode word restarts into the firmware, not
+                          the loader (admin mode)
+  --stay-in-loader        a plain Reset in the loader comes back in the loader, as if
+                          the new image did not boot
 
   --help                  show this text and exit
 )";
 
 struct Options {
+    Options() { unit.firmware_after_update = "v2.1.4"; }
+
     UnitState unit;
     PtyServerOptions server;
     int drop = 0;
@@ -139,6 +152,15 @@ std::map<std::string_view, Setter> ValueOptions() {
              }
              return seconds.has_value();
          }},
+        {"--firmware-after-update",
+         [](std::string_view text, Options& o) {
+             o.unit.firmware_after_update = std::string(text);
+             return !text.empty() && text.size() <= keelsong::sim::kFirmwareTextBytes;
+         }},
+        {"--refuse-write",
+         NumberInto(&Options::unit, &UnitState::refuse_memory_write, 1, 1'000'000)},
+        {"--silent-after-restart",
+         NumberInto(&Options::unit, &UnitState::silent_after_restart, 1, 1'000'000)},
         {"--status-present", NumberInto(&Options::unit, &UnitState::status_present, 0, 255)},
         {"--battery-state", NumberInto(&Options::unit, &UnitState::battery_state, 0, 255)},
         {"--battery-level", NumberInto(&Options::unit, &UnitState::battery_level, -128, 127)},
@@ -170,14 +192,17 @@ std::optional<std::string> Parse(const std::vector<std::string_view>& args, Opti
             inline_value = name.substr(eq + 1);
             name = name.substr(0, eq);
         }
-        const bool is_flag =
-            name == "--help" || name == "--pacing" || name == "--no-pacing" || name == "--noise";
+        const bool is_flag = name == "--help" || name == "--pacing" || name == "--no-pacing" ||
+                             name == "--noise" || name == "--no-loader" ||
+                             name == "--stay-in-loader";
         if (is_flag) {
             if (inline_value) {
                 return std::string(name) + " takes no value";
             }
             options.help |= name == "--help";
             options.noise |= name == "--noise";
+            options.unit.ignore_loader_word |= name == "--no-loader";
+            options.unit.stay_in_loader |= name == "--stay-in-loader";
             if (name == "--pacing" || name == "--no-pacing") {
                 options.server.pacing = name == "--pacing";
             }

@@ -43,6 +43,7 @@ constexpr size_t kMemoryChunkBytes = 128;
 constexpr uint8_t kMemoryWritten = 0;
 constexpr uint8_t kMemoryMalformed = 1;
 constexpr uint8_t kMemoryOutOfSequence = 2;
+constexpr uint8_t kMemoryRefused = 3;
 constexpr uint8_t kAreaFirmware = 0;
 constexpr uint8_t kAreaIdentity = 1;
 constexpr uint16_t kSerialNumberOffset = 4;
@@ -322,11 +323,17 @@ std::optional<Payload> UnitSimulator::OnMemoryWrite(In payload) {
     if (payload.size() < 4 || payload.size() != 4u + payload[1]) {
         return Payload{kMemoryMalformed, 0};
     }
+    if (++memory_writes_ == state_.refuse_memory_write) {
+        return Payload{kMemoryRefused, 0};
+    }
     const uint8_t area = payload[0];
     const uint8_t count = payload[1];
     const uint16_t offset = ReadLe16(&payload[2]);
     const auto data = payload.subspan(4, count);
     if (area == kAreaFirmware) {
+        if (!InAdminMode()) {
+            return Payload{kMemoryRefused, 0};
+        }
         if (upload_.complete || offset != static_cast<uint16_t>(upload_.image.size())) {
             return Payload{kMemoryOutOfSequence, 0};
         }

@@ -171,10 +171,16 @@ void UnitSimulator::StaySilentFor(std::chrono::milliseconds period) {
 }
 
 bool UnitSimulator::Restarting() const {
-    return Now() < silent_until_;
+    return silent_for_good_ || Now() < silent_until_;
 }
 
 void UnitSimulator::Restart(bool into_loader) {
+    ++restarts_;
+    if (state_.ignore_loader_word) {
+        into_loader = false;
+    } else if (!into_loader && state_.in_loader && state_.stay_in_loader) {
+        into_loader = true;
+    }
     if (!into_loader && upload_.complete) {
         // A new image replaces the application and leaves the unit empty.
         if (!state_.firmware_after_update.empty()) {
@@ -190,6 +196,7 @@ void UnitSimulator::Restart(bool into_loader) {
         upload_ = {};
     }
     state_.in_loader = into_loader;
+    silent_for_good_ = silent_for_good_ || restarts_ == state_.silent_after_restart;
     StaySilentFor(state_.restart_period);
 }
 

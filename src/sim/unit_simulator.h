@@ -71,6 +71,18 @@ struct UnitState {
     // What EventEnquire and EventRemove answer for an index past the end of the table:
     // "Does not Exist" (-1) or, as some units do, "Past End of Table" (-4).
     int16_t past_end_result = -1;
+
+    // Faults of the restart and memory-write path (0 or false: none). Counts start at 1 with
+    // the simulator's first request of that kind.
+    // The Nth MemoryWrite is refused: result 3, nothing written.
+    int refuse_memory_write = 0;
+    // The Nth Reset is the unit's last answer: it never comes back from that restart.
+    int silent_after_restart = 0;
+    // A Reset with the mode word restarts into the application firmware, not the loader.
+    bool ignore_loader_word = false;
+    // A plain Reset while the loader runs comes back in the loader, as if the new image
+    // did not boot.
+    bool stay_in_loader = false;
 };
 
 // The six setup fields, in wire units.
@@ -141,13 +153,17 @@ struct FirmwareUpload {
 // - Stop: empty payload; the play state becomes 3 (0 when the table is empty).
 // - SaveSettings stores the table and setup; RestoreSettings brings them back and sets the
 //   settings-restored flag. Both answer an empty payload.
-// - MemoryWrite: payload byte 0 the result (0 written, 1 malformed, 2 offset out of sequence),
-//   byte 1 the data bytes taken. Area 0 collects the firmware image (a chunk under 128 bytes
-//   completes it); area 1 offset 4 with 2 bytes sets the serial number at once.
+// - MemoryWrite: payload byte 0 the result (0 written, 1 malformed, 2 offset out of sequence,
+//   3 refused), byte 1 the data bytes taken. Area 0 collects the firmware image, only while
+//   the loader runs and only at the offset that follows the bytes so far (kept to 16 bits, so
+//   an image past 64 KiB wraps to 0); a chunk under 128 bytes completes it, and nothing more is
+//   taken until the next restart. Area 1 offset 4 with 2 bytes sets the serial number at once,
+//   in either mode.
 // - Reset: answers an empty payload, then stays silent for restart_period. With the mode word
 //   "KORVA" it comes back in its loader, ready for a fresh image; otherwise in its application
 //   firmware. A plain restart after a complete image adopts firmware_after_update (when set)
-//   and comes back empty: no events, default setup, nothing saved.
+//   and comes back empty: no events, default setup, nothing saved. The fault fields of
+//   UnitState change this on request.
 // - The play state byte follows Play and Stop, drops to 0 when the table is emptied, and goes
 //   from 0 to stopped (3) when events are added or restored into an empty table.
 class UnitSimulator {
@@ -230,6 +246,9 @@ class UnitSimulator {
     FaultSet faults_;
     Clock clock_;
     std::chrono::system_clock::time_point silent_until_{};
+    int restarts_ = 0;
+    int memory_writes_ = 0;
+    bool silent_for_good_ = false;
 };
 
 // The body bytes an event of `type` carries on the wire (0 for a type outside 1-5).

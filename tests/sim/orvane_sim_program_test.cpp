@@ -184,6 +184,9 @@ TEST(OrvaneSimProgram, BadOptions_ExitWithCodeTwoAndNameTheProblem) {
         {"--enquire-length", "95"},
         {"--type"},
         {"--noise=yes"},
+        {"--firmware-after-update", "v12.34.56"},
+        {"--refuse-write", "0"},
+        {"--stay-in-loader=1"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args[0]);
@@ -201,8 +204,10 @@ TEST(OrvaneSimProgram, Help_DocumentsTheOptionsAndExitsZero) {
     ASSERT_TRUE(sim.Started());
     EXPECT_EQ(sim.Wait(), 0);
     const std::string usage = sim.Stdout();
-    for (const char* option : {"--type", "--serial", "--firmware", "--clock-drift", "--no-pacing",
-                               "--port", "--settings-dir", "--drop", "--noise"}) {
+    for (const char* option :
+         {"--type", "--serial", "--firmware", "--clock-drift", "--no-pacing", "--port",
+          "--settings-dir", "--drop", "--noise", "--firmware-after-update", "--refuse-write",
+          "--silent-after-restart", "--no-loader", "--stay-in-loader"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

@@ -430,5 +430,49 @@ TEST(UnitSimulatorRestart, FirmwareUpload_CompletedByShortChunkAndAdoptedOnResta
     EXPECT_TRUE(sim.unit.Events().empty());
 }
 
+TEST(UnitSimulatorRestart, FaultOptions_RefuseSilenceAndMissTheLoader) {
+    {
+        SCOPED_TRACE("image only in the loader, refused chunk");
+        FakeClockUnit sim;
+        sim.unit.State().refuse_memory_write = 2;
+        EXPECT_EQ(sim.Ask(Command::MemoryWrite, Chunk(0, 128)), (Bytes{0x03, 0}));
+        sim.Ask(Command::Reset, kLoaderWord);
+        sim.now += seconds(3);
+        EXPECT_EQ(sim.Ask(Command::MemoryWrite, Chunk(0, 128)), (Bytes{0x03, 0}));
+        EXPECT_TRUE(sim.unit.Upload().image.empty());
+    }
+    {
+        SCOPED_TRACE("silent after the second restart");
+        FakeClockUnit sim;
+        sim.unit.State().silent_after_restart = 2;
+        EXPECT_TRUE(sim.Ask(Command::Reset, kLoaderWord).empty());
+        sim.now += seconds(3);
+        EXPECT_TRUE(sim.Ask(Command::Reset).empty()) << "answered, then gone";
+        sim.now += std::chrono::hours(1);
+        EXPECT_TRUE(sim.unit.HandleRequest(Request(Command::Enquire)).empty());
+    }
+    {
+        SCOPED_TRACE("mode word ignored");
+        FakeClockUnit sim;
+        sim.unit.State().ignore_loader_word = true;
+        sim.Ask(Command::Reset, kLoaderWord);
+        sim.now += seconds(3);
+        EXPECT_FALSE(sim.unit.InAdminMode());
+    }
+    {
+        SCOPED_TRACE("image does not boot");
+        FakeClockUnit sim;
+        sim.unit.State().stay_in_loader = true;
+        sim.unit.State().firmware_after_update = "v2.2.0";
+        sim.Ask(Command::Reset, kLoaderWord);
+        sim.now += seconds(3);
+        sim.Ask(Command::MemoryWrite, Chunk(0, 10));
+        sim.Ask(Command::Reset);
+        sim.now += seconds(3);
+        EXPECT_TRUE(sim.unit.InAdminMode());
+        EXPECT_EQ(sim.unit.State().firmware, "v2.1.4");
+    }
+}
+
 }  // namespace
 }  // namespace keelsong::sim
