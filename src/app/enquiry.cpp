@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "app/maker_contact.h"
 #include "app/program.h"
 #include "app/status_display.h"
 #include "app/text_format.h"
@@ -23,8 +24,8 @@ constexpr int64_t kClockTolerance = 2'592'000;
 
 std::string NewerFirmwareText() {
     return "The connected device is newer than this version of Keelsong.\nSome features may be "
-           "unresponsive or unavailable.\nContact Vantrel (" +
-           std::string(kSupportEmail) + ") for an update to ensure full functionality.";
+           "unresponsive or unavailable.\n" +
+           ContactMakerText("for an update to ensure full functionality.");
 }
 
 int32_t ClampToInt32(int64_t value) {

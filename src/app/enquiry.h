@@ -10,8 +10,6 @@ namespace keelsong {
 
 class Program;
 
-inline constexpr std::string_view kSupportEmail = "support@vantrel.com";
-
 // Marks an operation that talks to the unit as under way for as long as it lives (see
 // Program::UnitOperationsRunning); scopes nest.
 class UnitOperationScope {

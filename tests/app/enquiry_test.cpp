@@ -8,6 +8,7 @@
 
 #include "app/callbacks.h"
 #include "app/enquiry.h"
+#include "app/support_contact.h"
 #include "connection_fixture.h"
 #include "support/fake_serial_port.h"
 
@@ -25,8 +26,8 @@ constexpr int64_t kDay = 86'400;
 
 const std::string kNewerFirmwareText =
     "The connected device is newer than this version of Keelsong.\nSome features may be "
-    "unresponsive or unavailable.\nContact Vantrel (support@vantrel.com) for an update to ensure "
-    "full functionality.";
+    "unresponsive or unavailable.\nContact Vantrel (" +
+    std::string(kSupportContact) + ") for an update to ensure full functionality.";
 
 UnitState Unit(uint8_t type, uint16_t serial, const std::string& firmware) {
     UnitState state;
