@@ -202,8 +202,10 @@ int AcceptChangesCB(Program& program, const CallbackEvent& event) {
 void ResyncAfterUpdate(Program& program, bool keep_program_contents) {
     UnitOperationScope operation(program);
     if (keep_program_contents) {
-        // The unit may have come back empty: the whole table goes, edited or not.
+        // The unit may have come back empty, with its setup at the defaults: the whole table
+        // and the setup go, edited or not.
         MarkTableChanged(program, true);
+        MarkSetupChanged(program, true);
         if (AcceptChanges(program) != 0) {
             RefreshTypeRings(program);
             program.ShowStatusMessage(false, "Accept changes failed");

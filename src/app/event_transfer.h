@@ -41,10 +41,9 @@ int AcceptChanges(Program& program);
 // unit so that the displays show its state after the exchange. Returns 0.
 int AcceptChangesCB(Program& program, const CallbackEvent& event);
 
-// After a firmware or serial-number update: with `keep_program_contents` sends the whole table
-// (and whatever else is marked changed) back to the unit first; then reads table and setup
-// again. When sending fails the Type rings are brought into line with the setup format and
-// nothing is read.
+// After a firmware update or a restart: with `keep_program_contents` sends the whole table and
+// the setup back to the unit first; then reads table and setup again. When sending fails the Type
+// rings are brought into line with the setup format and nothing is read.
 void ResyncAfterUpdate(Program& program, bool keep_program_contents);
 
 // Ties the transfer and playback into the program: the connection's restore and read of the
