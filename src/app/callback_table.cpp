@@ -4,7 +4,9 @@
 #include "app/connection.h"
 #include "app/enquiry.h"
 #include "app/event_transfer.h"
+#include "app/firmware_update.h"
 #include "app/playback.h"
+#include "app/service.h"
 #include "app/setup_panel.h"
 #include "app/startup.h"
 #include "app/status_display.h"
@@ -60,6 +62,10 @@ const std::vector<CallbackBinding>& Bindings() {
         {Panel::MAIN, Control::SET_INSTRUMENT_TIME, SyncPCTimeToInstrumentCB},
         {Panel::AUTO, Control::YES, PlayPopupSaveCB},
         {Panel::AUTO, Control::CANCEL, PlayPopupCancelCB},
+        // The ADVANCED pop-up's service buttons: firmware, reset, serial number.
+        {Panel::ADVANCED, Control::UPDATE_FW, UpdateFirmwareCB},
+        {Panel::ADVANCED, Control::RESET, ResetCB},
+        {Panel::ADVANCED, Control::UPDATE_SER_NUM, UpdateSerialNumCB},
     };
     return table;
 }

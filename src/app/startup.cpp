@@ -4,6 +4,7 @@
 
 #include "app/connection.h"
 #include "app/event_transfer.h"
+#include "app/firmware_update.h"
 #include "app/keelsong_ini.h"
 #include "app/program.h"
 #include "app/setup_panel.h"
@@ -41,6 +42,7 @@ int StartProgram(Program& program, const std::string& default_folder,
     program.Settings().ConfigFolder() = default_folder;
     InstallSetupPanel(program);
     InstallTableTransfer(program);
+    InstallFirmwareUpdate(program);
     BuildTableMenu(program);
     program.Grid().DeleteAllRows();
     program.GetUi().SetTooltip(Panel::MAIN, Control::BATT_ICON, "0%");
