@@ -107,8 +107,10 @@ class QtUi final : public Ui {
     int SavePanelPicture(Panel panel, const std::string& path) override;
 
     // Runs a control's callback as the user's action would; what the wiring calls. A timer
-    // tick that arrives while another callback runs (a pop-up's or a redraw's event loop) is
-    // dropped: the timer never starts an exchange with the unit inside another one.
+    // tick that arrives while another callback runs (a pop-up's, a redraw's or a pause's event
+    // loop) is dropped, unless that callback is talking to the unit: then the tick only
+    // updates the clock (OneSecondCB never polls during such an operation). Either way the
+    // timer never starts an exchange with the unit inside another one.
     void Dispatch(Panel panel, Control control, UiEvent event, int data1 = 0, int data2 = 0);
 
   private:

@@ -108,7 +108,13 @@ bool QtUi::HandlePopupClose(Panel panel) {
 }
 
 void QtUi::Dispatch(Panel panel, Control control, UiEvent event, int data1, int data2) {
-    if (!program_ || (event == UiEvent::TimerTick && dispatch_depth_ > 0)) {
+    if (!program_) {
+        return;
+    }
+    // Inside an operation that talks to the unit the timer only keeps the clock going (it
+    // never polls then); inside any other callback it waits.
+    if (event == UiEvent::TimerTick && dispatch_depth_ > 0 &&
+        program_->UnitOperationsRunning() == 0) {
         return;
     }
     ++dispatch_depth_;

@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "app/connection.h"
+#include "app/enquiry.h"
 #include "app/program.h"
 #include "app/startup.h"
 #include "gui/event_loop_platform.h"
@@ -110,6 +111,18 @@ TEST_F(QtUiTest, TimerTickInsideAnotherCallback_IsDropped) {
 
     ui_.Dispatch(Panel::MAIN, Control::TIMER, UiEvent::TimerTick);
     EXPECT_NE(ui_.TextValue(Panel::MAIN, Control::DATE), "");
+
+    // Inside an operation that talks to the unit (a pause, a pop-up) the clock goes on, and
+    // still nothing is polled, however long the program has been quiet.
+    ui_.SetText(Panel::MAIN, Control::DATE, "");
+    program_.Status().Activity().idle_seconds = 100;
+    const size_t written = port_.Written().size();
+    {
+        UnitOperationScope operation(program_);
+        ui_.Dispatch(Panel::MAIN, Control::QUIT, UiEvent::Commit);
+    }
+    EXPECT_NE(date_inside, "");
+    EXPECT_EQ(port_.Written().size(), written);
 }
 
 TEST_F(QtUiTest, ProgressBars_ShownBesideTheirLinesWhileInUse) {
