@@ -91,6 +91,15 @@ class ConnectionFixture : public ::testing::Test {
     std::string MainStatus() const { return ui.TextValue(Panel::MAIN, Control::STATUS_LINE); }
     uint32_t MainStatusColor() const { return ui.TextColor(Panel::MAIN, Control::STATUS_LINE); }
     std::string ConnectStatus() const { return ui.TextValue(Panel::CONNECT, Control::STATUS_LINE); }
+    // The last message pop-up shown, or nullptr.
+    const HeadlessUi::PopupRecord* LastMessage() const {
+        for (auto popup = ui.Popups().rbegin(); popup != ui.Popups().rend(); ++popup) {
+            if (popup->kind == HeadlessUi::PopupKind::Message) {
+                return &*popup;
+            }
+        }
+        return nullptr;
+    }
     int MessagePopups(std::string_view title) const {
         int count = 0;
         for (const HeadlessUi::PopupRecord& popup : ui.Popups()) {

@@ -21,6 +21,12 @@ using sim::Fault;
 using testing::UnitRest;
 using Texts = std::vector<std::string>;
 
+// What `all` gained after its first `from` entries.
+template <class T>
+std::vector<T> Since(const std::vector<T>& all, size_t from) {
+    return std::vector<T>(all.begin() + static_cast<std::ptrdiff_t>(from), all.end());
+}
+
 const std::string kFailureText =
     "Please check USB connection, unit power or firmware file, and try again.\n\nContact "
     "Vantrel (" +
@@ -93,14 +99,6 @@ struct FirmwareUpdateTest : testing::TransferFixture {
         }
         return texts;
     }
-    const HeadlessUi::PopupRecord* LastMessage() const {
-        for (auto popup = ui.Popups().rbegin(); popup != ui.Popups().rend(); ++popup) {
-            if (popup->kind == HeadlessUi::PopupKind::Message) {
-                return &*popup;
-            }
-        }
-        return nullptr;
-    }
     int GenericPopups(std::string_view title) const {
         return static_cast<int>(std::count_if(
             ui.Popups().begin(), ui.Popups().end(), [&](const HeadlessUi::PopupRecord& popup) {
@@ -121,107 +119,105 @@ struct FirmwareUpdateTest : testing::TransferFixture {
     testing::TempDir files;
 };
 
+enum class ImageFile { Good, Missing, Directory, CrcWrong, Empty };
+
+void MakeImageFile(ImageFile kind, const std::string& path) {
+    std::vector<uint8_t> image = Image(300);
+    switch (kind) {
+        case ImageFile::Missing:
+            return;
+        case ImageFile::Directory:  // opens, but cannot be read
+            std::filesystem::create_directory(path);
+            return;
+        case ImageFile::CrcWrong:
+            image[10] ^= 1;
+            break;
+        case ImageFile::Empty:  // its CRC is 0
+            image.clear();
+            break;
+        case ImageFile::Good:
+            break;
+    }
+    WriteFile(path, image);
+}
+
 struct UpdateCase {
     const char* name;
-    std::function<void(const std::string& path)> make_file;
-    std::function<void(sim::UnitSimulator&)> unit;
+    ImageFile file;
+    sim::UnitState unit;
     Texts messages;
-    const char* popup_title;
+    bool done;  // counted as done ("Complete"), or failed
     bool port_open;
+    bool final_reset_unanswered = false;  // every Reset answer but the first is lost
 };
 
 TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
-    const auto good = [](const std::string& path) { WriteFile(path, Image(300)); };
-    const auto same = [](sim::UnitSimulator&) {};
-    const char* failed = "Firmware updated failed";
-    const char* done = "Complete";
+    const auto with = [](auto change) {
+        sim::UnitState state = Unit();
+        change(state);
+        return state;
+    };
+    const Texts checked = {"Firmware file verified successfully"};
+    const Texts uploaded = {"Firmware file verified successfully",
+                            "Reading data from firmware file", "Successfully uploaded firmware"};
+    const auto plus = [](Texts texts, std::initializer_list<std::string> more) {
+        texts.insert(texts.end(), more);
+        return texts;
+    };
+    const std::string not_uploaded = "Failed to upload firmware file to unit";
     const UpdateCase cases[] = {
-        {"file missing",
-         [](const std::string&) {},
-         same,
-         {"Open firmware file failed"},
-         failed,
-         true},
+        {"file missing", ImageFile::Missing, Unit(), {"Open firmware file failed"}, false, true},
         {"read error",
-         [](const std::string& path) { std::filesystem::create_directory(path); },
-         same,
+         ImageFile::Directory,
+         Unit(),
          {"File read failed", "Firmware file corrupted"},
-         failed,
+         false,
          true},
         {"CRC wrong",
-         [](const std::string& path) {
-             std::vector<uint8_t> image = Image(300);
-             image[10] ^= 1;
-             WriteFile(path, image);
-         },
-         same,
+         ImageFile::CrcWrong,
+         Unit(),
          {"Invalid CRC value", "Firmware file corrupted"},
-         failed,
+         false,
          true},
-        {"empty file, CRC 0",
-         [](const std::string& path) { WriteFile(path, {}); },
-         same,
+        {"empty image",
+         ImageFile::Empty,
+         Unit(),
          {"Invalid CRC value", "Firmware file corrupted"},
-         failed,
+         false,
          true},
-        {"no answer after the admin-mode restart",
-         good,
-         [](sim::UnitSimulator& u) { u.State().silent_after_restart = 1; },
-         {"Firmware file verified successfully", "Error, disconnected from device",
-          "Failed to upload firmware file to unit"},
-         failed,
-         false},
-        {"still normal firmware",
-         good,
-         [](sim::UnitSimulator& u) { u.State().ignore_loader_word = true; },
-         {"Firmware file verified successfully", "Failed to boot into admin mode",
-          "Failed to upload firmware file to unit"},
-         failed,
-         true},
-        {"chunk refused",
-         good,
-         [](sim::UnitSimulator& u) { u.State().refuse_memory_write = 2; },
-         {"Firmware file verified successfully", "Reading data from firmware file",
-          "Failed to write data to unit memory", "Failed to upload firmware file to unit"},
-         failed,
-         true},
-        {"no answer to the final Reset",
-         good,
-         [](sim::UnitSimulator& u) {
-             u.InjectFault(Fault::Drop().OnlyFor(Command::Reset).After(1).Forever());
-         },
-         {"Firmware file verified successfully", "Reading data from firmware file",
-          "Successfully uploaded firmware", "No response received", "Reset Failed"},
-         done,
-         true},
-        {"no answer after the final restart",
-         good,
-         [](sim::UnitSimulator& u) { u.State().silent_after_restart = 2; },
-         {"Firmware file verified successfully", "Reading data from firmware file",
-          "Successfully uploaded firmware", "Error, disconnected from device", "Reset Failed"},
-         done,
-         false},
-        {"back in admin mode",
-         good,
-         [](sim::UnitSimulator& u) { u.State().stay_in_loader = true; },
-         {"Firmware file verified successfully", "Reading data from firmware file",
-          "Successfully uploaded firmware", "Reset into admin mode"},
-         done,
-         true},
-        {"new firmware",
-         good,
-         same,
-         {"Firmware file verified successfully", "Reading data from firmware file",
-          "Successfully uploaded firmware", "Reset unit successfully"},
-         done,
+        {"no answer after the admin-mode restart", ImageFile::Good,
+         with([](sim::UnitState& u) { u.silent_after_restart = 1; }),
+         plus(checked, {"Error, disconnected from device", not_uploaded}), false, false},
+        {"still normal firmware", ImageFile::Good,
+         with([](sim::UnitState& u) { u.ignore_loader_word = true; }),
+         plus(checked, {"Failed to boot into admin mode", not_uploaded}), false, true},
+        {"chunk refused", ImageFile::Good,
+         with([](sim::UnitState& u) { u.refuse_memory_write = 2; }),
+         plus(checked, {"Reading data from firmware file", "Failed to write data to unit memory",
+                        not_uploaded}),
+         false, true},
+        {"no answer to the final Reset", ImageFile::Good, Unit(),
+         plus(uploaded, {"No response received", "Reset Failed"}), true, true, true},
+        {"no answer after the final restart", ImageFile::Good,
+         with([](sim::UnitState& u) { u.silent_after_restart = 2; }),
+         plus(uploaded, {"Error, disconnected from device", "Reset Failed"}), true, false},
+        {"back in admin mode", ImageFile::Good,
+         with([](sim::UnitState& u) { u.stay_in_loader = true; }),
+         plus(uploaded, {"Reset into admin mode"}), true, true},
+        {"new firmware", ImageFile::Good, Unit(), plus(uploaded, {"Reset unit successfully"}), true,
          true},
     };
     int port = 1;
     for (const UpdateCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = files / ("image" + std::to_string(port) + ".bin");
-        c.make_file(path);
-        sim::PtyServer& server = ConnectUnit(port++, Unit(), {}, c.unit);
+        MakeImageFile(c.file, path);
+        sim::PtyServer& server = ConnectUnit(port++, c.unit);
+        if (c.final_reset_unanswered) {
+            Change(server, [](sim::UnitSimulator& u) {
+                u.InjectFault(Fault::Drop().OnlyFor(Command::Reset).After(1).Forever());
+            });
+        }
         const size_t before = UpdateMessages().size();
         const size_t stages_before = StageTexts().size();
         const size_t progress_before = ui.ProgressHistory(Panel::ADVANCED).size();
@@ -231,33 +227,27 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
 
         Press(program, Panel::ADVANCED, Control::UPDATE_FW);
 
-        const Texts messages = UpdateMessages();
-        EXPECT_EQ(Texts(messages.begin() + static_cast<std::ptrdiff_t>(before), messages.end()),
-                  c.messages);
+        EXPECT_EQ(Since(UpdateMessages(), before), c.messages);
         const HeadlessUi::PopupRecord* popup = LastMessage();
         ASSERT_NE(popup, nullptr);
-        EXPECT_EQ(popup->title, c.popup_title);
-        if (popup->title == failed) {
-            EXPECT_EQ(popup->text, kFailureText);
-            EXPECT_TRUE(ui.IsPopupInstalled(Panel::ADVANCED));
-        } else {
+        if (c.done) {
+            EXPECT_EQ(popup->title, "Complete");
             EXPECT_EQ(popup->text, "Firmware updated successfully");
             EXPECT_FALSE(ui.IsPopupInstalled(Panel::ADVANCED));
+        } else {
+            EXPECT_EQ(popup->title, "Firmware updated failed");
+            EXPECT_EQ(popup->text, kFailureText);
+            EXPECT_TRUE(ui.IsPopupInstalled(Panel::ADVANCED));
         }
         EXPECT_EQ(program.Link().IsConnected(), c.port_open);
         EXPECT_FALSE(ui.WaitCursor());
         EXPECT_FALSE(ui.Progress(Panel::ADVANCED).has_value());
         if (std::string(c.name) == "new firmware") {
-            const Texts stages = StageTexts();
-            EXPECT_EQ(
-                Texts(stages.begin() + static_cast<std::ptrdiff_t>(stages_before), stages.end()),
-                (Texts{"Entering Admin Mode", "Writing Bytes: 128", "Writing Bytes: 256",
-                       "Writing Bytes: 300", "Booting New Firmware", "Update Complete"}));
-            const std::vector<int>& progress = ui.ProgressHistory(Panel::ADVANCED);
-            EXPECT_EQ(
-                std::vector<int>(progress.begin() + static_cast<std::ptrdiff_t>(progress_before),
-                                 progress.end()),
-                (std::vector<int>{0, 42, 85, 100}));
+            EXPECT_EQ(Since(StageTexts(), stages_before),
+                      (Texts{"Entering Admin Mode", "Writing Bytes: 128", "Writing Bytes: 256",
+                             "Writing Bytes: 300", "Booting New Firmware", "Update Complete"}));
+            EXPECT_EQ(Since(ui.ProgressHistory(Panel::ADVANCED), progress_before),
+                      (std::vector<int>{0, 42, 85, 100}));
             std::vector<uint8_t> received;
             for (const std::vector<uint8_t>& chunk : Chunks(server)) {
                 received.insert(received.end(), chunk.begin() + 4, chunk.end());
@@ -266,18 +256,6 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
         }
         Disconnect(program);
     }
-}
-
-TEST_F(FirmwareUpdateTest, ImageOver64KiB_OffsetsWrapAndTheUnitTakesIt) {
-    const std::vector<uint8_t> image = Image(65536 + 200);
-    sim::PtyServer& server = ConnectUnit(1, Unit());
-    ASSERT_EQ(UploadFirmwareImage(program, image, Panel::MAIN, Control::STATUS_LINE), 0)
-        << MainStatus();
-    const std::vector<std::vector<uint8_t>> chunks = Chunks(server);
-    ASSERT_EQ(chunks.size(), 514u);
-    EXPECT_EQ(ReadLe16(&chunks[512][2]), 0);
-    EXPECT_EQ(chunks[513][1], 72);
-    EXPECT_TRUE(server.WithSimulator([](sim::UnitSimulator& u) { return u.Upload().complete; }));
 }
 
 // Runs in a folder of its own, where "./OrvaneHF.bin" is looked for.

@@ -25,14 +25,6 @@ sim::UnitState QuickUnit() {
 struct ServiceTest : testing::TransferFixture {
     ServiceTest() { ui.InstallPopup(Panel::ADVANCED); }
 
-    std::optional<HeadlessUi::PopupRecord> LastMessage() const {
-        for (auto popup = ui.Popups().rbegin(); popup != ui.Popups().rend(); ++popup) {
-            if (popup->kind == HeadlessUi::PopupKind::Message) {
-                return *popup;
-            }
-        }
-        return std::nullopt;
-    }
     static int Count(const sim::PtyServer& server, Command command) {
         const testing::Commands codes = Commands(server);
         return static_cast<int>(std::count(codes.begin(), codes.end(), CommandCode(command)));
