@@ -1,11 +1,13 @@
 #include <vector>
 
 #include "app/callbacks.h"
+#include "app/config_file_io.h"
 #include "app/connection.h"
 #include "app/enquiry.h"
 #include "app/event_transfer.h"
 #include "app/firmware_update.h"
 #include "app/playback.h"
+#include "app/screenshots.h"
 #include "app/service.h"
 #include "app/setup_panel.h"
 #include "app/startup.h"
@@ -66,6 +68,11 @@ const std::vector<CallbackBinding>& Bindings() {
         {Panel::ADVANCED, Control::UPDATE_FW, UpdateFirmwareCB},
         {Panel::ADVANCED, Control::RESET, ResetCB},
         {Panel::ADVANCED, Control::UPDATE_SER_NUM, UpdateSerialNumCB},
+        // The configuration file and screenshots.
+        {Panel::MAIN, Control::LOAD_EVENTS, ConfigFileLoadCB},
+        {Panel::MAIN, Control::STORE_EVENTS, ConfigFileSaveCB},
+        {Panel::MAIN, Control::SCREENSHOT, SaveScreenShotCB},
+        {Panel::MAIN, Control::SETSCREENSHOTFOLDER, SetScreenshotFolderCB},
     };
     return table;
 }

@@ -28,6 +28,9 @@ class UserSettings {
     std::string& ConfigFolder() { return config_folder_; }
     const std::string& ScreenshotFolder() const { return screenshot_folder_; }
     const std::string& ConfigFolder() const { return config_folder_; }
+    // Whether the user picked the screenshot folder in the folder dialog during this run: the
+    // first screenshot of every run asks for it. Not saved.
+    bool& ScreenshotFolderChosen() { return screenshot_folder_chosen_; }
 
     // The full path of Keelsong.ini once the settings folder was found; empty before or when
     // the folder could not be made.
@@ -43,6 +46,7 @@ class UserSettings {
     std::string file_path_;
     std::string screenshot_folder_;
     std::string config_folder_;
+    bool screenshot_folder_chosen_ = false;
 };
 
 // Finds (making it when needed) the settings folder, reads Keelsong.ini and applies what it

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
 #include <climits>
@@ -24,6 +25,8 @@ namespace keelsong {
 namespace {
 
 constexpr int kTimerIntervalMs = 1000;
+// The widget property holding a tool tip's text as the program set it.
+constexpr char kPlainToolTip[] = "keelsongPlainToolTip";
 
 QString ToQ(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -157,6 +160,9 @@ void QtUi::IndexControls() {
             }
         }
         for (QLabel* label : root->findChildren<QLabel*>()) {
+            // What the program shows (file and folder names, the unit's own texts) is never
+            // taken for markup.
+            label->setTextFormat(Qt::PlainText);
             if (label->buddy() && label->window() == root) {
                 buddies_[label->buddy()] = label;
             }
@@ -368,13 +374,24 @@ void QtUi::SetBackgroundColor(Panel panel, Control control, uint32_t rgb) {
 
 void QtUi::SetTooltip(Panel panel, Control control, std::string text) {
     if (QWidget* widget = ControlWidget(panel, control)) {
-        widget->setToolTip(ToQ(text));
+        // Qt would draw a tool tip that looks like markup as markup: such a text (a device path,
+        // say) is shown escaped, and kept as set to be read back.
+        const QString plain = ToQ(text);
+        widget->setProperty(kPlainToolTip, plain);
+        widget->setToolTip(
+            Qt::mightBeRichText(plain)
+                ? QStringLiteral("<p style='white-space:pre'>%1</p>").arg(plain.toHtmlEscaped())
+                : plain);
     }
 }
 
 std::string QtUi::Tooltip(Panel panel, Control control) const {
     QWidget* widget = ControlWidget(panel, control);
-    return widget ? widget->toolTip().toStdString() : std::string{};
+    if (!widget) {
+        return {};
+    }
+    const QVariant plain = widget->property(kPlainToolTip);
+    return (plain.isValid() ? plain.toString() : widget->toolTip()).toStdString();
 }
 
 void QtUi::SetRange(Panel panel, Control control, double minimum, double maximum) {

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
@@ -64,6 +65,7 @@ int QtUi::RunModal(QDialog& dialog) {
 
 void QtUi::MessagePopup(std::string_view title, std::string_view text) {
     QMessageBox box(QMessageBox::NoIcon, ToQ(title), ToQ(text), QMessageBox::Ok, PopupParent());
+    box.setTextFormat(Qt::PlainText);
     RunModal(box);
 }
 
@@ -72,6 +74,7 @@ int QtUi::GenericMessagePopup(std::string_view title, std::string_view text,
                               int escape_button) {
     ThreeButtonBox box(QMessageBox::NoIcon, ToQ(title), ToQ(text), QMessageBox::NoButton,
                        PopupParent());
+    box.setTextFormat(Qt::PlainText);
     std::array<QPushButton*, 3> pushed{};
     for (size_t i = 0; i < buttons.size(); ++i) {
         // One role for all three keeps them in the order given.
@@ -98,6 +101,7 @@ int QtUi::GenericMessagePopup(std::string_view title, std::string_view text,
 bool QtUi::ConfirmPopup(std::string_view title, std::string_view text) {
     QMessageBox box(QMessageBox::Question, ToQ(title), ToQ(text),
                     QMessageBox::Yes | QMessageBox::No, PopupParent());
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     RunModal(box);
@@ -110,6 +114,9 @@ std::optional<std::string> QtUi::PromptPopup(std::string_view title, std::string
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(ToQ(title));
     dialog.setLabelText(ToQ(text));
+    if (auto* label = dialog.findChild<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+    }
     if (auto* line = dialog.findChild<QLineEdit*>()) {
         line->setMaxLength(static_cast<int>(std::min<size_t>(max_length, 32767)));
     }
@@ -125,10 +132,24 @@ std::optional<std::string> QtUi::PromptPopup(std::string_view title, std::string
 
 FileSelection QtUi::FileSelectPopup(std::string_view folder, std::string_view pattern,
                                     std::string_view title, bool save) {
-    QFileDialog dialog(PopupParent(), ToQ(title), ToQ(folder));
-    dialog.setNameFilter(ToQ(pattern));
+    QFileDialog dialog(PopupParent(), ToQ(title));
+    // The remembered place is a folder, or the file chosen last time: then the dialog starts in
+    // that file's folder with the file selected.
+    const QFileInfo start(ToQ(folder));
+    if (start.isDir()) {
+        dialog.setDirectory(start.absoluteFilePath());
+    } else if (!folder.empty()) {
+        dialog.setDirectory(start.absolutePath());
+        dialog.selectFile(start.fileName());
+    }
+    const QString filter = ToQ(pattern);
+    dialog.setNameFilters({filter, QStringLiteral("All files (*)")});
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save && filter.startsWith(QStringLiteral("*."))) {
+        // A name typed without an extension gets the pattern's; any other extension stays.
+        dialog.setDefaultSuffix(filter.mid(2));
+    }
     if (popup_driver_) {
         dialog.setOption(QFileDialog::DontUseNativeDialog);
     }

@@ -1,6 +1,8 @@
 #include "headless/headless_ui.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 
 namespace keelsong {
 
@@ -19,6 +21,15 @@ ControlValue ClampToRange(ControlValue value,
     }
     return value;
 }
+
+// A 1 x 1 white PNG: what a picture saved without a screen holds.
+constexpr uint8_t kBlankPng[] = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
+    0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x00, 0x00, 0x00,
+    0x00, 0x3A, 0x7E, 0x9B, 0x55, 0x00, 0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78,
+    0x9C, 0x63, 0xF8, 0x0F, 0x00, 0x01, 0x01, 0x01, 0x00, 0xB1, 0x38, 0xF6, 0x14, 0x00,
+    0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82,
+};
 
 template <class T>
 std::optional<T> TakeFront(std::deque<T>& answers) {
@@ -199,15 +210,15 @@ std::optional<std::string> HeadlessUi::PromptPopup(std::string_view title, std::
     return answer;
 }
 
-FileSelection HeadlessUi::FileSelectPopup(std::string_view /*folder*/, std::string_view /*pattern*/,
+FileSelection HeadlessUi::FileSelectPopup(std::string_view folder, std::string_view /*pattern*/,
                                           std::string_view title, bool /*save*/) {
-    popups_.push_back({PopupKind::FileSelect, std::string(title), {}});
+    popups_.push_back({PopupKind::FileSelect, std::string(title), std::string(folder)});
     return TakeFront(file_answers_).value_or(FileSelection{});
 }
 
-std::optional<std::string> HeadlessUi::DirSelectPopup(std::string_view /*folder*/,
+std::optional<std::string> HeadlessUi::DirSelectPopup(std::string_view folder,
                                                       std::string_view title) {
-    popups_.push_back({PopupKind::DirSelect, std::string(title), {}});
+    popups_.push_back({PopupKind::DirSelect, std::string(title), std::string(folder)});
     return TakeFront(dir_answers_).value_or(std::nullopt);
 }
 
@@ -220,8 +231,19 @@ void HeadlessUi::RemovePopup(Panel panel) {
 }
 
 int HeadlessUi::SavePanelPicture(Panel /*panel*/, const std::string& path) {
-    // Nothing is drawn without a screen; the request is kept so that tests see the file name.
+    // Nothing is drawn without a screen, but the file is written all the same, so that a folder
+    // that cannot take it fails as it would on screen. Every request is kept for tests.
     saved_pictures_.push_back(path);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        return -1;
+    }
+    const bool written = std::fwrite(kBlankPng, 1, sizeof kBlankPng, file) == sizeof kBlankPng;
+    const bool closed = std::fclose(file) == 0;
+    if (!(written && closed)) {
+        std::remove(path.c_str());
+        return -1;
+    }
     return 0;
 }
 

@@ -21,7 +21,7 @@ class HeadlessUi final : public Ui {
     struct PopupRecord {
         PopupKind kind;
         std::string title;
-        std::string text;
+        std::string text;  // for a file or folder dialog: the folder or path it starts from
         // A three-button question's buttons in order, and the numbers (1-3) of those that
         // Enter and Escape answer; empty and 0 for the other kinds.
         std::vector<std::string> buttons = {};
@@ -108,6 +108,7 @@ class HeadlessUi final : public Ui {
     uint32_t BackgroundColor(Panel panel, Control control) const;
     std::optional<std::pair<double, double>> Range(Panel panel, Control control) const;
     std::string ListLabelAt(Panel panel, Control control, int index) const;
+    // Every picture the program asked to save, written or not.
     const std::vector<std::string>& SavedPictures() const { return saved_pictures_; }
     // The control that last got the keyboard focus on the panel.
     std::optional<Control> ActiveCtrl(Panel panel) const;
