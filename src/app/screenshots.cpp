@@ -30,8 +30,9 @@ bool ChooseScreenshotFolder(Program& program) {
 
 std::string ScreenshotFileName(const std::string& folder, uint32_t serial_number,
                                const CalendarTime& local) {
-    const bool has_separator = !folder.empty() && folder.back() == '/';
-    return folder + (has_separator ? "" : "/") +
+    // An empty folder names the working directory, not the root.
+    const bool needs_separator = !folder.empty() && folder.back() != '/';
+    return folder + (needs_separator ? "/" : "") +
            FormatText("Keelsong_Unit%u_%02d%02d%02d_%02d%02d%02d.png", serial_number,
                       (local.year % 100 + 100) % 100, local.month, local.day, local.hour,
                       local.minute, local.second);

@@ -14,7 +14,7 @@ class Program;
 // folder (the "Screenshot Path" setting), named after the unit and the local date and time.
 
 // "<folder>/Keelsong_Unit<serial>_<yymmdd>_<hhmmss>.png": the serial number unpadded, every
-// date and time field two digits.
+// date and time field two digits. An empty folder gives the bare name.
 std::string ScreenshotFileName(const std::string& folder, uint32_t serial_number,
                                const CalendarTime& local);
 

@@ -34,6 +34,7 @@ TEST(ScreenshotFileName, SerialAndLocalTime_TwoDigitFieldsInTheFolder) {
         {"/shots", 1042, {2026, 3, 7, 9, 5, 3}, "/shots/Keelsong_Unit1042_260307_090503.png"},
         {"/shots/", 65535, {2009, 1, 2, 3, 4, 5}, "/shots/Keelsong_Unit65535_090102_030405.png"},
         {"/", 0, {2100, 12, 31, 23, 59, 59}, "/Keelsong_Unit0_001231_235959.png"},
+        {"", 7, {1999, 10, 11, 12, 13, 14}, "Keelsong_Unit7_991011_121314.png"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ScreenshotFileName(c.folder, c.serial, c.local), c.name);

@@ -2,12 +2,14 @@
 // tests' Ui) and, offscreen, QtUi (the window), so the two cannot drift apart.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <functional>
 #include <memory>
 
 #include "gui/qt_ui.h"
 #include "gui_support.h"
 #include "headless/headless_ui.h"
+#include "support/temp_dir.h"
 
 namespace keelsong {
 namespace {
@@ -99,6 +101,13 @@ TEST_P(UiContractTest, List_ItemsKeepValuesAndTheFirstIsSelected) {
     ui.ClearList(panel, control);
     EXPECT_EQ(ui.ListCount(panel, control), 0);
     EXPECT_EQ(ui.ListSelectedIndex(panel, control), -1);
+}
+
+TEST_P(UiContractTest, PanelPicture_WrittenAsPngOrFailsWhereNoFileCanBe) {
+    testing::TempDir folder;
+    ASSERT_EQ(ui_->SavePanelPicture(Panel::MAIN, folder / "main.png"), 0);
+    EXPECT_FALSE(QImage(QString::fromStdString(folder / "main.png"), "PNG").isNull());
+    EXPECT_LT(ui_->SavePanelPicture(Panel::MAIN, folder / "missing/main.png"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
