@@ -182,22 +182,6 @@ TEST(ReadConfigSetup, Sections_TaggedRecordOfTheValidKeysInTagOrder) {
     }
 }
 
-TEST(IsConfigurationDocument, Sections_SetupOrFirstEventMakeAConfiguration) {
-    const std::pair<std::string, bool> cases[] = {
-        {Section("Setup", "Start Time = -1\r\n"), true},
-        {Rests(1, 1), true},
-        {Section("Event 1", "Type = 3\r\nTime = 5\r\n"), true},
-        {Section("Event 02", "Type = 3\r\nTime = 5\r\n"), false},
-        {"just some text\r\nwith = an item but no section\r\n", false},
-        {"", false},
-    };
-    for (const auto& [text, expected] : cases) {
-        IniDocument document;
-        ASSERT_EQ(document.ReadFromText(text), 0);
-        EXPECT_EQ(IsConfigurationDocument(document), expected) << text;
-    }
-}
-
 TEST(ReadOldEventTable, Bytes_WholeRecordsUpToForty) {
     const Bytes three = {
         0x03, 0x00, 0x00, 0x00,  // Rest
