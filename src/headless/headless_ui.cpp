@@ -31,6 +31,12 @@ constexpr uint8_t kBlankPng[] = {
     0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82,
 };
 
+// A copy built from the alternative it holds. The library's copy constructor, when copying a
+// text runs out of memory, destroys a half-built variant as if it held a value.
+ControlValue CopyOf(const ControlValue& value) {
+    return std::visit([](const auto& alternative) { return ControlValue(alternative); }, value);
+}
+
 template <class T>
 std::optional<T> TakeFront(std::deque<T>& answers) {
     if (answers.empty()) {
@@ -61,13 +67,13 @@ void HeadlessUi::SetValue(Panel panel, Control control, ControlValue value) {
     }
     state.value = ClampToRange(std::move(value), state.range);
     if (state.record_history) {
-        state.history.push_back({state.value, state.text_color});
+        state.history.push_back({CopyOf(state.value), state.text_color});
     }
 }
 
 ControlValue HeadlessUi::Value(Panel panel, Control control) const {
     const ControlState* state = Find(panel, control);
-    return state ? state->value : ControlValue{0};
+    return state ? CopyOf(state->value) : ControlValue{0};
 }
 
 void HeadlessUi::SetDimmed(Panel panel, Control control, bool dimmed) {
