@@ -1,6 +1,9 @@
 #include "gui/desktop_program.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <cstdio>
@@ -8,6 +11,14 @@
 #include <new>
 
 #include "app/startup.h"
+#include "gui/command_line.h"
+#include "keelsong_version.h"
+
+// The icon is a resource of this static library: nothing would pull it into a program without
+// this call. Qt's macro must stand outside any namespace.
+static void InitIconResource() {
+    Q_INIT_RESOURCE(keelsong);
+}
 
 namespace keelsong {
 
@@ -42,17 +53,49 @@ DesktopProgram::~DesktopProgram() {
     ui_->Detach();
 }
 
-int DesktopProgram::Start() {
+int DesktopProgram::Start(const std::string& config_file) {
     ui_->Attach(*program_);
     program_->GetShell().SetQuitHandler([] { QCoreApplication::quit(); });
-    return StartProgram(*program_, default_folder_, [this] { ui_->MainWindow()->show(); });
+    const int settings_loaded =
+        StartProgram(*program_, default_folder_, [this] { ui_->MainWindow()->show(); });
+    if (!config_file.empty()) {
+        (void)config_file;  // PENDING i11
+    }
+    return settings_loaded;
 }
 
 void DesktopProgram::ShutDown() {
     ShutDownProgram(*program_);
 }
 
+void SetDesktopIdentity() {
+    InitIconResource();
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/%1.svg").arg(kApplicationId)));
+}
+
+namespace {
+
+// A file named on the command line, as the program keeps it: by its full path, which "Load"
+// remembers as the folder to start from next time, in the file system's own encoding.
+std::string ConfigFilePath(const QString& argument) {
+    if (argument.isEmpty()) {
+        return {};
+    }
+    return QFile::encodeName(QFileInfo(argument).absoluteFilePath()).toStdString();
+}
+
+}  // namespace
+
 int RunKeelsong(int& argc, char** argv) {
+    // --help and --version are answered before the application exists: they need no display.
+    const CommandLine early = ReadCommandLine(ArgumentsOf(argc, argv));
+    if (early.action == CommandLine::Action::kShowHelp ||
+        early.action == CommandLine::Action::kShowVersion) {
+        std::fputs(qPrintable(early.text), stdout);
+        return 0;
+    }
+
     std::unique_ptr<QApplication> application;
     qInstallMessageHandler(StartupMessageHandler);
     try {
@@ -63,8 +106,16 @@ int RunKeelsong(int& argc, char** argv) {
         return 1;
     }
     qInstallMessageHandler(nullptr);
+    // Qt has taken its own options (-platform, -style and the like) out of the arguments.
+    const CommandLine line = ReadCommandLine(QCoreApplication::arguments());
+    if (line.action == CommandLine::Action::kBadUsage) {
+        std::fputs(qPrintable(line.text), stderr);
+        return 2;
+    }
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setApplicationName(QStringLiteral("Keelsong"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
+    SetDesktopIdentity();
 
     std::unique_ptr<DesktopProgram> program;
     try {
@@ -78,7 +129,7 @@ int RunKeelsong(int& argc, char** argv) {
         box.exec();
         return 1;
     }
-    program->Start();
+    program->Start(ConfigFilePath(line.config_file));
     QApplication::exec();
     program->ShutDown();
     return 0;

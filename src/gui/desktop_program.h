@@ -25,8 +25,9 @@ class DesktopProgram {
     bool PanelsLoaded() const { return ui_->MissingControls().empty(); }
 
     // The rest of start-up once the panels are there: wiring, the main window, the user
-    // settings and the connection attempt they end in. The settings' load result.
-    int Start();
+    // settings and the connection attempt they end in, then, when `config_file` names one, the
+    // loading of that configuration file as "Load" does. The settings' load result.
+    int Start(const std::string& config_file = {});
     // After the event loop: closes the port.
     void ShutDown();
 
@@ -43,8 +44,14 @@ class DesktopProgram {
     std::unique_ptr<Program> program_;
 };
 
-// The whole program: start-up, the event loop, shut-down. The exit status is 0 after a quit
-// and 1 when start-up failed, so that a failed start is never reported as success.
+// What the desktop knows the program by, for every window: its application id (the desktop
+// entry's name) and its icon. Needs a QApplication.
+inline constexpr char kApplicationId[] = "com.vantrel.Keelsong";
+void SetDesktopIdentity();
+
+// The whole program: the command line, start-up, the event loop, shut-down. The exit status is
+// 0 after a quit or after --help and --version, 1 when start-up failed, so that a failed start
+// is never reported as success, and 2 for a command line it does not understand.
 int RunKeelsong(int& argc, char** argv);
 
 }  // namespace keelsong

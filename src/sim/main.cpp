@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "keelsong_version.h"
 #include "sim/pty_server.h"
 #include "sim/unit_simulator.h"
 
@@ -74,6 +75,7 @@ Faults:
                           the new image did not boot
 
   --help                  show this text and exit
+  --version               show the version and exit
 )";
 
 struct Options {
@@ -85,6 +87,7 @@ struct Options {
     int late_ms = 0;
     bool noise = false;
     bool help = false;
+    bool version = false;
 };
 
 std::string DefaultSettingsFolder() {
@@ -192,14 +195,15 @@ std::optional<std::string> Parse(const std::vector<std::string_view>& args, Opti
             inline_value = name.substr(eq + 1);
             name = name.substr(0, eq);
         }
-        const bool is_flag = name == "--help" || name == "--pacing" || name == "--no-pacing" ||
-                             name == "--noise" || name == "--no-loader" ||
+        const bool is_flag = name == "--help" || name == "--version" || name == "--pacing" ||
+                             name == "--no-pacing" || name == "--noise" || name == "--no-loader" ||
                              name == "--stay-in-loader";
         if (is_flag) {
             if (inline_value) {
                 return std::string(name) + " takes no value";
             }
             options.help |= name == "--help";
+            options.version |= name == "--version";
             options.noise |= name == "--noise";
             options.unit.ignore_loader_word |= name == "--no-loader";
             options.unit.stay_in_loader |= name == "--stay-in-loader";
@@ -271,6 +275,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << kUsage;
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "orvane-sim " << keelsong::kVersion << "\n";
         return 0;
     }
     if (options.server.port_number > 0 && options.server.settings_folder.empty()) {
