@@ -177,20 +177,15 @@ void LoadTlkFile(Program& program, const std::string& path) {
     MarkSetupChanged(program, true);
 }
 
-void LoadConfigFile(Program& program) {
-    Ui& ui = program.GetUi();
-    std::string& config_path = program.Settings().ConfigFolder();
-    const FileSelection chosen = ui.FileSelectPopup(config_path, kPattern, "Load File", false);
-    if (chosen.choice != FileChoice::ExistingFile) {
-        return;
-    }
-    InputFile file(chosen.path);
-    config_path = chosen.path;
+// Loading once the file is known, whoever named it: the dialog or the command line.
+void LoadChosenFile(Program& program, const std::string& path) {
+    InputFile file(path);
+    program.Settings().ConfigFolder() = path;
     if (!file.IsOpen()) {
         program.ShowStatusMessage(false, "Failed to open file");
         return;
     }
-    WaitCursor wait(ui);
+    WaitCursor wait(program.GetUi());
     const std::optional<std::vector<uint8_t>> first = file.Read(1);
     if (!first || first->empty()) {
         // An empty file has no first byte to tell the two kinds apart: it is neither.
@@ -202,7 +197,15 @@ void LoadConfigFile(Program& program) {
         return;
     }
     file.Close();
-    LoadTlkFile(program, chosen.path);
+    LoadTlkFile(program, path);
+}
+
+void LoadConfigFile(Program& program) {
+    const FileSelection chosen = program.GetUi().FileSelectPopup(program.Settings().ConfigFolder(),
+                                                                 kPattern, "Load File", false);
+    if (chosen.choice == FileChoice::ExistingFile) {
+        LoadChosenFile(program, chosen.path);
+    }
 }
 
 }  // namespace
@@ -229,6 +232,14 @@ int ConfigFileLoadCB(Program& program, const CallbackEvent& event) {
         program.ShowStatusMessage(false, "Out of system memory");
     }
     return 0;
+}
+
+void LoadConfigFileFrom(Program& program, const std::string& path) {
+    try {
+        LoadChosenFile(program, path);
+    } catch (const std::bad_alloc&) {
+        program.ShowStatusMessage(false, "Out of system memory");
+    }
 }
 
 }  // namespace keelsong

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "app/callbacks.h"
 
 namespace keelsong {
@@ -20,5 +22,9 @@ int ConfigFileSaveCB(Program& program, const CallbackEvent& event);  // MAIN STO
 // older binary file replaces only the grid and marks nothing. A file that cannot be read
 // whole changes neither the grid nor the setup controls.
 int ConfigFileLoadCB(Program& program, const CallbackEvent& event);  // MAIN LOAD_EVENTS
+
+// Loads the file at `path` as "Load" does once a file is chosen, with the same messages, and
+// leaves the path in the "Config Path" setting: `keelsong FILE` after start-up.
+void LoadConfigFileFrom(Program& program, const std::string& path);
 
 }  // namespace keelsong

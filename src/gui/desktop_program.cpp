@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "app/config_file_io.h"
 #include "app/startup.h"
 #include "gui/command_line.h"
 #include "keelsong_version.h"
@@ -59,7 +60,7 @@ int DesktopProgram::Start(const std::string& config_file) {
     const int settings_loaded =
         StartProgram(*program_, default_folder_, [this] { ui_->MainWindow()->show(); });
     if (!config_file.empty()) {
-        (void)config_file;  // PENDING i11
+        LoadConfigFileFrom(*program_, config_file);
     }
     return settings_loaded;
 }
