@@ -7,6 +7,7 @@
 #include "app/event_transfer.h"
 #include "app/firmware_update.h"
 #include "app/playback.h"
+#include "app/report.h"
 #include "app/screenshots.h"
 #include "app/service.h"
 #include "app/setup_panel.h"
@@ -73,6 +74,8 @@ const std::vector<CallbackBinding>& Bindings() {
         {Panel::MAIN, Control::STORE_EVENTS, ConfigFileSaveCB},
         {Panel::MAIN, Control::SCREENSHOT, SaveScreenShotCB},
         {Panel::MAIN, Control::SETSCREENSHOTFOLDER, SetScreenshotFolderCB},
+        // The deployment report.
+        {Panel::MAIN, Control::EXPORT_REPORT, ExportReportCB},
     };
     return table;
 }

@@ -26,6 +26,7 @@ constexpr Control kMainControls[] = {
     Control::ADVANCED,
     Control::LOAD_EVENTS,
     Control::STORE_EVENTS,
+    Control::EXPORT_REPORT,
     Control::SCREENSHOT,
     Control::SETSCREENSHOTFOLDER,
     Control::DEVICE,
@@ -107,6 +108,7 @@ std::string_view ControlName(Control control) {
         KEELSONG_CONTROL_NAME(ADVANCED)
         KEELSONG_CONTROL_NAME(LOAD_EVENTS)
         KEELSONG_CONTROL_NAME(STORE_EVENTS)
+        KEELSONG_CONTROL_NAME(EXPORT_REPORT)
         KEELSONG_CONTROL_NAME(SCREENSHOT)
         KEELSONG_CONTROL_NAME(SETSCREENSHOTFOLDER)
         KEELSONG_CONTROL_NAME(DEVICE)

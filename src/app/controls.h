@@ -36,6 +36,7 @@ enum class Control {
     // MAIN: configuration file and screenshot groups
     LOAD_EVENTS,
     STORE_EVENTS,
+    EXPORT_REPORT,
     SCREENSHOT,
     SETSCREENSHOTFOLDER,
     // MAIN: the unit strip

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <utility>
 
 namespace keelsong {
 
 class Program;
+struct ReportContent;
 
 // The application shell's ties to the world around it: how the event loop ends, and the
 // "Accept Changes" step that quitting calls. Each is installed by whoever provides it (the
@@ -31,10 +33,19 @@ class Shell {
     void SetChangesAcceptor(ChangesAcceptor acceptor) { acceptor_ = std::move(acceptor); }
     int AcceptChanges(Program& program) const { return acceptor_ ? acceptor_(program) : -1; }
 
+    // Writes a deployment report (report.h) to a file; 0 or negative. The window and the command
+    // line install their PDF writer; without one no report can be written.
+    using ReportWriter = std::function<int(const ReportContent&, const std::string& path)>;
+    void SetReportWriter(ReportWriter writer) { report_writer_ = std::move(writer); }
+    int WriteReport(const ReportContent& report, const std::string& path) const {
+        return report_writer_ ? report_writer_(report, path) : -1;
+    }
+
   private:
     QuitHandler quit_handler_;
     bool quit_requested_ = false;
     ChangesAcceptor acceptor_;
+    ReportWriter report_writer_;
 };
 
 }  // namespace keelsong

@@ -16,9 +16,11 @@
 #include <climits>
 #include <cmath>
 
+#include "app/schedule.h"
 #include "gui/indicator_icons.h"
 #include "gui/mnemonics.h"
 #include "gui/panels.h"
+#include "gui/timeline_view.h"
 
 namespace keelsong {
 
@@ -226,6 +228,19 @@ void QtUi::SetValue(Panel panel, Control control, ControlValue value) {
         text->setText(AsText(value));
     } else if (auto* icon = qobject_cast<IndicatorIcon*>(object)) {
         icon->setValue(AsInt(value));
+    }
+    ControlValueChanged(panel, control);
+}
+
+TimelineView* QtUi::Timeline() const {
+    return main_->findChild<TimelineView*>();
+}
+
+void QtUi::ControlValueChanged(Panel panel, Control control) {
+    if (panel == Panel::MAIN && AffectsSchedule(control)) {
+        if (TimelineView* timeline = Timeline()) {
+            timeline->ScheduleRefresh();
+        }
     }
 }
 

@@ -22,6 +22,7 @@ namespace keelsong {
 class MainPanel;
 class PanelDialog;
 class Program;
+class TimelineView;
 
 // The Ui port over the Qt widgets of the four forms. Every control is the widget whose
 // objectName is the control's name on its panel; what a value means follows the widget's kind
@@ -40,7 +41,8 @@ class QtUi final : public Ui {
     std::vector<std::string> MissingControls() const;
 
     // Connects the widgets' signals, the one-second TIMER and the window's close requests to
-    // the program's callback table.
+    // the program's callback table, shows the program's schedule under the event table, and
+    // gives the program the window's report writer (PDF).
     void Attach(Program& program);
     // Lets go of the program before it goes away: the grid stops showing its event table and
     // the widgets stop calling its callbacks. Whoever attached calls this first.
@@ -52,6 +54,8 @@ class QtUi final : public Ui {
     QObject* ControlObject(Panel panel, Control control) const;
     QWidget* ControlWidget(Panel panel, Control control) const;
     bool IsPopupInstalled(Panel panel) const;
+    // The schedule strip under the event table, or nullptr when the form lacks it.
+    TimelineView* Timeline() const;
 
     // Tests answer pop-ups through this: called with each modal dialog once it runs, it must
     // answer it (click a button, press a key, fill a field). Dialogs then never use the
@@ -126,6 +130,9 @@ class QtUi final : public Ui {
     bool HandlePopupClose(Panel panel);
     // Before a MAIN control that holds the keyboard focus is dimmed.
     void MoveFocusOffDimmed(QWidget* widget);
+    // A control's value changed, set by the program or by the user: the schedule strip
+    // follows the controls it reads.
+    void ControlValueChanged(Panel panel, Control control);
 
     std::unique_ptr<MainPanel> main_;
     std::array<PanelDialog*, 3> dialogs_{};

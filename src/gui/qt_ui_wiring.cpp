@@ -7,6 +7,7 @@
 #include <QDoubleSpinBox>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSpinBox>
@@ -14,10 +15,13 @@
 
 #include "app/callbacks.h"
 #include "app/program.h"
+#include "app/schedule.h"
 #include "app/table_editing.h"
 #include "gui/event_table_view.h"
 #include "gui/panels.h"
 #include "gui/qt_ui.h"
+#include "gui/timeline_view.h"
+#include "report/report_pdf.h"
 
 namespace keelsong {
 
@@ -72,6 +76,17 @@ void QtUi::Attach(Program& program) {
             }
         });
     }
+    // The window writes its reports as PDF files.
+    program.GetShell().SetReportWriter(WriteReportPdf);
+    if (TimelineView* timeline = Timeline()) {
+        timeline->Attach(program);
+        timeline->FollowEnabledStateOf(ControlWidget(Panel::MAIN, Control::EVENT_TABLE));
+        if (auto* totals = main_->findChild<QLabel*>(QStringLiteral("scheduleTotals"))) {
+            QObject::connect(timeline, &TimelineView::totalsChanged, totals, &QLabel::setText);
+            totals->setText(
+                QString::fromStdString(ScheduleTotalsText(timeline->CurrentSchedule())));
+        }
+    }
     for (const CallbackBinding& binding : CallbackTable()) {
         WireControl(binding.panel, binding.control);
     }
@@ -90,6 +105,9 @@ void QtUi::Attach(Program& program) {
 }
 
 void QtUi::Detach() {
+    if (TimelineView* timeline = Timeline()) {
+        timeline->Detach();
+    }
     if (auto* grid =
             qobject_cast<EventTableView*>(ControlWidget(Panel::MAIN, Control::EVENT_TABLE))) {
         grid->SetGridModel(nullptr);
@@ -120,6 +138,9 @@ void QtUi::Dispatch(Panel panel, Control control, UiEvent event, int data1, int 
     ++dispatch_depth_;
     Press(*program_, panel, control, event, data1, data2);
     --dispatch_depth_;
+    if (event == UiEvent::ValueChanged) {
+        ControlValueChanged(panel, control);
+    }
 }
 
 void QtUi::WireControl(Panel panel, Control control) {

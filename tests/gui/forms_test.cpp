@@ -70,6 +70,7 @@ const std::map<std::pair<Panel, Control>, Expected>& ExpectedControls() {
         {{M, ADVANCED}, {Kind::Button, "Advanced"}},
         {{M, LOAD_EVENTS}, {Kind::Button, "Load"}},
         {{M, STORE_EVENTS}, {Kind::Button, "Save"}},
+        {{M, EXPORT_REPORT}, {Kind::Button, "Export Report…"}},
         {{M, SCREENSHOT}, {Kind::Button, std::nullopt}},
         {{M, SETSCREENSHOTFOLDER}, {Kind::Button, std::nullopt}},
         {{M, DEVICE}, {Kind::Text, std::nullopt}},
