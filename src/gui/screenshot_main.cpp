@@ -1,16 +1,21 @@
 // Renders the main window, and on request the three pop-up panels, to PNG files without a
 // screen (QT_QPA_PLATFORM=offscreen), so the README's picture can be made again at will.
 //
-//   keelsong_screenshot MAIN.png [CONNECT.png ADVANCED.png AUTO.png]
+//   keelsong_screenshot [--load FILE.tlk] MAIN.png [CONNECT.png ADVANCED.png AUTO.png]
 //
 // The program starts as keelsong does, from the user settings of the environment (so a
-// settings file naming a simulated unit's port shows the window connected to it). Pop-ups
-// that would wait for a person are answered with their Escape button.
+// settings file naming a simulated unit's port shows the window connected to it). With
+// --load, the configuration file is loaded through "Load" and sent with "Accept Changes"
+// before the picture is taken. Pop-ups that would wait for a person are answered with their
+// Escape button.
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QFileDialog>
 #include <QStyleFactory>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "gui/desktop_program.h"
 
@@ -26,8 +31,17 @@ void Settle(int milliseconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 5) {
-        std::fprintf(stderr, "usage: %s MAIN.png [CONNECT.png ADVANCED.png AUTO.png]\n", argv[0]);
+    std::string table;
+    int first_picture = 1;
+    if (argc > 2 && std::strcmp(argv[1], "--load") == 0) {
+        table = argv[2];
+        first_picture = 3;
+    }
+    const int pictures = argc - first_picture;
+    if (pictures < 1 || pictures > 4) {
+        std::fprintf(stderr,
+                     "usage: %s [--load FILE.tlk] MAIN.png [CONNECT.png ADVANCED.png AUTO.png]\n",
+                     argv[0]);
         return 2;
     }
     QApplication application(argc, argv);
@@ -41,16 +55,34 @@ int main(int argc, char** argv) {
     program.Start();
     Settle(2500);
 
+    keelsong::QtUi& ui = program.Window();
+    if (!table.empty()) {
+        ui.SetPopupDriver([&table](QDialog& dialog) {
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            if (!files) {
+                dialog.reject();
+                return;
+            }
+            files->selectFile(QString::fromStdString(table));
+            dialog.accept();
+        });
+        ui.Dispatch(keelsong::Panel::MAIN, keelsong::Control::LOAD_EVENTS,
+                    keelsong::UiEvent::Commit);
+        ui.SetPopupDriver([](QDialog& dialog) { dialog.reject(); });
+        ui.Dispatch(keelsong::Panel::MAIN, keelsong::Control::ACCEPT_CHANGES,
+                    keelsong::UiEvent::Commit);
+        Settle(1500);
+    }
+
     constexpr keelsong::Panel kPopups[] = {keelsong::Panel::CONNECT, keelsong::Panel::ADVANCED,
                                            keelsong::Panel::AUTO};
-    keelsong::QtUi& ui = program.Window();
     for (keelsong::Panel popup : kPopups) {
         ui.RemovePopup(popup);
     }
     Settle(100);
-    int failures = ui.SavePanelPicture(keelsong::Panel::MAIN, argv[1]) < 0 ? 1 : 0;
-    for (int i = 2; i < argc; ++i) {
-        const keelsong::Panel popup = kPopups[i - 2];
+    int failures = ui.SavePanelPicture(keelsong::Panel::MAIN, argv[first_picture]) < 0 ? 1 : 0;
+    for (int i = first_picture + 1; i < argc; ++i) {
+        const keelsong::Panel popup = kPopups[i - first_picture - 1];
         ui.InstallPopup(popup);
         Settle(200);
         failures += ui.SavePanelPicture(popup, argv[i]) < 0 ? 1 : 0;
