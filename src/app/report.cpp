@@ -8,12 +8,9 @@
 #include "app/program.h"
 #include "app/setup_panel.h"
 #include "app/text_format.h"
+#include "keelsong_version.h"
 #include "protocol/unit_identity.h"
 #include "protocol/unit_setup.h"
-
-#ifndef KEELSONG_VERSION
-#error "KEELSONG_VERSION names the program's version (set by the build)"
-#endif
 
 namespace keelsong {
 
@@ -149,7 +146,7 @@ ReportContent MakeReport(Program& program, ReportUnitSource source) {
         }
     }
     report.totals = ScheduleTotalsText(report.schedule);
-    report.program_version = KEELSONG_VERSION;
+    report.program_version = kVersion;
     return report;
 }
 
