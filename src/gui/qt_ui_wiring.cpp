@@ -15,7 +15,6 @@
 
 #include "app/callbacks.h"
 #include "app/program.h"
-#include "app/schedule.h"
 #include "app/table_editing.h"
 #include "gui/event_table_view.h"
 #include "gui/panels.h"
@@ -79,13 +78,13 @@ void QtUi::Attach(Program& program) {
     // The window writes its reports as PDF files.
     program.GetShell().SetReportWriter(WriteReportPdf);
     if (TimelineView* timeline = Timeline()) {
-        timeline->Attach(program);
-        timeline->FollowEnabledStateOf(ControlWidget(Panel::MAIN, Control::EVENT_TABLE));
+        // The totals line under the strip says what the strip shows.
         if (auto* totals = main_->findChild<QLabel*>(QStringLiteral("scheduleTotals"))) {
-            QObject::connect(timeline, &TimelineView::totalsChanged, totals, &QLabel::setText);
-            totals->setText(
-                QString::fromStdString(ScheduleTotalsText(timeline->CurrentSchedule())));
+            QObject::connect(timeline, &TimelineView::totalsChanged, totals, &QLabel::setText,
+                             Qt::UniqueConnection);
         }
+        timeline->FollowEnabledStateOf(ControlWidget(Panel::MAIN, Control::EVENT_TABLE));
+        timeline->Attach(program);
     }
     for (const CallbackBinding& binding : CallbackTable()) {
         WireControl(binding.panel, binding.control);
