@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "app/program.h"
 
@@ -49,12 +50,8 @@ int InsertEventRow(Program& program, uint8_t row) {
     }
     grid.DeleteRingItems(col::kType, row);
     int item = 0;
-    for (std::string_view text :
-         {row_text::kNone, row_text::kTone, row_text::kSweep, row_text::kRest}) {
-        grid.InsertRingItem(col::kType, row, item++, std::string(text));
-    }
-    if (program.Unit().setup_format == kClickSetupFormat) {
-        grid.InsertRingItem(col::kType, row, item, std::string(row_text::kClick));
+    for (std::string& text : TypeRingItems(program)) {
+        grid.InsertRingItem(col::kType, row, item++, std::move(text));
     }
     grid.SetText(col::kType, row, std::string(row_text::kNone));
     grid.SetDimmed(col::kType, row, false);
@@ -64,12 +61,24 @@ int InsertEventRow(Program& program, uint8_t row) {
     return 0;
 }
 
+std::vector<std::string> TypeRingItems(const Program& program) {
+    std::vector<std::string> items;
+    for (std::string_view text :
+         {row_text::kNone, row_text::kTone, row_text::kSweep, row_text::kRest}) {
+        items.emplace_back(text);
+    }
+    if (program.Unit().setup_format == kClickSetupFormat) {
+        items.emplace_back(row_text::kClick);
+    }
+    return items;
+}
+
 void SetRowType(Program& program, int32_t type, int row) {
     EventGridModel& grid = program.Grid();
     const int device_type = program.Unit().device_type;
     // Only a unit that plays both kinds of tone lets the user choose how a tone is measured.
-    const bool unit_choice =
-        device_type != device_type::kOrvaneLf && device_type != device_type::kOrvaneHf && IsTone(type);
+    const bool unit_choice = device_type != device_type::kOrvaneLf &&
+                             device_type != device_type::kOrvaneHf && IsTone(type);
     grid.SetChoosable(col::kUnit, row, unit_choice);
     SetDurationUnit(program, type, row);
     grid.SetNumber(col::kDuration, row, 1.0);

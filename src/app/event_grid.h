@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "protocol/event_record.h"
 
@@ -16,6 +18,9 @@ class EventGridModel;
 // the grid already holds 40 rows (after telling the user) or `row` lies outside 1 to the
 // number of rows + 1.
 int InsertEventRow(Program& program, uint8_t row);
+
+// The Type choices a new row offers: "Click" only where the unit's setup format has it.
+std::vector<std::string> TypeRingItems(const Program& program);
 
 // Sets the row up for `type` with that type's default values: the Duration cell's kind, the
 // Unit text and whether the user may choose it, the values, and which cells are dimmed.

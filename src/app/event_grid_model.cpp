@@ -58,13 +58,19 @@ bool EventGridModel::InsertRows(int position, int count) {
     if (count <= 0 || position < 1 || position > RowCount() + 1 || count > kMaxRows - RowCount()) {
         return false;
     }
+    Row fresh;
+    fresh.cells = defaults_;
+    InsertRowsAt(position, std::vector<Row>(static_cast<size_t>(count), fresh));
+    return true;
+}
+
+void EventGridModel::InsertRowsAt(int position, const std::vector<Row>& rows) {
+    const int count = static_cast<int>(rows.size());
     const int last = position + count - 1;
     for (EventGridObserver* o : observers_) {
         o->RowsAboutToBeInserted(position, last);
     }
-    Row fresh;
-    fresh.cells = defaults_;
-    rows_.insert(rows_.begin() + (position - 1), static_cast<size_t>(count), fresh);
+    rows_.insert(rows_.begin() + (position - 1), rows.begin(), rows.end());
     if (active_.row == 0) {
         active_.row = 1;
     } else if (active_.row >= position) {
@@ -77,7 +83,6 @@ bool EventGridModel::InsertRows(int position, int count) {
     for (EventGridObserver* o : observers_) {
         o->ActiveCellChanged(active_.column, active_.row);
     }
-    return true;
 }
 
 void EventGridModel::DeleteRows(int first, int count) {
@@ -98,6 +103,54 @@ void EventGridModel::DeleteRows(int first, int count) {
     }
     for (EventGridObserver* o : observers_) {
         o->ActiveCellChanged(active_.column, active_.row);
+    }
+}
+
+std::vector<EventGridModel::RowCells> EventGridModel::RowImages() const {
+    std::vector<RowCells> images;
+    images.reserve(rows_.size());
+    for (const Row& row : rows_) {
+        images.push_back(row.cells);
+    }
+    return images;
+}
+
+void EventGridModel::RestoreRows(const std::vector<RowCells>& rows) {
+    const int have = RowCount();
+    const int want = std::min(static_cast<int>(rows.size()), kMaxRows);
+    const auto same = [&](int have_index, int want_index) {
+        return rows_[static_cast<size_t>(have_index)].cells ==
+               rows[static_cast<size_t>(want_index)];
+    };
+    int prefix = 0;
+    while (prefix < std::min(have, want) && same(prefix, prefix)) {
+        ++prefix;
+    }
+    int suffix = 0;
+    while (suffix < std::min(have, want) - prefix && same(have - 1 - suffix, want - 1 - suffix)) {
+        ++suffix;
+    }
+    const int have_between = have - prefix - suffix;
+    const int want_between = want - prefix - suffix;
+    const int overwrite = std::min(have_between, want_between);
+    for (int i = prefix; i < prefix + overwrite; ++i) {
+        for (int column = 1; column <= grid_column::kCount; ++column) {
+            GridCell& cell = rows_[static_cast<size_t>(i)].cells[static_cast<size_t>(column - 1)];
+            const GridCell& wanted = rows[static_cast<size_t>(i)][static_cast<size_t>(column - 1)];
+            if (!(cell == wanted)) {
+                cell = wanted;
+                Changed(column, i + 1);
+            }
+        }
+    }
+    if (want_between > have_between) {
+        std::vector<Row> incoming;
+        for (int i = prefix + overwrite; i < prefix + want_between; ++i) {
+            incoming.push_back(Row{rows[static_cast<size_t>(i)], false});
+        }
+        InsertRowsAt(prefix + overwrite + 1, incoming);
+    } else if (have_between > want_between) {
+        DeleteRows(prefix + overwrite + 1, have_between - want_between);
     }
 }
 

@@ -34,6 +34,7 @@ struct GridCell {
     int decimals = 0;
     bool dimmed = false;
     bool choosable = true;
+    bool operator==(const GridCell&) const = default;
 };
 
 // Told about every change, so that a view can follow the model. Rows and columns are numbered
@@ -59,6 +60,7 @@ class EventGridObserver {
 class EventGridModel {
   public:
     static constexpr int kMaxRows = 40;
+    using RowCells = std::array<GridCell, grid_column::kCount>;
 
     EventGridModel();
     EventGridModel(const EventGridModel&) = delete;
@@ -77,6 +79,13 @@ class EventGridModel {
     // Deletes up to `count` rows from `first`; rows past the end are not there to delete.
     void DeleteRows(int first, int count);
     void DeleteAllRows() { DeleteRows(1, RowCount()); }
+
+    // Every row's cells, with their values and attributes, as a picture to put back later.
+    std::vector<RowCells> RowImages() const;
+    // Makes the grid hold exactly these rows (at most kMaxRows). The rows that already match
+    // stay where they are and only the run between them changes, so that a view keeps its
+    // place; rows that come in carry no transfer mark.
+    void RestoreRows(const std::vector<RowCells>& rows);
 
     // Cell values. A numeric value is brought into the cell's range (whole numbers for an
     // integer cell); the program may show any text in a ring.
@@ -142,7 +151,7 @@ class EventGridModel {
 
   private:
     struct Row {
-        std::array<GridCell, grid_column::kCount> cells;
+        RowCells cells;
         bool transfer_mark = false;
     };
 
@@ -152,6 +161,8 @@ class EventGridModel {
     static void BringIntoRange(GridCell& cell);
     static void ApplyRange(GridCell& cell, double minimum, double maximum);
     void KeepActiveCellInside();
+    // Inserts these rows at `position`, which the callers have checked.
+    void InsertRowsAt(int position, const std::vector<Row>& rows);
 
     std::vector<Row> rows_;
     std::array<GridCell, grid_column::kCount> defaults_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/change_marks.h"
+#include "app/edit_history.h"
 #include "app/enquiry.h"
 #include "app/event_exchange.h"
 #include "app/event_grid.h"
@@ -51,6 +52,8 @@ uint16_t RemoveAllUnitEvents(Program& program) {
 void RefreshTypeRings(Program& program) {
     EventGridModel& grid = program.Grid();
     const bool clicks = program.Unit().setup_format == kClickSetupFormat;
+    // The rows' items change under any step that would put older rows back.
+    ClearEditHistory(program);
     for (int row = grid.RowCount(); row >= 1; --row) {
         if (grid.RingItemCount(grid_column::kType, row) > kClickRingPosition) {
             grid.DeleteRingItem(grid_column::kType, row, kClickRingPosition);
@@ -178,6 +181,7 @@ int AcceptChanges(Program& program) {
         return -1;
     }
     program.ShowStatusMessage(true, "Accept changes successfully");
+    ClearEditHistory(program);
     if (ResumesPlayback(program, play_state_before)) {
         PlayUnit(program);
     }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/change_marks.h"
+#include "app/edit_history.h"
 #include "app/enquiry.h"
 #include "app/event_grid.h"
 #include "app/event_transfer.h"
@@ -57,7 +58,9 @@ int SendToOrvaneHf(Program& program, Command command, const char* failure, const
 // marked changed.
 int ReadTablePart(Program& program) {
     EmptyEventGrid(program);
-    if (RetrieveEventTable(program) != 0) {
+    const uint16_t result = RetrieveEventTable(program);
+    ClearEditHistory(program);
+    if (result != 0) {
         program.ShowStatusMessage(false, "Retrieve table failed");
         MarkTableChanged(program, true);
         return -1;
@@ -69,7 +72,9 @@ int ReadTablePart(Program& program) {
 // Reads the unit's setup onto the controls. A failure marks the setup changed.
 int ReadSetupPart(Program& program) {
     std::optional<UnitKey>& origin = program.Origin().setup;
-    if (ReadUnitSetup(program) != 0) {
+    const int result = ReadUnitSetup(program);
+    ClearEditHistory(program);
+    if (result != 0) {
         program.ShowStatusMessage(false, "Retrieve setup failed");
         MarkSetupChanged(program, true);
         origin.reset();
@@ -170,7 +175,10 @@ int ReloadUnitContents(Program& program) {
     return 0;
 }
 
-int UndoAllChanges(Program& program) {
+namespace {
+
+// "Undo Changes" itself: reads back from the unit what was changed.
+int ReadBackChanges(Program& program) {
     UnitOperationScope operation(program);
     if (program.Marks().table_changed) {
         if (RereadEventTable(program) != 0) {
@@ -184,6 +192,15 @@ int UndoAllChanges(Program& program) {
     }
     program.ShowStatusMessage(true, "Undo changes successfully");
     return 0;
+}
+
+}  // namespace
+
+int UndoAllChanges(Program& program) {
+    const int result = ReadBackChanges(program);
+    // Whatever was read, the edits before it no longer lead to what the grid shows.
+    ClearEditHistory(program);
+    return result;
 }
 
 int SendPlayCB(Program& program, const CallbackEvent& event) {

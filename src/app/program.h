@@ -7,6 +7,7 @@
 #include "app/change_marks.h"
 #include "app/comm.h"
 #include "app/contents_origin.h"
+#include "app/edit_history.h"
 #include "app/event_grid_model.h"
 #include "app/keelsong_ini.h"
 #include "app/shell.h"
@@ -31,6 +32,7 @@ class Program {
     Program& operator=(const Program&) = delete;
 
     Ui& GetUi() { return ui_; }
+    const Ui& GetUi() const { return ui_; }
     Platform& GetPlatform() { return platform_; }
     StatusLine& Status() { return status_; }
     SerialLink& Link() { return link_; }
@@ -53,6 +55,9 @@ class Program {
         identity_.firmware_version = unit.firmware_version;
         setup_format_ = unit.setup_format;
     }
+    // The user's edits of the grid and the setup controls, for undo and redo.
+    EditHistory& History() { return history_; }
+    const EditHistory& History() const { return history_; }
     ChangeMarks& Marks() { return marks_; }
     const ChangeMarks& Marks() const { return marks_; }
     // The setup last read from the unit (the setup format lives in Unit()). Only records from
@@ -95,6 +100,7 @@ class Program {
     EventGridModel grid_;
     uint16_t setup_format_ = UnitContext{}.setup_format;
     ChangeMarks marks_;
+    EditHistory history_;
     UnitSetup current_unit_setup_;
     ContentsOrigin origin_;
     TableRetriever retriever_;

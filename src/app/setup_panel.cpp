@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "app/change_marks.h"
+#include "app/edit_history.h"
 #include "app/event_grid_model.h"
 #include "app/program.h"
 #include "app/text_format.h"
@@ -237,8 +238,10 @@ int SetContinuousPlaybackCB(Program& program, const CallbackEvent& event) {
         Ui& ui = program.GetUi();
         ui.SetDimmed(Panel::MAIN, Control::PLAYBACKS,
                      ui.IntValue(Panel::MAIN, Control::CONTINUOUS) == 0);
+        EndSetupEdit(program, event.control);
     } else if (event.event == UiEvent::ValueChanged) {
         MarkSetupChanged(program, true);
+        RecordSetupEdit(program, event.control);
     }
     return 0;
 }
@@ -247,6 +250,8 @@ int EnableStartTimeCB(Program& program, const CallbackEvent& event) {
     if (event.event == UiEvent::Commit) {
         SetStartTimeEnabled(program,
                             program.GetUi().IntValue(Panel::MAIN, Control::ENABLE_START_TIME) != 0);
+        RecordSetupEdit(program, event.control);
+        EndSetupEdit(program, event.control);
     }
     return 0;
 }
@@ -257,16 +262,23 @@ int SetSyncModeCB(Program& program, const CallbackEvent& event) {
             static_cast<int8_t>(program.GetUi().IntValue(Panel::MAIN, Control::SYNC_MODE));
         ShowSyncMode(program, mode);
         MarkSetupChanged(program, true);
+        RecordSetupEdit(program, event.control);
+    } else if (event.event == UiEvent::Commit) {
+        EndSetupEdit(program, event.control);
     }
     return 0;
 }
 
 int IndicateSetupChangedCB(Program& program, const CallbackEvent& event) {
+    if (event.panel == Panel::MAIN && event.event == UiEvent::Commit) {
+        EndSetupEdit(program, event.control);
+    }
     if (event.event != UiEvent::ValueChanged) {
         return 0;
     }
     if (event.panel == Panel::MAIN) {
         MarkSetupChanged(program, true);
+        RecordSetupEdit(program, event.control);
     } else if (event.panel == Panel::ADVANCED) {
         SetApplyEnabled(program, true);
     }

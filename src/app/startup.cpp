@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/connection.h"
+#include "app/edit_history.h"
 #include "app/event_transfer.h"
 #include "app/firmware_update.h"
 #include "app/keelsong_ini.h"
@@ -45,6 +46,7 @@ int StartProgram(Program& program, const std::string& default_folder,
     InstallFirmwareUpdate(program);
     BuildTableMenu(program);
     program.Grid().DeleteAllRows();
+    ClearEditHistory(program);
     program.GetUi().SetTooltip(Panel::MAIN, Control::BATT_ICON, "0%");
     // The look of "not connected" from the first moment, not only after a disconnection: the
     // connection attempt below may fail or not be made at all.

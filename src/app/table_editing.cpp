@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "app/change_marks.h"
+#include "app/edit_history.h"
 #include "app/event_grid.h"
 #include "app/program.h"
+#include "app/text_format.h"
 
 namespace keelsong {
 
@@ -26,6 +28,7 @@ void AppendRow(Program& program, Focus focus) {
     FocusGrid(program, focus);
     program.Grid().SetActiveCell(col::kType, row);
     MarkTableChanged(program, true);
+    RecordTableEdit(program, "Append Event", {col::kType, row});
 }
 
 void InsertAbove(Program& program, Focus focus) {
@@ -34,22 +37,33 @@ void InsertAbove(Program& program, Focus focus) {
     FocusGrid(program, focus);
     program.Grid().SetActiveCell(col::kType, row);
     MarkTableChanged(program, true);
+    RecordTableEdit(program, FormatText("Insert Above row %d", row), {col::kType, row});
 }
 
-void RemoveActiveRow(Program& program, Focus focus) {
+void RemoveRows(Program& program, int first, int last, Focus focus) {
     EventGridModel& grid = program.Grid();
-    const EventGridModel::CellAddress active = grid.ActiveCell();
-    grid.DeleteRows(active.row, 1);
+    const int column = grid.ActiveCell().column;
+    grid.DeleteRows(first, last - first + 1);
     FocusGrid(program, focus);
     // The row that followed takes the place; after the last row the grid keeps the active
     // cell on the new last row.
-    grid.SetActiveCell(active.column, active.row);
+    grid.SetActiveCell(column, first);
     MarkTableChanged(program, true);
+    RecordTableEdit(program,
+                    first == last ? FormatText("Remove Event row %d", first)
+                                  : FormatText("Remove Event rows %d-%d", first, last),
+                    {column, first});
+}
+
+void RemoveActiveRow(Program& program, Focus focus) {
+    const int row = program.Grid().ActiveCell().row;
+    RemoveRows(program, row, row, focus);
 }
 
 void ClearRows(Program& program) {
     EmptyEventGrid(program);
     MarkTableChanged(program, true);
+    RecordTableEdit(program, "Clear Table", {col::kType, 1});
 }
 
 int32_t TypeOfRow(Program& program, int row) {
@@ -98,9 +112,16 @@ int InsertTableCB(Program& program, const CallbackEvent& event) {
         // Key presses pass on unchanged: the grid's own editing handles them.
         return 0;
     }
+    const int row = program.Grid().ActiveCell().row;
+    ApplyCellEdit(program, event.data2, row);
+    MarkTableChanged(program, true);
+    RecordTableEdit(program, CellEditName(program.Grid(), event.data2, row), {event.data2, row});
+    return 0;
+}
+
+void ApplyCellEdit(Program& program, int column, int row) {
     EventGridModel& grid = program.Grid();
-    const int row = grid.ActiveCell().row;
-    switch (event.data2) {
+    switch (column) {
         case col::kType:
             SetRowType(program, TypeOfRow(program, row), row);
             break;
@@ -118,8 +139,10 @@ int InsertTableCB(Program& program, const CallbackEvent& event) {
         default:
             break;
     }
-    MarkTableChanged(program, true);
-    return 0;
+}
+
+void RemoveEventRows(Program& program, int first, int last) {
+    RemoveRows(program, first, last, Focus::Keep);
 }
 
 void ReportCellLimited(Program& program, int column, int row) {
@@ -155,6 +178,7 @@ void RefreshTableMenuAction(Program& program) {
         MarkTableChanged(program, false);
         program.ShowStatusMessage(true, "Table refreshed successfully");
     }
+    ClearEditHistory(program);
     ui.SetWaitCursor(false);
 }
 
@@ -175,6 +199,11 @@ void BuildTableMenu(Program& program) {
     ui.AppendMenuItem(kPanel, kGrid, "Refresh Table",
                       [&program] { RefreshTableMenuAction(program); });
     ui.AppendMenuItem(kPanel, kGrid, "Clear Table", [&program] { ClearTableMenuAction(program); });
+    ui.AppendMenuSeparator(kPanel, kGrid);
+    ui.AppendMenuItem(kPanel, kGrid, std::string(kUndoMenuItem), [&program] { UndoEdit(program); });
+    ui.SetMenuItemKeys(kPanel, kGrid, kUndoMenuItem, {"Ctrl+Z"});
+    ui.AppendMenuItem(kPanel, kGrid, std::string(kRedoMenuItem), [&program] { RedoEdit(program); });
+    ui.SetMenuItemKeys(kPanel, kGrid, kRedoMenuItem, {"Ctrl+Shift+Z", "Ctrl+Y"});
 }
 
 }  // namespace keelsong

@@ -22,6 +22,16 @@ int ClearTableCB(Program& program, const CallbackEvent& event);
 // a Level is rounded to the unit's 6 dB attenuation steps. Returns 0.
 int InsertTableCB(Program& program, const CallbackEvent& event);
 
+// What the grid does after the user changed a cell's value, as the grid's callback does it:
+// a new Type sets the row up afresh, a new Unit changes the Duration cell, an Orvane LF rounds
+// a Level to its steps.
+void ApplyCellEdit(Program& program, int column, int row);
+
+// Removes rows `first` to `last` as "Remove Event" removes one (the Delete key on the rows
+// selected in the grid): the active cell moves to the row that followed, the table is marked
+// changed, and the removal is one step to undo.
+void RemoveEventRows(Program& program, int first, int last);
+
 // Tells the user that the number given to a grid cell lay outside its column's range and the
 // nearest limit was taken ("End Freq (Hz) limited to 200000").
 void ReportCellLimited(Program& program, int column, int row);
@@ -34,7 +44,8 @@ void RemoveEventMenuAction(Program& program);
 void RefreshTableMenuAction(Program& program);
 void ClearTableMenuAction(Program& program);
 
-// Builds the grid's context menu. Called once at start-up, after the panels are loaded.
+// Builds the grid's context menu, with "Undo" and "Redo" after the table commands. Called once
+// at start-up, after the panels are loaded.
 void BuildTableMenu(Program& program);
 
 }  // namespace keelsong

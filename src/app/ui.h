@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "app/controls.h"
 
@@ -98,6 +99,15 @@ class Ui {
     virtual void AppendMenuItem(Panel panel, Control control, std::string label,
                                 std::function<void()> action) = 0;
     virtual void AppendMenuSeparator(Panel panel, Control control) = 0;
+    // An appended item, found by its label: a dimmed item cannot be chosen; the tooltip says
+    // what choosing it would do; the keys ("Ctrl+Z", "Ctrl+Shift+Z") choose it from anywhere in
+    // the panel's window, as long as the item is not dimmed.
+    virtual void SetMenuItemDimmed(Panel panel, Control control, std::string_view label,
+                                   bool dimmed) = 0;
+    virtual void SetMenuItemTooltip(Panel panel, Control control, std::string_view label,
+                                    std::string text) = 0;
+    virtual void SetMenuItemKeys(Panel panel, Control control, std::string_view label,
+                                 std::vector<std::string> keys) = 0;
 
     virtual void SetWaitCursor(bool on) = 0;
     // Repaints what changed without handling user input, so the window stays painted while

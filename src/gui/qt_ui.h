@@ -10,6 +10,7 @@
 
 #include "app/ui.h"
 
+class QAction;
 class QDialog;
 class QLabel;
 class QObject;
@@ -103,6 +104,12 @@ class QtUi final : public Ui {
     void AppendMenuItem(Panel panel, Control control, std::string label,
                         std::function<void()> action) override;
     void AppendMenuSeparator(Panel panel, Control control) override;
+    void SetMenuItemDimmed(Panel panel, Control control, std::string_view label,
+                           bool dimmed) override;
+    void SetMenuItemTooltip(Panel panel, Control control, std::string_view label,
+                            std::string text) override;
+    void SetMenuItemKeys(Panel panel, Control control, std::string_view label,
+                         std::vector<std::string> keys) override;
 
     void SetWaitCursor(bool on) override;
     void ProcessDrawEvents() override;
@@ -126,6 +133,7 @@ class QtUi final : public Ui {
     QWidget* PopupParent() const;
     // The panel's progress bar from its form ("progressBar"), or nullptr.
     QProgressBar* ProgressBarOf(Panel panel) const;
+    QAction* MenuAction(Panel panel, Control control, std::string_view label) const;
     int RunModal(QDialog& dialog);
     bool HandlePopupClose(Panel panel);
     // Before a MAIN control that holds the keyboard focus is dimmed.

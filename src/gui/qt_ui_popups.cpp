@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressBar>
@@ -237,6 +238,50 @@ void QtUi::AppendMenuSeparator(Panel panel, Control control) {
     auto* separator = new QAction(widget);
     separator->setSeparator(true);
     widget->addAction(separator);
+}
+
+QAction* QtUi::MenuAction(Panel panel, Control control, std::string_view label) const {
+    QWidget* widget = ControlWidget(panel, control);
+    if (!widget) {
+        return nullptr;
+    }
+    auto* grid = qobject_cast<EventTableView*>(widget);
+    for (QAction* action : grid ? grid->ContextMenu()->actions() : widget->actions()) {
+        if (!action->isSeparator() && action->text() == ToQ(label)) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+void QtUi::SetMenuItemDimmed(Panel panel, Control control, std::string_view label, bool dimmed) {
+    if (QAction* action = MenuAction(panel, control, label)) {
+        action->setEnabled(!dimmed);
+    }
+}
+
+void QtUi::SetMenuItemTooltip(Panel panel, Control control, std::string_view label,
+                              std::string text) {
+    if (QAction* action = MenuAction(panel, control, label)) {
+        action->setToolTip(ToQ(text));
+    }
+}
+
+void QtUi::SetMenuItemKeys(Panel panel, Control control, std::string_view label,
+                           std::vector<std::string> keys) {
+    QAction* action = MenuAction(panel, control, label);
+    QWidget* window = PanelWidget(panel);
+    if (!action || !window) {
+        return;
+    }
+    QList<QKeySequence> sequences;
+    for (const std::string& key : keys) {
+        sequences << QKeySequence::fromString(ToQ(key), QKeySequence::PortableText);
+    }
+    action->setShortcuts(sequences);
+    // The keys work wherever the focus is in the window, not only while the menu is open.
+    action->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(action);
 }
 
 void QtUi::SetWaitCursor(bool on) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 namespace keelsong {
 
@@ -283,26 +284,78 @@ const std::vector<HeadlessUi::HistoryEntry>& HeadlessUi::History(Panel panel,
 
 void HeadlessUi::AppendMenuItem(Panel panel, Control control, std::string label,
                                 std::function<void()> action) {
-    menus_[{panel, control}].push_back(MenuEntry{std::move(label), std::move(action)});
+    MenuItem item;
+    item.label = std::move(label);
+    item.action = std::move(action);
+    menus_[{panel, control}].push_back(std::move(item));
 }
 
 void HeadlessUi::AppendMenuSeparator(Panel panel, Control control) {
-    menus_[{panel, control}].push_back(MenuEntry{});
+    menus_[{panel, control}].push_back(MenuItem{});
+}
+
+const HeadlessUi::MenuItem* HeadlessUi::FindMenuItem(Panel panel, Control control,
+                                                     std::string_view label) const {
+    const auto menu = menus_.find({panel, control});
+    if (menu == menus_.end() || label.empty()) {
+        return nullptr;
+    }
+    for (const MenuItem& item : menu->second) {
+        if (item.label == label) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+HeadlessUi::MenuItem* HeadlessUi::MutableMenuItem(Panel panel, Control control,
+                                                  std::string_view label) {
+    return const_cast<MenuItem*>(std::as_const(*this).FindMenuItem(panel, control, label));
+}
+
+void HeadlessUi::SetMenuItemDimmed(Panel panel, Control control, std::string_view label,
+                                   bool dimmed) {
+    if (MenuItem* item = MutableMenuItem(panel, control, label)) {
+        item->dimmed = dimmed;
+    }
+}
+
+void HeadlessUi::SetMenuItemTooltip(Panel panel, Control control, std::string_view label,
+                                    std::string text) {
+    if (MenuItem* item = MutableMenuItem(panel, control, label)) {
+        item->tooltip = std::move(text);
+    }
+}
+
+void HeadlessUi::SetMenuItemKeys(Panel panel, Control control, std::string_view label,
+                                 std::vector<std::string> keys) {
+    if (MenuItem* item = MutableMenuItem(panel, control, label)) {
+        item->keys = std::move(keys);
+    }
 }
 
 bool HeadlessUi::ChooseMenuItem(Panel panel, Control control, std::string_view label) {
-    const auto menu = menus_.find({panel, control});
-    if (menu == menus_.end() || label.empty()) {
+    const MenuItem* item = FindMenuItem(panel, control, label);
+    if (!item || item->dimmed) {
         return false;
     }
-    for (const MenuEntry& entry : menu->second) {
-        if (entry.label == label) {
-            // A copy: the action may change the menu it was chosen from.
-            const std::function<void()> action = entry.action;
-            if (action) {
-                action();
+    // A copy: the action may change the menu it was chosen from.
+    const std::function<void()> action = item->action;
+    if (action) {
+        action();
+    }
+    return true;
+}
+
+bool HeadlessUi::PressMenuKeys(Panel panel, std::string_view keys) {
+    for (const auto& [key, items] : menus_) {
+        if (key.first != panel) {
+            continue;
+        }
+        for (const MenuItem& item : items) {
+            if (std::find(item.keys.begin(), item.keys.end(), keys) != item.keys.end()) {
+                return ChooseMenuItem(panel, key.second, item.label);
             }
-            return true;
         }
     }
     return false;
@@ -316,7 +369,7 @@ std::optional<Control> HeadlessUi::ActiveCtrl(Panel panel) const {
 std::vector<std::string> HeadlessUi::MenuLayout(Panel panel, Control control) const {
     std::vector<std::string> labels;
     if (const auto menu = menus_.find({panel, control}); menu != menus_.end()) {
-        for (const MenuEntry& entry : menu->second) {
+        for (const MenuItem& entry : menu->second) {
             labels.push_back(entry.label);
         }
     }

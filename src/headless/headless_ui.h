@@ -73,6 +73,12 @@ class HeadlessUi final : public Ui {
     void AppendMenuItem(Panel panel, Control control, std::string label,
                         std::function<void()> action) override;
     void AppendMenuSeparator(Panel panel, Control control) override;
+    void SetMenuItemDimmed(Panel panel, Control control, std::string_view label,
+                           bool dimmed) override;
+    void SetMenuItemTooltip(Panel panel, Control control, std::string_view label,
+                            std::string text) override;
+    void SetMenuItemKeys(Panel panel, Control control, std::string_view label,
+                         std::vector<std::string> keys) override;
     void SetWaitCursor(bool on) override { wait_cursor_ = on; }
     void ProcessDrawEvents() override { ++draw_events_; }
     void ShowProgress(Panel panel, int percent) override;
@@ -97,8 +103,11 @@ class HeadlessUi final : public Ui {
     }
     void SelectListItem(Panel panel, Control control, int index);
     // The user chooses the context-menu item with this label: its action runs. False when the
-    // control's menu has no such item.
+    // control's menu has no such item or the item is dimmed.
     bool ChooseMenuItem(Panel panel, Control control, std::string_view label);
+    // The user presses keys ("Ctrl+Z") in the panel's window: the menu item they belong to runs,
+    // unless it is dimmed. False when none ran.
+    bool PressMenuKeys(Panel panel, std::string_view keys);
 
     // Inspection.
     const std::vector<PopupRecord>& Popups() const { return popups_; }
@@ -114,6 +123,15 @@ class HeadlessUi final : public Ui {
     std::optional<Control> ActiveCtrl(Panel panel) const;
     // The context menu's labels in order; a separator shows as an empty label.
     std::vector<std::string> MenuLayout(Panel panel, Control control) const;
+    struct MenuItem {
+        std::string label;  // empty for a separator
+        std::function<void()> action;
+        bool dimmed = false;
+        std::string tooltip;
+        std::vector<std::string> keys;
+    };
+    // The item with this label, or nullptr.
+    const MenuItem* FindMenuItem(Panel panel, Control control, std::string_view label) const;
 
     // Keeps every value the program sets on the control from now on, with its text colour at
     // that moment: a message that was shown and replaced at once is still seen.
@@ -145,10 +163,7 @@ class HeadlessUi final : public Ui {
         std::vector<HistoryEntry> history;
     };
     using Key = std::pair<Panel, Control>;
-    struct MenuEntry {
-        std::string label;  // empty for a separator
-        std::function<void()> action;
-    };
+    MenuItem* MutableMenuItem(Panel panel, Control control, std::string_view label);
 
     ControlState& State(Panel panel, Control control) { return controls_[{panel, control}]; }
     const ControlState* Find(Panel panel, Control control) const;
@@ -162,7 +177,7 @@ class HeadlessUi final : public Ui {
     std::deque<std::optional<std::string>> dir_answers_;
     std::set<Panel> installed_;
     std::map<Panel, Control> active_ctrl_;
-    std::map<Key, std::vector<MenuEntry>> menus_;
+    std::map<Key, std::vector<MenuItem>> menus_;
     std::vector<std::string> saved_pictures_;
     bool wait_cursor_ = false;
     int draw_events_ = 0;

@@ -186,11 +186,11 @@ TEST_F(TableEditingTest, UnitOnHfR1_SwitchesDurationKindButKeepsItsValue) {
     EXPECT_EQ(RowToEvent(program, body, 1), TypeCode(EventType::ToneSeconds));
 }
 
-TEST_F(TableEditingTest, ContextMenu_FiveItemsWithSeparatorBeforeRefresh) {
+TEST_F(TableEditingTest, ContextMenu_FiveItemsWithSeparatorBeforeRefreshThenUndoRedo) {
     BuildTableMenu(program);
     EXPECT_EQ(ui.MenuLayout(Panel::MAIN, Control::EVENT_TABLE),
               (std::vector<std::string>{"Add Event", "Insert Above", "Remove Event", "",
-                                        "Refresh Table", "Clear Table"}));
+                                        "Refresh Table", "Clear Table", "", "Undo", "Redo"}));
 }
 
 TEST_F(TableEditingTest, MenuEdits_ActLikeTheButtonsWithoutTakingFocus) {

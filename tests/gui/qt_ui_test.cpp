@@ -282,7 +282,7 @@ TEST_F(QtUiTest, GridContextMenu_HoldsTheProgramsItemsOnly) {
         labels << (action->isSeparator() ? QString() : action->text());
     }
     EXPECT_EQ(labels, (QStringList{"Add Event", "Insert Above", "Remove Event", "", "Refresh Table",
-                                   "Clear Table"}));
+                                   "Clear Table", "", "Undo", "Redo"}));
     grid->ContextMenu()->actions().first()->trigger();
     EXPECT_EQ(program_.Grid().RowCount(), 1);
     EXPECT_EQ(grid->model()->rowCount(), 1);
