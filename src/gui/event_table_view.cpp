@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QStringList>
 #include <QTimer>
+#include <algorithm>
 
 namespace keelsong {
 
@@ -272,10 +273,12 @@ void EventCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
 // ---- EventTableView ----------------------------------------------------------------------
 
 EventTableView::EventTableView(QWidget* parent) : QTableView(parent), menu_(new QMenu(this)) {
+    // The undo and redo items say in their tooltips what they would undo or redo.
+    menu_->setToolTipsVisible(true);
     setItemDelegate(new EventCellDelegate(this));
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                     QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setTabKeyNavigation(true);
     setWordWrap(false);
@@ -294,9 +297,7 @@ void EventTableView::SetGridModel(EventTableModel* model) {
     if (!model) {
         return;
     }
-    for (int column = 0; column < grid_column::kCount; ++column) {
-        setColumnWidth(column, kColumnWidths[column]);
-    }
+    ShareWidth();
     connect(model, &EventTableModel::activeCellChanged, this, &EventTableView::FollowActiveCell);
     const EventGridModel::CellAddress active = model->Grid().ActiveCell();
     FollowActiveCell(active.column, active.row);
@@ -319,13 +320,70 @@ bool EventTableView::IsRing(const QModelIndex& index) const {
     return index.isValid() && index.data(CellKindRole).toInt() == static_cast<int>(CellKind::Ring);
 }
 
+std::pair<int, int> EventTableView::SelectedRows() const {
+    int first = 0;
+    int last = 0;
+    if (selectionModel()) {
+        for (const QModelIndex& index : selectionModel()->selectedIndexes()) {
+            const int row = index.row() + 1;
+            first = first == 0 ? row : std::min(first, row);
+            last = std::max(last, row);
+        }
+    }
+    if (first == 0) {
+        first = last = currentIndex().isValid() ? currentIndex().row() + 1 : 0;
+    }
+    return {first, last};
+}
+
 void EventTableView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F4 && state() != QAbstractItemView::EditingState &&
-        currentIndex().isValid()) {
+    if (state() == QAbstractItemView::EditingState) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    if (event->key() == Qt::Key_F4 && currentIndex().isValid()) {
         edit(currentIndex(), QAbstractItemView::EditKeyPressed, event);
         return;
     }
-    QTableView::keyPressEvent(event);
+    const auto [first, last] = SelectedRows();
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        emit removeRowsRequested(first, last);
+    } else if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
+        emit insertRowRequested();
+    } else if (event->matches(QKeySequence::Copy)) {
+        emit copyRowsRequested(first, last);
+    } else if (event->matches(QKeySequence::Paste)) {
+        emit pasteRequested(currentIndex().isValid() ? currentIndex().row() + 1 : 1);
+    } else {
+        QTableView::keyPressEvent(event);
+    }
+}
+
+void EventTableView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    ShareWidth();
+}
+
+// Each column gets its starting width, and the width the view has beyond them is shared out
+// in proportion; a view narrower than the starting widths scrolls sideways instead.
+void EventTableView::ShareWidth() {
+    if (!model()) {
+        return;
+    }
+    int needed = 0;
+    for (int width : kColumnWidths) {
+        needed += width;
+    }
+    const int spare = std::max(0, viewport()->width() - needed);
+    int given = 0;
+    for (int column = 0; column < grid_column::kCount; ++column) {
+        int width = kColumnWidths[column] + spare * kColumnWidths[column] / needed;
+        if (column == grid_column::kCount - 1) {
+            width = kColumnWidths[column] + spare - given;  // the rounding's remains
+        }
+        given += width - kColumnWidths[column];
+        setColumnWidth(column, width);
+    }
 }
 
 void EventTableView::mousePressEvent(QMouseEvent* event) {
@@ -359,9 +417,11 @@ void EventTableView::FollowActiveCell(int column, int row) {
         return;
     }
     const QModelIndex target = grid_model_->IndexOf(column, row);
-    if (target.isValid() && target != currentIndex()) {
+    if (target.isValid() && target != currentIndex() && selectionModel()) {
         following_ = true;
-        setCurrentIndex(target);
+        // The program moved the cell, not the user: the keys held at the moment (Ctrl, from
+        // the Ctrl+V or Ctrl+Z that started it) must not extend the selection.
+        selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
         following_ = false;
     }
 }

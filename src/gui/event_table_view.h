@@ -5,6 +5,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <utility>
 
 #include "app/event_grid_model.h"
 
@@ -83,7 +84,9 @@ class EventCellDelegate final : public QStyledItemDelegate {
 
 // The EVENT_TABLE grid. Tab and the arrows move between cells, typing starts an edit, a click
 // or F4 opens a drop-down, and the view's current cell is the grid's active cell. The context
-// menu holds the items the program appends.
+// menu holds the items the program appends. A block of rows can be selected; Delete, Insert,
+// Ctrl+C and Ctrl+V ask for the row commands, which the program carries out. The columns share
+// the width the view has beyond what they need.
 class EventTableView final : public QTableView {
     Q_OBJECT
 
@@ -98,15 +101,28 @@ class EventTableView final : public QTableView {
     void AppendMenuSeparator();
     QMenu* ContextMenu() const { return menu_; }
 
+    // The selected rows, numbered from 1, or the current row when none is selected (0 in an
+    // empty grid).
+    std::pair<int, int> SelectedRows() const;
+
+  signals:
+    // Rows numbered from 1.
+    void removeRowsRequested(int first, int last);
+    void insertRowRequested();
+    void copyRowsRequested(int first, int last);
+    void pasteRequested(int row);
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     bool IsRing(const QModelIndex& index) const;
     void FollowActiveCell(int column, int row);
+    void ShareWidth();
 
     EventTableModel* grid_model_ = nullptr;
     QMenu* menu_ = nullptr;

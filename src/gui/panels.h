@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QScrollArea>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -21,12 +22,31 @@ class MainPanel final : public QWidget {
     void SetCloseHandler(std::function<bool()> handler) { close_handler_ = std::move(handler); }
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     struct Form;
     std::unique_ptr<Form> form_;
     std::function<bool()> close_handler_;
+    bool sized_for_screen_ = false;
+};
+
+// A column of controls that scrolls up and down when the window is too low to show it all,
+// so that the window fits a small screen. It is always as wide as the column's minimum plus
+// the scroll bar, so nothing is cut off at the side when the scroll bar shows.
+class ColumnScrollArea final : public QScrollArea {
+    Q_OBJECT
+  public:
+    explicit ColumnScrollArea(QWidget* parent = nullptr);
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+  protected:
+    bool event(QEvent* event) override;
+
+  private:
+    int ColumnWidth() const;
 };
 
 // A pop-up panel (CONNECT, ADVANCED, AUTO). Escape and the title bar's close button ask the

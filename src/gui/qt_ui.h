@@ -20,6 +20,7 @@ class QWidget;
 
 namespace keelsong {
 
+class EventTableView;
 class MainPanel;
 class PanelDialog;
 class Program;
@@ -129,6 +130,8 @@ class QtUi final : public Ui {
 
     void IndexControls();
     void WireControl(Panel panel, Control control);
+    // Delete, Insert, copy and paste on the grid's rows.
+    void WireRowKeys(EventTableView& grid);
     QLabel* BuddyOf(const QWidget* widget) const;
     QWidget* PopupParent() const;
     // The panel's progress bar from its form ("progressBar"), or nullptr.

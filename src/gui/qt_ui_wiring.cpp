@@ -2,10 +2,13 @@
 // through the program's one table of callbacks.
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +17,10 @@
 #include <QTimer>
 
 #include "app/callbacks.h"
+#include "app/edit_history.h"
 #include "app/program.h"
 #include "app/table_editing.h"
+#include "app/table_paste.h"
 #include "gui/event_table_view.h"
 #include "gui/panels.h"
 #include "gui/qt_ui.h"
@@ -41,6 +46,31 @@ class KeyRelay final : public QObject {
 
   private:
     std::function<void(int)> relay_;
+};
+
+// Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y in a number field of the setup go to the window's undo and
+// redo, which hold the field's whole change as one step, rather than to the field's own undo of
+// its text, which would make each keystroke a new edit of the setup.
+class HistoryKeysToWindow final : public QObject {
+  public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride) {
+            return false;
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeyCombination pressed = key->keyCombination();
+        const bool history_key =
+            pressed == QKeyCombination(Qt::ControlModifier, Qt::Key_Z) ||
+            pressed == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z) ||
+            pressed == QKeyCombination(Qt::ControlModifier, Qt::Key_Y);
+        if (history_key) {
+            event->ignore();  // not the field's: the window's shortcut takes it
+            return true;
+        }
+        return false;
+    }
 };
 
 // The control whose callback a pop-up's Escape and close button stand for.
@@ -74,6 +104,7 @@ void QtUi::Attach(Program& program) {
                 ReportCellLimited(*program_, column, row);
             }
         });
+        WireRowKeys(*grid);
     }
     // The window writes its reports as PDF files.
     program.GetShell().SetReportWriter(WriteReportPdf);
@@ -89,6 +120,11 @@ void QtUi::Attach(Program& program) {
     for (const CallbackBinding& binding : CallbackTable()) {
         WireControl(binding.panel, binding.control);
     }
+    for (Control control : kUndoableSetupControls) {
+        if (auto* field = qobject_cast<QAbstractSpinBox*>(ControlWidget(Panel::MAIN, control))) {
+            field->installEventFilter(new HistoryKeysToWindow(field));
+        }
+    }
     main_->SetCloseHandler([this] {
         if (!program_) {
             return true;
@@ -101,6 +137,31 @@ void QtUi::Attach(Program& program) {
             return HandlePopupClose(panel);
         });
     }
+}
+
+void QtUi::WireRowKeys(EventTableView& grid) {
+    QObject::connect(&grid, &EventTableView::removeRowsRequested, &grid,
+                     [this](int first, int last) {
+                         if (program_) {
+                             RemoveEventRows(*program_, first, last);
+                         }
+                     });
+    QObject::connect(&grid, &EventTableView::insertRowRequested, &grid, [this] {
+        if (program_) {
+            InsertAboveMenuAction(*program_);
+        }
+    });
+    QObject::connect(&grid, &EventTableView::copyRowsRequested, &grid, [this](int first, int last) {
+        if (program_ && first > 0) {
+            QGuiApplication::clipboard()->setText(
+                QString::fromStdString(CopyEventRows(program_->Grid(), first, last)));
+        }
+    });
+    QObject::connect(&grid, &EventTableView::pasteRequested, &grid, [this](int row) {
+        if (program_) {
+            PasteEventRows(*program_, row, QGuiApplication::clipboard()->text().toStdString());
+        }
+    });
 }
 
 void QtUi::Detach() {
