@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/change_marks.h"
+#include "app/edit_history.h"
 #include "app/event_grid.h"
 #include "app/program.h"
 #include "app/setup_panel.h"
@@ -143,6 +144,7 @@ void LoadOldEventTable(Program& program, InputFile& file) {
     for (size_t k = 0; k < records.size(); ++k) {
         EventToRow(program, records[k].body, records[k].type, static_cast<uint8_t>(k + 1));
     }
+    ClearEditHistory(program);
     program.ShowStatusMessage(true, "Event table read from file");
 }
 
@@ -175,6 +177,7 @@ void LoadTlkFile(Program& program, const std::string& path) {
     program.ShowStatusMessage(true, "Configuration loaded");
     MarkTableChanged(program, true);
     MarkSetupChanged(program, true);
+    ClearEditHistory(program);
 }
 
 // Loading once the file is known, whoever named it: the dialog or the command line.

@@ -12,6 +12,7 @@
 #include "app/table_editing.h"
 #include "app/table_paste.h"
 #include "event_table_fixture.h"
+#include "support/temp_dir.h"
 #include "transfer_fixture.h"
 
 namespace keelsong {
@@ -149,7 +150,7 @@ struct EditHistoryOverPtyTest : testing::TransferFixture {
     bool CanUndo() const { return !UndoDescription(program).empty(); }
 };
 
-TEST_F(EditHistoryOverPtyTest, ReadsAndAccepts_StartTheHistoryAfresh) {
+TEST_F(EditHistoryOverPtyTest, ReadsAcceptsAndLoads_StartTheHistoryAfresh) {
     AppendRest(1.5);
     EditSetup();
     ASSERT_TRUE(CanUndo());
@@ -170,6 +171,16 @@ TEST_F(EditHistoryOverPtyTest, ReadsAndAccepts_StartTheHistoryAfresh) {
     Press(program, Panel::MAIN, Control::UNDO_CHANGES);
     EXPECT_FALSE(CanUndo());
     EXPECT_FALSE(program.Marks().table_changed);
+
+    testing::TempDir files;
+    ui.AnswerFileSelect({FileChoice::NewFile, files / "saved.tlk"});
+    Press(program, Panel::MAIN, Control::STORE_EVENTS);
+    AppendRest(4.5);
+    ASSERT_TRUE(CanUndo());
+    ui.AnswerFileSelect({FileChoice::ExistingFile, files / "saved.tlk"});
+    Press(program, Panel::MAIN, Control::LOAD_EVENTS);
+    ASSERT_EQ(MainStatus(), "Configuration loaded");
+    EXPECT_FALSE(CanUndo());
 }
 
 }  // namespace
