@@ -137,6 +137,17 @@ std::variant<PastedRow, LineError> ReadLine(const EventGridModel& grid, std::str
     return row;
 }
 
+// A number as precise as the cell shows it, which is all a user can type into it: what the grid
+// shows is then what it holds and what is sent.
+double ShownPrecision(const GridCell& cell, double value) {
+    if (cell.kind != CellKind::Real) {
+        return value;
+    }
+    const double scale = std::pow(10.0, cell.decimals);
+    const double rounded = std::round(value * scale) / scale;
+    return std::isfinite(rounded) ? rounded : value;
+}
+
 // Sets the row as the user would, cell by cell, with the grid's reaction to each edit. Returns
 // how many values were brought into their range.
 int ApplyRow(Program& program, int row, const PastedRow& pasted) {
@@ -155,7 +166,8 @@ int ApplyRow(Program& program, int row, const PastedRow& pasted) {
     for (int column : kNumericColumns) {
         const std::optional<double>& number = pasted.numbers[static_cast<size_t>(column)];
         if (number && grid.IsUserEditable(column, row)) {
-            took(column, grid.UserSetNumber(column, row, *number));
+            took(column,
+                 grid.UserSetNumber(column, row, ShownPrecision(*grid.Cell(column, row), *number)));
         }
     }
     return limited;

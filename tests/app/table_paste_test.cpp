@@ -30,15 +30,17 @@ struct TablePasteTest : testing::EventTableFixture {
 TEST_F(TablePasteTest, GoodBlockOverRows2To4OfThree_SetsEachRowAsTheUserWouldAndAddsOne) {
     ThreeRows();
     const std::string first_row = Row(1);
-    // Types in any case, a field for a cell the type does not use, a Level above the column's
-    // maximum of 7, trailing tabs and Windows line ends, as spreadsheets give them.
+    // Types in any case, more decimals than the cell shows, a field for a cell the type does not
+    // use, a Level above the column's maximum of 7, trailing tabs and Windows line ends, as
+    // spreadsheets give them.
     ASSERT_TRUE(PasteEventRows(program, 2,
-                               "click\t0.5\t\t4000\t\t3\t90\r\n"
+                               "click\t0.25\t\t4000\t\t3\t90\r\n"
                                "Tone\t2.5\tSeconds\t5000\t9000\t20\t\t\t\r\n"
                                "Sweep\t1\t\t3000\t12000\t-4\t\r\n"));
     ASSERT_EQ(grid.RowCount(), 4);
     EXPECT_EQ(Row(1), first_row);
-    EXPECT_EQ(Row(2), "Click\t0.5\tSeconds\t4000\t\t3\t90\n");
+    EXPECT_EQ(Row(2), "Click\t0.3\tSeconds\t4000\t\t3\t90\n");
+    EXPECT_EQ(grid.Number(col::kDuration, 2), 0.3);
     EXPECT_EQ(Row(3), "Tone\t2.5\tSeconds\t5000\t\t7\t\n");
     EXPECT_EQ(Row(4), "Sweep\t1.0\tSeconds\t3000\t12000\t-4\t\n");
     EXPECT_EQ(StatusText(), "Pasted rows 2-4; 1 value limited to the column's range");
