@@ -89,47 +89,17 @@ class InputFile {
 };
 
 void SaveConfigFile(Program& program) {
-    Ui& ui = program.GetUi();
-    std::string& config_path = program.Settings().ConfigFolder();
-    const FileSelection chosen = ui.FileSelectPopup(config_path, kPattern, "Save File", true);
+    const FileSelection chosen = program.GetUi().FileSelectPopup(program.Settings().ConfigFolder(),
+                                                                 kPattern, "Save File", true);
     if (chosen.choice == FileChoice::Cancelled) {
         return;
     }
-    std::unique_ptr<IniDocument> document = Ini_New(1);
-    config_path = chosen.path;
-    if (!document) {
-        program.ShowStatusMessage(false, "Failed to create file");
-        return;
-    }
-
-    std::array<uint32_t, setup_tag::kCount> setup{};
-    for (uint16_t tag = 0; tag < setup_tag::kCount; ++tag) {
-        setup[tag] = ReadSetupField(program, tag).value_or(0);
-    }
-    int result = PutConfigSetup(*document, setup);
-    // Sections are numbered by the events saved, not by grid rows: an empty row in the middle
-    // would otherwise leave a gap where loading stops, losing every event after it.
-    int saved = 0;
-    for (int row = 1; row <= program.Grid().RowCount() && result == 0; ++row) {
-        EventRecord event;
-        event.type = RowToEvent(program, event.body, row);
-        if (event.type >= TypeCode(EventType::ToneCycles) &&
-            event.type <= TypeCode(EventType::ToneSeconds)) {
-            result = PutConfigEvent(*document, ++saved, event);
-        }
-    }
-    if (result == 0) {
-        result = document->WriteToFile(chosen.path);
-    }
-    if (result == 0) {
-        program.ShowStatusMessage(true, "Configuration saved successfully");
-    } else {
-        program.ShowStatusMessage(false, "Failed to save configuration file");
-    }
+    program.Settings().ConfigFolder() = chosen.path;
+    SaveConfigurationFile(program, chosen.path);
 }
 
 // The older binary file: the grid only, nothing marked changed.
-void LoadOldEventTable(Program& program, InputFile& file) {
+int LoadOldEventTable(Program& program, InputFile& file) {
     std::optional<std::vector<uint8_t>> bytes;
     if (file.Rewind()) {
         bytes = file.Read(kOldEventTableMaxBytes);
@@ -137,7 +107,7 @@ void LoadOldEventTable(Program& program, InputFile& file) {
     file.Close();
     if (!bytes) {
         program.ShowStatusMessage(false, "Failed to read from file");
-        return;
+        return -1;
     }
     const std::vector<EventRecord> records = ReadOldEventTable(*bytes);
     EmptyEventGrid(program);
@@ -146,24 +116,25 @@ void LoadOldEventTable(Program& program, InputFile& file) {
     }
     ClearEditHistory(program);
     program.ShowStatusMessage(true, "Event table read from file");
+    return 0;
 }
 
-void LoadTlkFile(Program& program, const std::string& path) {
+int LoadTlkFile(Program& program, const std::string& path) {
     std::unique_ptr<IniDocument> document = Ini_New(1);
     if (!document) {
         program.ShowStatusMessage(false, "Failed to open file");
-        return;
+        return -1;
     }
     // Any text reads as INI; one without a configuration's sections is not taken as an empty
     // table.
     if (document->ReadFromFile(path) != 0 || !IsConfigurationDocument(*document)) {
         program.ShowStatusMessage(false, "Failed to read from file");
-        return;
+        return -1;
     }
     ConfigEventSlots slots;
     if (ReadConfigEvents(*document, slots) != 0) {
         program.ShowStatusMessage(false, "Error reading events from file");
-        return;
+        return -1;
     }
     const std::vector<uint8_t> setup = ReadConfigSetup(*document);
 
@@ -178,50 +149,96 @@ void LoadTlkFile(Program& program, const std::string& path) {
     MarkTableChanged(program, true);
     MarkSetupChanged(program, true);
     ClearEditHistory(program);
-}
-
-// Loading once the file is known, whoever named it: the dialog or the command line.
-void LoadChosenFile(Program& program, const std::string& path) {
-    InputFile file(path);
-    program.Settings().ConfigFolder() = path;
-    if (!file.IsOpen()) {
-        program.ShowStatusMessage(false, "Failed to open file");
-        return;
-    }
-    WaitCursor wait(program.GetUi());
-    const std::optional<std::vector<uint8_t>> first = file.Read(1);
-    if (!first || first->empty()) {
-        // An empty file has no first byte to tell the two kinds apart: it is neither.
-        program.ShowStatusMessage(false, "Failed to read from file");
-        return;
-    }
-    if (IsOldEventTableFile(first->front())) {
-        LoadOldEventTable(program, file);
-        return;
-    }
-    file.Close();
-    LoadTlkFile(program, path);
+    return 0;
 }
 
 void LoadConfigFile(Program& program) {
     const FileSelection chosen = program.GetUi().FileSelectPopup(program.Settings().ConfigFolder(),
                                                                  kPattern, "Load File", false);
     if (chosen.choice == FileChoice::ExistingFile) {
-        LoadChosenFile(program, chosen.path);
+        LoadConfigFileFrom(program, chosen.path);
+    }
+}
+
+// Runs one save or load; running out of memory anywhere in it is said, not thrown.
+template <class Operation>
+int WithoutThrowing(Program& program, Operation&& operation) {
+    try {
+        return operation();
+    } catch (const std::bad_alloc&) {
+        program.ShowStatusMessage(false, "Out of system memory");
+        return -1;
     }
 }
 
 }  // namespace
 
+int PutConfiguration(Program& program, IniDocument& document) {
+    std::array<uint32_t, setup_tag::kCount> setup{};
+    for (uint16_t tag = 0; tag < setup_tag::kCount; ++tag) {
+        setup[tag] = ReadSetupField(program, tag).value_or(0);
+    }
+    int result = PutConfigSetup(document, setup);
+    // Sections are numbered by the events saved, not by grid rows: an empty row in the middle
+    // would otherwise leave a gap where loading stops, losing every event after it.
+    int saved = 0;
+    for (int row = 1; row <= program.Grid().RowCount() && result == 0; ++row) {
+        EventRecord event;
+        event.type = RowToEvent(program, event.body, row);
+        if (event.type >= TypeCode(EventType::ToneCycles) &&
+            event.type <= TypeCode(EventType::ToneSeconds)) {
+            result = PutConfigEvent(document, ++saved, event);
+        }
+    }
+    return result;
+}
+
+int SaveConfigurationFile(Program& program, const std::string& path) {
+    return WithoutThrowing(program, [&] {
+        const std::unique_ptr<IniDocument> document = Ini_New(1);
+        if (!document) {
+            program.ShowStatusMessage(false, "Failed to create file");
+            return -1;
+        }
+        if (PutConfiguration(program, *document) != 0 || document->WriteToFile(path) != 0) {
+            program.ShowStatusMessage(false, "Failed to save configuration file");
+            return -1;
+        }
+        program.ShowStatusMessage(true, "Configuration saved successfully");
+        return 0;
+    });
+}
+
+int LoadConfigurationFile(Program& program, const std::string& path) {
+    return WithoutThrowing(program, [&] {
+        InputFile file(path);
+        if (!file.IsOpen()) {
+            program.ShowStatusMessage(false, "Failed to open file");
+            return -1;
+        }
+        WaitCursor wait(program.GetUi());
+        const std::optional<std::vector<uint8_t>> first = file.Read(1);
+        if (!first || first->empty()) {
+            // An empty file has no first byte to tell the two kinds apart: it is neither.
+            program.ShowStatusMessage(false, "Failed to read from file");
+            return -1;
+        }
+        if (IsOldEventTableFile(first->front())) {
+            return LoadOldEventTable(program, file);
+        }
+        file.Close();
+        return LoadTlkFile(program, path);
+    });
+}
+
 int ConfigFileSaveCB(Program& program, const CallbackEvent& event) {
     if (event.event != UiEvent::Commit) {
         return 0;
     }
-    try {
+    WithoutThrowing(program, [&] {
         SaveConfigFile(program);
-    } catch (const std::bad_alloc&) {
-        program.ShowStatusMessage(false, "Out of system memory");
-    }
+        return 0;
+    });
     return 0;
 }
 
@@ -229,20 +246,16 @@ int ConfigFileLoadCB(Program& program, const CallbackEvent& event) {
     if (event.event != UiEvent::Commit) {
         return 0;
     }
-    try {
+    WithoutThrowing(program, [&] {
         LoadConfigFile(program);
-    } catch (const std::bad_alloc&) {
-        program.ShowStatusMessage(false, "Out of system memory");
-    }
+        return 0;
+    });
     return 0;
 }
 
 void LoadConfigFileFrom(Program& program, const std::string& path) {
-    try {
-        LoadChosenFile(program, path);
-    } catch (const std::bad_alloc&) {
-        program.ShowStatusMessage(false, "Out of system memory");
-    }
+    program.Settings().ConfigFolder() = path;
+    LoadConfigurationFile(program, path);
 }
 
 }  // namespace keelsong

@@ -152,30 +152,21 @@ uint16_t FindUnits(Program& program) {
     link.Settings().timeout_ms = timeout_ms;
 
     uint16_t found = 0;
-    // A unit reachable under two numbers (a ports/ entry and a counted USB device) is one unit.
-    std::set<std::string> probed;
-    for (int number = 1; number <= kSearchedPorts; ++number) {
+    for (const int number : PortsToSearch(port)) {
         link.Settings().port_number = number;
-        const std::string device = port.DeviceIdentity(number);
-        if (!device.empty() && !probed.insert(device).second) {
-            continue;
-        }
-        const int opened = port.Open(number);
-        if (opened >= 0) {
-            ApplyTimeout(link, timeout_ms);
-            if (EnquireUnit(program, false) >= 0) {
-                UnitIdentity& identity = program.Identity();
-                ui.AppendListItem(Panel::CONNECT, Control::DEVICE_LIST,
-                                  FormatText("Port %d - %s #%d", number, UnitName(identity).c_str(),
-                                             identity.SerialNumber()),
-                                  number);
-                ++found;
-                // The next unit found is another unit, not this one replaced.
-                identity.SetDeviceType(device_type::kNone);
-            }
+        if (ProbePort(program, number, timeout_ms) >= 0) {
+            UnitIdentity& identity = program.Identity();
+            ui.AppendListItem(Panel::CONNECT, Control::DEVICE_LIST,
+                              FormatText("Port %d - %s #%d", number, UnitName(identity).c_str(),
+                                         identity.SerialNumber()),
+                              number);
+            ++found;
+            // The next unit found is another unit, not this one replaced.
+            identity.SetDeviceType(device_type::kNone);
         }
         port.Close();
     }
+    link.Settings().port_number = kSearchedPorts;
 
     ShowNoConnection(program);
     if (found > 0) {
@@ -186,6 +177,28 @@ uint16_t FindUnits(Program& program) {
         ui.SetDimmed(Panel::CONNECT, Control::DEVICE_LIST, true);
     }
     return found;
+}
+
+std::vector<int> PortsToSearch(const SerialPort& port) {
+    std::vector<int> numbers;
+    // A unit reachable under two numbers (a ports/ entry and a counted USB device) is one unit.
+    std::set<std::string> probed;
+    for (int number = 1; number <= kSearchedPorts; ++number) {
+        const std::string device = port.DeviceIdentity(number);
+        if (device.empty() || probed.insert(device).second) {
+            numbers.push_back(number);
+        }
+    }
+    return numbers;
+}
+
+int ProbePort(Program& program, int number, uint32_t timeout_ms) {
+    SerialLink& link = program.Link();
+    if (link.Port().Open(number) < 0) {
+        return -1;
+    }
+    ApplyTimeout(link, timeout_ms);
+    return EnquireUnit(program, false);
 }
 
 int SearchAndConnect(Program& program) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/callbacks.h"
 #include "app/comm.h"
@@ -28,6 +29,15 @@ void Disconnect(Program& program);
 // device was already probed under a lower number is skipped, so no unit is listed twice. Leaves
 // the port closed and the settings' port number at 30. The number of units found.
 uint16_t FindUnits(Program& program);
+
+// The port numbers a search probes, in order: 1 to 30, less any whose device a lower number
+// already reaches, so that no unit is probed twice.
+std::vector<int> PortsToSearch(const SerialPort& port);
+
+// One step of a search: opens port `number` on the link's port with the time-out and enquires
+// the unit there (its clock may be set), without the identity in the status line. The
+// enquiry's result, or -1 when the port does not open. The caller closes the port.
+int ProbePort(Program& program, int number, uint32_t timeout_ms);
 
 // Disconnects, searches, and connects to the first unit found. The number of units found.
 int SearchAndConnect(Program& program);

@@ -203,7 +203,7 @@ int AcceptChangesCB(Program& program, const CallbackEvent& event) {
     return 0;
 }
 
-void ResyncAfterUpdate(Program& program, bool keep_program_contents) {
+int ResyncAfterUpdate(Program& program, bool keep_program_contents) {
     UnitOperationScope operation(program);
     if (keep_program_contents) {
         // The unit may have come back empty, with its setup at the defaults: the whole table
@@ -213,12 +213,14 @@ void ResyncAfterUpdate(Program& program, bool keep_program_contents) {
         if (AcceptChanges(program) != 0) {
             RefreshTypeRings(program);
             program.ShowStatusMessage(false, "Accept changes failed");
-            return;
+            return -1;
         }
     }
     if (RetrieveTableAndSetup(program) != 0) {
         program.ShowStatusMessage(false, "Update display failed");
+        return -1;
     }
+    return 0;
 }
 
 void InstallTableTransfer(Program& program) {

@@ -43,8 +43,8 @@ int AcceptChangesCB(Program& program, const CallbackEvent& event);
 
 // After a firmware update or a restart: with `keep_program_contents` sends the whole table and
 // the setup back to the unit first; then reads table and setup again. When sending fails the Type
-// rings are brought into line with the setup format and nothing is read.
-void ResyncAfterUpdate(Program& program, bool keep_program_contents);
+// rings are brought into line with the setup format and nothing is read. 0, or -1.
+int ResyncAfterUpdate(Program& program, bool keep_program_contents);
 
 // Ties the transfer and playback into the program: the connection's restore and read of the
 // unit's contents, the grid's "Refresh Table", and quitting's "Save". Called once at start-up.

@@ -192,6 +192,25 @@ int RestartUnit(Program& program) {
     return 0;
 }
 
+int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
+                   Control progress) {
+    UnitOperationScope operation(program);
+    Ui& ui = program.GetUi();
+    ui.SetWaitCursor(true);
+    int result = InstallFirmwareFile(program, path, panel, progress);
+    if (result != 0) {
+        ui.MessagePopup("Firmware updated failed", FirmwareFailureText());
+    } else {
+        ui.MessagePopup("Complete", "Firmware updated successfully");
+        if (panel != Panel::MAIN) {
+            ui.RemovePopup(panel);
+        }
+        result = ResyncAfterUpdate(program, keep_contents);
+    }
+    ui.SetWaitCursor(false);
+    return result;
+}
+
 int UpdateFirmwareCB(Program& program, const CallbackEvent& event) {
     if (event.event != UiEvent::Commit) {
         return 0;
@@ -206,15 +225,7 @@ int UpdateFirmwareCB(Program& program, const CallbackEvent& event) {
     if (file.choice != FileChoice::ExistingFile) {
         return 0;
     }
-    ui.SetWaitCursor(true);
-    if (InstallFirmwareFile(program, file.path, Panel::ADVANCED, Control::FW_STAGE_STR) != 0) {
-        ui.MessagePopup("Firmware updated failed", FirmwareFailureText());
-    } else {
-        ui.MessagePopup("Complete", "Firmware updated successfully");
-        ui.RemovePopup(Panel::ADVANCED);
-        ResyncAfterUpdate(program, *keep_contents);
-    }
-    ui.SetWaitCursor(false);
+    UpdateFirmware(program, file.path, *keep_contents, Panel::ADVANCED, Control::FW_STAGE_STR);
     return 0;
 }
 
@@ -225,20 +236,11 @@ void OfferFirmwareUpdate(Program& program) {
         return;
     }
     UnitOperationScope operation(program);
-    Ui& ui = program.GetUi();
-    const std::optional<bool> keep_contents = AskToUpdate(ui, kOfferQuestion);
-    if (!keep_contents) {
-        return;
+    const std::optional<bool> keep_contents = AskToUpdate(program.GetUi(), kOfferQuestion);
+    if (keep_contents) {
+        UpdateFirmware(program, kOfferedFirmwareFile, *keep_contents, Panel::MAIN,
+                       Control::STATUS_LINE);
     }
-    ui.SetWaitCursor(true);
-    if (InstallFirmwareFile(program, kOfferedFirmwareFile, Panel::MAIN, Control::STATUS_LINE) !=
-        0) {
-        ui.MessagePopup("Firmware updated failed", FirmwareFailureText());
-    } else {
-        ui.MessagePopup("Complete", "Firmware updated successfully");
-        ResyncAfterUpdate(program, *keep_contents);
-    }
-    ui.SetWaitCursor(false);
 }
 
 void InstallFirmwareUpdate(Program& program) {

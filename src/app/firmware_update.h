@@ -62,6 +62,14 @@ int RestartIntoLoader(Program& program, bool show_in_status_line);
 // loader ("Reset into admin mode").
 int RestartUnit(Program& program);
 
+// Installs the image at `path` (InstallFirmwareFile, stages in (`panel`, `progress`)) under the
+// wait cursor and tells the outcome in a message pop-up; once written, takes down `panel` when
+// it is a pop-up and brings program and unit together again: with `keep_contents` ("Update and
+// Save") the program's table and setup are sent back, otherwise the unit's are read. 0, or -1
+// when the update or what follows it failed.
+int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
+                   Control progress);
+
 // "Update Firmware" on the ADVANCED panel (commit only): asks, lets the user choose an image,
 // installs it and brings program and unit together again. Returns 0.
 int UpdateFirmwareCB(Program& program, const CallbackEvent& event);

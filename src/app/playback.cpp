@@ -238,6 +238,39 @@ int PlayPopupCancelCB(Program& program, const CallbackEvent& event) {
     return 0;
 }
 
+int StopUnit(Program& program) {
+    UnitOperationScope operation(program);
+    if (program.Link().SendCommand(Command::Stop) <= 0) {
+        program.ShowStatusMessage(false, "No response from stop command");
+        return -1;
+    }
+    program.ShowStatusMessage(true, "Playback stopped");
+    RememberPlayState(program, play_state::kStopped);
+    ShowPlayState(program, play_state::kStopped);
+    return 0;
+}
+
+int SyncPCTimeToInstrument(Program& program) {
+    UnitOperationScope operation(program);
+    std::array<uint8_t, 4> request{};
+    WriteLe32(request.data(), static_cast<uint32_t>(program.GetPlatform().UtcNow()));
+    SerialLink& link = program.Link();
+    int32_t unit_clock = kNoClock;
+    // Checked against the payload, not only the frame, so that no CRC byte is taken as time.
+    if (link.SendCommand(Command::SetTime, request) >= kShortestSetTimeFrame) {
+        unit_clock = static_cast<int32_t>(ReadLe32(link.ResponsePayload().data()));
+    }
+    if (unit_clock == kNoClock) {
+        program.ShowStatusMessage(false, "Set time failed");
+        return -1;
+    }
+    const int32_t of_day = ((unit_clock % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+    const std::string name(DeviceTypeName(program.Identity().DeviceType()));
+    program.ShowStatusMessage(true, FormatText("%s time set to %.2d:%.2d:%.2d UTC", name.c_str(),
+                                               of_day / 3600, of_day / 60 % 60, of_day % 60));
+    return 0;
+}
+
 int SendStopCB(Program& program, const CallbackEvent& event) {
     if (event.event != UiEvent::Commit) {
         return 0;
@@ -250,13 +283,7 @@ int SendStopCB(Program& program, const CallbackEvent& event) {
                                       "start time.\nContinue?")) {
         return 0;
     }
-    if (program.Link().SendCommand(Command::Stop) <= 0) {
-        program.ShowStatusMessage(false, "No response from stop command");
-        return 0;
-    }
-    program.ShowStatusMessage(true, "Playback stopped");
-    RememberPlayState(program, play_state::kStopped);
-    ShowPlayState(program, play_state::kStopped);
+    StopUnit(program);
     return 0;
 }
 
@@ -264,26 +291,9 @@ int SyncPCTimeToInstrumentCB(Program& program, const CallbackEvent& event) {
     if (event.event != UiEvent::Commit) {
         return 0;
     }
-    UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
-    std::array<uint8_t, 4> request{};
-    WriteLe32(request.data(), static_cast<uint32_t>(program.GetPlatform().UtcNow()));
     ui.SetWaitCursor(true);
-    SerialLink& link = program.Link();
-    int32_t unit_clock = kNoClock;
-    // Checked against the payload, not only the frame, so that no CRC byte is taken as time.
-    if (link.SendCommand(Command::SetTime, request) >= kShortestSetTimeFrame) {
-        unit_clock = static_cast<int32_t>(ReadLe32(link.ResponsePayload().data()));
-    }
-    if (unit_clock == kNoClock) {
-        program.ShowStatusMessage(false, "Set time failed");
-    } else {
-        const int32_t of_day = ((unit_clock % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
-        const std::string name(DeviceTypeName(program.Identity().DeviceType()));
-        program.ShowStatusMessage(
-            true, FormatText("%s time set to %.2d:%.2d:%.2d UTC", name.c_str(), of_day / 3600,
-                             of_day / 60 % 60, of_day % 60));
-    }
+    SyncPCTimeToInstrument(program);
     ui.SetWaitCursor(false);
     return 0;
 }

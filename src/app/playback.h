@@ -16,6 +16,13 @@ int PlayUnit(Program& program);
 // Accepts the pending edits, then plays.
 int PlayWithSave(Program& program);
 
+// Sends Stop and shows the stopped state; no question asked (SendStopCB asks first when the
+// unit waits for its start time).
+int StopUnit(Program& program);
+
+// Sets the unit's clock from the PC's and shows the unit's time of day it answers.
+int SyncPCTimeToInstrument(Program& program);
+
 // An Orvane HF saves its table and setup, or goes back to the saved ones; other units have no
 // such store and succeed without any exchange.
 int SaveUnitSettings(Program& program);

@@ -75,35 +75,21 @@ uint16_t SerialNumberFromText(std::string_view text) {
     return static_cast<uint16_t>(negative ? 0x10000 - value : value);
 }
 
-int UpdateSerialNumCB(Program& program, const CallbackEvent& event) {
-    if (event.event != UiEvent::Commit) {
-        return 0;
-    }
+int UpdateSerialNumber(Program& program, uint16_t serial) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
-    const std::optional<std::string> answer =
-        ui.PromptPopup("Serial Number", "Enter Desired Serial Number", kSerialNumberTextLength);
-    if (!answer) {
-        return 0;
-    }
-    const uint16_t serial =
-        SerialNumberFromText(std::string_view(*answer).substr(0, kSerialNumberTextLength));
-    if (serial == 0) {
-        return 0;
-    }
-
     ui.SetWaitCursor(true);
     const int version = RestartIntoLoader(program, false);
     if (version < 0) {
         Disconnect(program);
         ui.SetWaitCursor(false);
         ui.MessagePopup("Error", kReconnectFailed);
-        return 0;
+        return -1;
     }
     if (version >= kNormalFirmware) {
         ui.SetWaitCursor(false);
         ui.MessagePopup("Error", "Failed to update seral number.\nCould not enter admin mode.");
-        return 0;
+        return -1;
     }
     SerialLink& link = program.Link();
     link.SendCommand(Command::MemoryWrite, SerialNumberPayload(serial));
@@ -118,13 +104,51 @@ int UpdateSerialNumCB(Program& program, const CallbackEvent& event) {
     if (restarted < 0) {
         Disconnect(program);
         ui.MessagePopup("Error", kReconnectFailed);
-    } else if (program.Identity().SerialNumber() == serial) {
-        RenumberContents(program, old_serial);
-        ui.MessagePopup("Complete", "Serial Number Updated Successfully");
-    } else {
+        return -1;
+    }
+    if (program.Identity().SerialNumber() != serial) {
         ui.MessagePopup("Error", "Failed to update seral number.");
+        return -1;
+    }
+    RenumberContents(program, old_serial);
+    ui.MessagePopup("Complete", "Serial Number Updated Successfully");
+    return 0;
+}
+
+int UpdateSerialNumCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::Commit) {
+        return 0;
+    }
+    UnitOperationScope operation(program);
+    const std::optional<std::string> answer = program.GetUi().PromptPopup(
+        "Serial Number", "Enter Desired Serial Number", kSerialNumberTextLength);
+    if (!answer) {
+        return 0;
+    }
+    const uint16_t serial =
+        SerialNumberFromText(std::string_view(*answer).substr(0, kSerialNumberTextLength));
+    if (serial != 0) {
+        UpdateSerialNumber(program, serial);
     }
     return 0;
+}
+
+int ResetUnit(Program& program, bool keep_changes) {
+    UnitOperationScope operation(program);
+    Ui& ui = program.GetUi();
+    ui.SetWaitCursor(true);
+    if (RestartUnit(program) != 0) {
+        ui.SetWaitCursor(false);
+        ui.MessagePopup("Error", "Reset Failed, please try again.");
+        return -1;
+    }
+    ui.SetWaitCursor(false);
+    ui.MessagePopup("Success", "Reset unit successfully");
+    ui.RemovePopup(Panel::ADVANCED);
+    ui.SetWaitCursor(true);
+    const int resynced = ResyncAfterUpdate(program, keep_changes);
+    ui.SetWaitCursor(false);
+    return resynced;
 }
 
 int ResetCB(Program& program, const CallbackEvent& event) {
@@ -133,22 +157,9 @@ int ResetCB(Program& program, const CallbackEvent& event) {
     }
     UnitOperationScope operation(program);
     const std::optional<bool> keep_changes = AskToReset(program);
-    if (!keep_changes) {
-        return 0;
+    if (keep_changes) {
+        ResetUnit(program, *keep_changes);
     }
-    Ui& ui = program.GetUi();
-    ui.SetWaitCursor(true);
-    if (RestartUnit(program) != 0) {
-        ui.SetWaitCursor(false);
-        ui.MessagePopup("Error", "Reset Failed, please try again.");
-        return 0;
-    }
-    ui.SetWaitCursor(false);
-    ui.MessagePopup("Success", "Reset unit successfully");
-    ui.RemovePopup(Panel::ADVANCED);
-    ui.SetWaitCursor(true);
-    ResyncAfterUpdate(program, *keep_changes);
-    ui.SetWaitCursor(false);
     return 0;
 }
 
