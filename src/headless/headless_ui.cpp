@@ -70,6 +70,9 @@ void HeadlessUi::SetValue(Panel panel, Control control, ControlValue value) {
     if (state.record_history) {
         state.history.push_back({CopyOf(state.value), state.text_color});
     }
+    if (value_observer_) {
+        value_observer_(panel, control, state.value);
+    }
 }
 
 ControlValue HeadlessUi::Value(Panel panel, Control control) const {

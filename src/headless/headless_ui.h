@@ -138,6 +138,11 @@ class HeadlessUi final : public Ui {
     void RecordHistory(Panel panel, Control control);
     const std::vector<HistoryEntry>& History(Panel panel, Control control) const;
 
+    // Called with every value the program sets, once the control holds it: tools that report
+    // progress as it happens. Runs on the thread that sets the value.
+    using ValueObserver = std::function<void(Panel, Control, const ControlValue&)>;
+    void ObserveValues(ValueObserver observer) { value_observer_ = std::move(observer); }
+
     // The panel's progress bar: its percentage while shown, nullopt while hidden; and every
     // percentage it showed, in order.
     std::optional<int> Progress(Panel panel) const;
@@ -183,6 +188,7 @@ class HeadlessUi final : public Ui {
     int draw_events_ = 0;
     std::map<Panel, int> progress_shown_;
     std::map<Panel, std::vector<int>> progress_history_;
+    ValueObserver value_observer_;
 };
 
 }  // namespace keelsong

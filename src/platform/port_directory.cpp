@@ -119,6 +119,34 @@ std::string PortDirectory::DeviceIdentity(int number) const {
     return error ? std::string{} : device.string();
 }
 
+std::string PortDirectory::StableName(int number) const {
+    const std::optional<Resolution> resolved = Resolve(number);
+    return resolved ? StableNameOf(resolved->path) : std::string{};
+}
+
+std::string PortDirectory::StableNameOf(const std::string& device) const {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(device, error);
+    if (error) {
+        return {};
+    }
+    // The names udev gives a USB serial device from its maker, model and serial number.
+    std::vector<std::string> links;
+    const std::filesystem::path by_id = std::filesystem::path(device_folder_) / "serial" / "by-id";
+    for (std::filesystem::directory_iterator it(by_id, error), end; !error && it != end;
+         it.increment(error)) {
+        links.push_back(it->path().string());
+    }
+    std::sort(links.begin(), links.end());
+    for (const std::string& link : links) {
+        std::error_code link_error;
+        if (std::filesystem::canonical(link, link_error) == target && !link_error) {
+            return link;
+        }
+    }
+    return target.string();
+}
+
 std::string PortDirectory::Describe(int number) const {
     const std::optional<Resolution> resolved = Resolve(number);
     if (!resolved) {

@@ -30,6 +30,13 @@ class PortDirectory {
     // the counted device it points at; empty when nothing stands behind the number.
     std::string DeviceIdentity(int number) const;
 
+    // The device behind port `number` under the name that stays with it across replugging: the
+    // link in <device folder>/serial/by-id that reaches it when there is one, else the device
+    // with every link followed; empty when nothing stands behind the number.
+    std::string StableName(int number) const;
+    // The same for a device given by its path.
+    std::string StableNameOf(const std::string& device) const;
+
     // The USB serial devices in the order that numbers them.
     std::vector<std::string> UsbSerialDevices() const;
 

@@ -73,6 +73,8 @@ Faults:
                           the loader (admin mode)
   --stay-in-loader        a plain Reset in the loader comes back in the loader, as if
                           the new image did not boot
+  --alter-plays N         keep N as the number of plays of every setup sent, whatever
+                          was sent (a unit that changes a value it was sent)
 
   --help                  show this text and exit
   --version               show the version and exit
@@ -179,6 +181,14 @@ std::map<std::string_view, Setter> ValueOptions() {
          [](std::string_view text, Options& o) {
              o.server.settings_folder = std::string(text);
              return !text.empty();
+         }},
+        {"--alter-plays",
+         [](std::string_view text, Options& o) {
+             const auto plays = ParseNumber<uint32_t>(text, 0, 0xFFFFFFFF);
+             if (plays) {
+                 o.unit.altered_number_of_plays = *plays;
+             }
+             return plays.has_value();
          }},
         {"--drop", NumberInto(&Options::drop, 0, 1'000'000)},
         {"--late", NumberInto(&Options::late_ms, 0, 600'000)},

@@ -268,6 +268,9 @@ std::optional<Payload> UnitSimulator::OnSetupSet(In payload) {
         AppendLe16(refusal, kSetupNone);
         return refusal;
     }
+    if (state_.altered_number_of_plays) {
+        setup_.number_of_plays = *state_.altered_number_of_plays;
+    }
     return SetupRecord();
 }
 

@@ -83,6 +83,9 @@ struct UnitState {
     // A plain Reset while the loader runs comes back in the loader, as if the new image
     // did not boot.
     bool stay_in_loader = false;
+    // A unit that changes a value it was sent: every SetupSet it takes stores (and answers)
+    // this number of plays instead of the one sent.
+    std::optional<uint32_t> altered_number_of_plays;
 };
 
 // The six setup fields, in wire units.
