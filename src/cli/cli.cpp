@@ -1,0 +1,205 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <future>
+#include <new>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "app/connection.h"
+#include "cli/cli_options.h"
+#include "cli/progress_board.h"
+#include "cli/unit_commands.h"
+#include "cli/unit_session.h"
+#include "platform/posix_serial_port.h"
+
+namespace keelsong::cli {
+
+namespace {
+
+// What one unit's thread does; nullopt when there is nothing to report (no unit on a port
+// searched).
+using UnitJob =
+    std::function<std::optional<UnitReport>(const UnitTarget& target, const ProgressSink&)>;
+
+std::string Label(const UnitTarget& target) {
+    return target.port ? "port " + std::to_string(*target.port) : target.device_path;
+}
+
+// A unit's job never ends the others: whatever escapes it becomes that unit's failure.
+std::optional<UnitReport> Guarded(const UnitJob& job, const UnitTarget& target,
+                                  const ProgressSink& progress) {
+    UnitReport failed;
+    failed.port = target.port;
+    failed.device = target.device_path;
+    try {
+        return job(target, progress);
+    } catch (const std::bad_alloc&) {
+        failed.failure = "Out of system memory";
+    } catch (const std::exception& error) {
+        failed.failure = error.what();
+    }
+    return failed;
+}
+
+// Runs the job for every target at once, one thread each, and hands the reports to `emit` in
+// the order of the targets, each as soon as it and all before it are done.
+void RunConcurrently(const std::vector<UnitTarget>& targets, const UnitJob& job,
+                     ProgressBoard& board, const std::function<void(const UnitReport&)>& emit) {
+    std::vector<std::future<std::optional<UnitReport>>> results;
+    std::vector<std::thread> threads;
+    std::vector<size_t> lines;
+    for (const UnitTarget& target : targets) {
+        const size_t line = board.Add(Label(target));
+        lines.push_back(line);
+        ProgressSink progress = [&board, line](const std::string& text) {
+            board.Update(line, text);
+        };
+        std::packaged_task<std::optional<UnitReport>()> task(
+            [&job, target, progress] { return Guarded(job, target, progress); });
+        results.push_back(task.get_future());
+        try {
+            threads.emplace_back(std::move(task));
+        } catch (const std::system_error&) {
+            task();  // no thread to be had: this unit runs here, the others go on
+        }
+    }
+    for (size_t k = 0; k < results.size(); ++k) {
+        const std::optional<UnitReport> report = results[k].get();
+        board.Done(lines[k]);
+        if (report) {
+            emit(*report);
+        }
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+}
+
+// "Find All Units" on every port at once: the units that answer, in port order.
+std::vector<UnitReport> SearchPorts(const FleetSettings& settings, ProgressBoard& board) {
+    std::vector<UnitTarget> targets;
+    for (const int number : PortsToSearch(PosixSerialPort(settings.Ports()))) {
+        targets.push_back({number, {}});
+    }
+    const UnitJob probe = [&settings](const UnitTarget& target,
+                                      const ProgressSink&) -> std::optional<UnitReport> {
+        UnitSession session(settings, target, nullptr);
+        if (session.Probe() < 0) {
+            return std::nullopt;
+        }
+        UnitReport report = session.Report();
+        report.ok = true;
+        return report;
+    };
+    std::vector<UnitReport> found;
+    RunConcurrently(targets, probe, board,
+                    [&found](const UnitReport& report) { found.push_back(report); });
+    return found;
+}
+
+// The units of a --serial search, in port order, and a failure for each number not found.
+std::vector<UnitTarget> UnitsWithSerials(const std::vector<uint16_t>& serials,
+                                         const std::vector<UnitReport>& found,
+                                         std::vector<UnitReport>& not_found) {
+    std::vector<UnitTarget> targets;
+    for (const UnitReport& unit : found) {
+        for (const ReportField& field : unit.fields) {
+            const auto* serial = std::get_if<int64_t>(&field.value);
+            if (field.name == "serial" && serial &&
+                std::find(serials.begin(), serials.end(), *serial) != serials.end()) {
+                targets.push_back({unit.port, {}});
+            }
+        }
+    }
+    for (const uint16_t serial : serials) {
+        const bool seen = std::any_of(found.begin(), found.end(), [&](const UnitReport& unit) {
+            return std::any_of(unit.fields.begin(), unit.fields.end(), [&](const ReportField& f) {
+                return f.name == "serial" && f.value == FieldValue(int64_t{serial});
+            });
+        });
+        if (!seen) {
+            UnitReport missing;
+            missing.failure = "No unit with serial number " + std::to_string(serial) +
+                              " found on ports 1-" + std::to_string(kSearchedPorts);
+            not_found.push_back(missing);
+        }
+    }
+    return targets;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& environment) {
+    const ParsedCommandLine parsed = ParseCommandLine(args);
+    if (parsed.help) {
+        environment.out << UsageText() << std::flush;
+        return kExitOk;
+    }
+    if (!parsed.request) {
+        environment.err << "keelsong-cli: " << parsed.error << "\n\n" << UsageText() << std::flush;
+        return kExitUsage;
+    }
+    const CliRequest& request = *parsed.request;
+
+    FleetSettings settings;
+    settings.settings_folder = request.settings_dir.empty()
+                                   ? PosixPlatform(environment.environment).SettingsFolder()
+                                   : request.settings_dir;
+    settings.device_folder = environment.device_folder;
+    settings.environment = environment.environment;
+    settings.timeout_ms = request.timeout_ms;
+
+    bool all_ok = true;
+    ProgressBoard board(environment.err, environment.err_is_terminal, environment.terminal_width);
+    const auto emit = [&](const UnitReport& report) {
+        all_ok = all_ok && report.ok;
+        board.Print(environment.out, request.json ? FormatJson(report) : FormatLine(report));
+    };
+
+    std::vector<UnitTarget> targets;
+    std::vector<UnitReport> not_found;
+    if (request.command == CommandKind::List || !request.serials.empty()) {
+        const size_t searching = board.Add("ports 1-" + std::to_string(kSearchedPorts));
+        board.Update(searching, "Searching For Units");
+        ProgressBoard silent(environment.err, false, environment.terminal_width);
+        const std::vector<UnitReport> found = SearchPorts(settings, silent);
+        board.Done(searching);
+        if (request.command == CommandKind::List) {
+            for (const UnitReport& unit : found) {
+                emit(unit);
+            }
+            if (found.empty()) {
+                board.Print(environment.err, "No Units Found");
+                return kExitUnitFailed;
+            }
+            return all_ok ? kExitOk : kExitUnitFailed;
+        }
+        targets = UnitsWithSerials(request.serials, found, not_found);
+    } else if (!request.device.empty()) {
+        targets.push_back({std::nullopt, request.device});
+    } else {
+        std::vector<int> ports = request.ports;
+        std::sort(ports.begin(), ports.end());
+        for (const int number : ports) {
+            targets.push_back({number, {}});
+        }
+    }
+
+    FileClaims claims;
+    const UnitJob run = [&](const UnitTarget& target,
+                            const ProgressSink& progress) -> std::optional<UnitReport> {
+        UnitSession session(settings, target, progress);
+        return RunUnitCommand(session, request, claims);
+    };
+    RunConcurrently(targets, run, board, emit);
+    for (const UnitReport& missing : not_found) {
+        emit(missing);
+    }
+    return all_ok ? kExitOk : kExitUnitFailed;
+}
+
+}  // namespace keelsong::cli

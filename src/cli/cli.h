@@ -1,0 +1,33 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix_platform.h"
+
+namespace keelsong::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUnitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// Where keelsong-cli runs: its output streams and what it knows of the machine.
+struct CliEnvironment {
+    std::ostream& out;
+    std::ostream& err;
+    // Progress lines go to `err` only when it is a terminal this wide.
+    bool err_is_terminal = false;
+    int terminal_width = 80;
+    // Where the USB serial devices and serial/by-id live.
+    std::string device_folder = "/dev";
+    // HOME, XDG_CONFIG_HOME and XDG_DOCUMENTS_DIR, for the default settings folder.
+    PosixPlatform::Environment environment;
+};
+
+// The whole command: parses `args` (without the program name), runs the command on every unit,
+// one thread per unit, and prints one line per unit in port order. The exit status.
+int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& environment);
+
+}  // namespace keelsong::cli

@@ -1,0 +1,335 @@
+#include "cli/cli_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+
+#include "app/connection.h"
+
+namespace keelsong::cli {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    R"(Usage: keelsong-cli [OPTION]... COMMAND [ARGUMENT]...
+Configures Orvane units from a script: one unit, or a fleet on several ports at once, each
+port in a thread of its own.
+
+Options:
+  --settings-dir DIR    the settings folder whose ports/ names the port numbers (default
+                        $XDG_CONFIG_HOME/Keelsong, else ~/.config/Keelsong); without a
+                        ports/COM<N> entry, N counts the USB serial devices
+  --timeout MS          time-out of every read and write, 1-65535 ms (default 600)
+  --json                one JSON object per unit instead of a line
+  --help                show this text and exit
+
+Units (one of these, for every command but list):
+  --port N[,N...]       port numbers 1-30; N-M stands for every port from N to M
+  --device PATH         the one unit on this serial device
+  --serial S[,S...]     the units with these serial numbers, searched for on ports 1-30
+
+Commands:
+  list                  search ports 1-30; one line per unit found, naming its device by
+                        its stable /dev/serial/by-id/ name where it has one
+                          keelsong-cli list
+  info                  identity, firmware, battery, play state, clock offset
+                          keelsong-cli --port 1-4 --json info
+  read FILE             the table and setup into a ".tlk" file; "{port}" and "{serial}" in
+                        FILE are replaced per unit (needed when reading several units)
+                          keelsong-cli --port 1-4 read 'fleet/unit-{serial}.tlk'
+  write FILE [--verify] send a ".tlk" file's table and setup and have the unit save them,
+                        as "Accept Changes"; --verify reads them back and compares
+                          keelsong-cli --port 1-4 write deployment.tlk --verify
+  play                  start playback
+                          keelsong-cli --port 1,2 play
+  stop                  stop playback
+                          keelsong-cli --serial 1042,1043 stop
+  set-time              set the unit's clock from this computer's
+                          keelsong-cli --port 1-4 set-time
+  restore               go back to the table and setup the unit saved
+                          keelsong-cli --port 2 restore
+  serial NUMBER         give the unit a new serial number, 1-65535 (one unit)
+                          keelsong-cli --port 3 serial 1207
+  reset                 restart the unit and read its table and setup again (one unit)
+                          keelsong-cli --device /dev/ttyUSB0 reset
+  firmware IMAGE [--keep-table]
+                        install a firmware image; --keep-table sends the table and setup
+                        back afterwards ("Update and Save"), else they are read again
+                          keelsong-cli --port 1 firmware OrvaneHF.bin --keep-table
+
+Each unit ends with one line, in port order, its fields separated by tabs: the port (- for
+--device), the device, the unit, then "ok" or the message of the step that failed; after
+"ok" some commands add what they did or read. With --json each line is a JSON object with
+the fields port, device, unit, status and ok, and what the command read.
+While it works on a terminal, a progress line per unit goes to standard error.
+
+Exit status: 0 when every unit succeeded, 1 when any failed, 2 for a usage error.
+)";
+
+struct CommandSpec {
+    CommandKind kind;
+    int arguments;  // positional arguments after the command
+    bool one_unit;  // works on a single unit only
+    bool needs_units;
+};
+
+const std::map<std::string_view, CommandSpec>& Commands() {
+    static const std::map<std::string_view, CommandSpec> commands = {
+        {"list", {CommandKind::List, 0, false, false}},
+        {"info", {CommandKind::Info, 0, false, true}},
+        {"read", {CommandKind::Read, 1, false, true}},
+        {"write", {CommandKind::Write, 1, false, true}},
+        {"play", {CommandKind::Play, 0, false, true}},
+        {"stop", {CommandKind::Stop, 0, false, true}},
+        {"set-time", {CommandKind::SetTime, 0, false, true}},
+        {"restore", {CommandKind::Restore, 0, false, true}},
+        {"serial", {CommandKind::Serial, 1, true, true}},
+        {"reset", {CommandKind::Reset, 0, true, true}},
+        {"firmware", {CommandKind::Firmware, 1, false, true}},
+    };
+    return commands;
+}
+
+std::optional<long long> WholeNumber(std::string_view text) {
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<std::string_view> SplitList(std::string_view text) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string_view::npos) {
+            return parts;
+        }
+        start = comma + 1;
+    }
+}
+
+// "2", "2,5" or "1-4": ports 1-30, none twice. The error text, or empty.
+std::string ParsePorts(std::string_view text, std::vector<int>& ports) {
+    const std::string bad = "port numbers run from 1 to " + std::to_string(kSearchedPorts) + ": '";
+    for (const std::string_view part : SplitList(text)) {
+        const size_t dash = part.find('-', 1);
+        const auto first = WholeNumber(part.substr(0, dash));
+        const auto last =
+            dash == std::string_view::npos ? first : WholeNumber(part.substr(dash + 1));
+        if (!first || !last || *first < 1 || *last > kSearchedPorts || *first > *last) {
+            return bad + std::string(part) + "'";
+        }
+        for (long long number = *first; number <= *last; ++number) {
+            if (std::find(ports.begin(), ports.end(), number) != ports.end()) {
+                return "port " + std::to_string(number) + " is given twice";
+            }
+            ports.push_back(static_cast<int>(number));
+        }
+    }
+    return {};
+}
+
+std::optional<uint16_t> SerialNumber(std::string_view text, long long lowest) {
+    const auto number = WholeNumber(text);
+    if (!number || *number < lowest || *number > 0xFFFF) {
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(*number);
+}
+
+std::string ParseSerials(std::string_view text, std::vector<uint16_t>& serials) {
+    for (const std::string_view part : SplitList(text)) {
+        const auto serial = SerialNumber(part, 0);
+        if (!serial) {
+            return "serial numbers run from 0 to 65535: '" + std::string(part) + "'";
+        }
+        if (std::find(serials.begin(), serials.end(), *serial) != serials.end()) {
+            return "serial number " + std::to_string(*serial) + " is given twice";
+        }
+        serials.push_back(*serial);
+    }
+    return {};
+}
+
+bool NamesUnit(std::string_view file) {
+    return file.find(kPortPlaceholder) != std::string_view::npos ||
+           file.find(kSerialPlaceholder) != std::string_view::npos;
+}
+
+ParsedCommandLine UsageError(std::string text) {
+    ParsedCommandLine parsed;
+    parsed.error = std::move(text);
+    return parsed;
+}
+
+// The checks that need the whole command line.
+std::string CheckRequest(const CliRequest& request, std::string_view name,
+                         const CommandSpec& spec) {
+    const int unit_kinds =
+        !request.ports.empty() + !request.device.empty() + !request.serials.empty();
+    if (unit_kinds > 1) {
+        return "give the units by one of --port, --device and --serial";
+    }
+    if (!spec.needs_units && unit_kinds > 0) {
+        return std::string(name) +
+               " searches every port: --port, --device and --serial do not apply";
+    }
+    if (spec.needs_units && unit_kinds == 0) {
+        return std::string(name) + " needs the units: --port, --device or --serial";
+    }
+    if (spec.one_unit && (request.ports.size() > 1 || request.serials.size() > 1)) {
+        return std::string(name) + " works on one unit only";
+    }
+    if (request.verify && request.command != CommandKind::Write) {
+        return "--verify goes with write only";
+    }
+    if (request.keep_table && request.command != CommandKind::Firmware) {
+        return "--keep-table goes with firmware only";
+    }
+    const bool several = request.ports.size() > 1 || request.serials.size() > 1;
+    if (request.command == CommandKind::Read && several && !NamesUnit(request.file)) {
+        return "reading several units needs {port} or {serial} in FILE, so that each unit has "
+               "a file of its own";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string_view UsageText() {
+    return kUsage;
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
+    CliRequest request;
+    std::vector<std::string_view> positional;
+    bool has_ports = false;
+    bool has_serials = false;
+    bool options_ended = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string_view name = args[i];
+        if (options_ended || name == "--") {
+            // After "--" everything is an argument, even a file name that starts with "--".
+            if (options_ended) {
+                positional.push_back(name);
+            }
+            options_ended = true;
+            continue;
+        }
+        std::optional<std::string_view> value;
+        if (const size_t eq = name.find('='); name.starts_with("--") && eq != name.npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        if (!name.starts_with("--")) {
+            positional.push_back(args[i]);
+            continue;
+        }
+        if (name == "--help") {
+            ParsedCommandLine parsed;
+            parsed.help = true;
+            return parsed;
+        }
+        const bool is_flag = name == "--json" || name == "--verify" || name == "--keep-table";
+        if (is_flag) {
+            if (value) {
+                return UsageError(std::string(name) + " takes no value");
+            }
+            request.json |= name == "--json";
+            request.verify |= name == "--verify";
+            request.keep_table |= name == "--keep-table";
+            continue;
+        }
+        const bool takes_value = name == "--settings-dir" || name == "--timeout" ||
+                                 name == "--trace" || name == "--port" || name == "--device" ||
+                                 name == "--serial";
+        if (!takes_value) {
+            return UsageError("unknown option '" + std::string(args[i]) + "'");
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                return UsageError(std::string(name) + " needs a value");
+            }
+            value = args[++i];
+        }
+        std::string error;
+        if (name == "--settings-dir") {
+            request.settings_dir = std::string(*value);
+            error = value->empty() ? "--settings-dir needs a folder" : "";
+        } else if (name == "--timeout") {
+            const auto ms = WholeNumber(*value);
+            if (!ms || *ms < 1 || *ms > 0xFFFF) {
+                error = "--timeout takes 1 to 65535 milliseconds: '" + std::string(*value) + "'";
+            } else {
+                request.timeout_ms = static_cast<uint32_t>(*ms);
+            }
+        } else if (name == "--trace") {
+            request.trace_file = std::string(*value);
+            error = value->empty() ? "--trace needs a file" : "";
+        } else if (name == "--port") {
+            error = has_ports ? "--port is given twice" : ParsePorts(*value, request.ports);
+            has_ports = true;
+        } else if (name == "--device") {
+            error = !request.device.empty() ? "--device is given twice"
+                    : value->empty()        ? "--device needs a path"
+                                            : "";
+            request.device = std::string(*value);
+        } else {
+            error = has_serials ? "--serial is given twice" : ParseSerials(*value, request.serials);
+            has_serials = true;
+        }
+        if (!error.empty()) {
+            return UsageError(error);
+        }
+    }
+
+    if (positional.empty()) {
+        return UsageError("no command given");
+    }
+    const auto command = Commands().find(positional.front());
+    if (command == Commands().end()) {
+        return UsageError("unknown command '" + std::string(positional.front()) + "'");
+    }
+    const std::string_view name = command->first;
+    const CommandSpec& spec = command->second;
+    request.command = spec.kind;
+    const size_t arguments = positional.size() - 1;
+    if (arguments < static_cast<size_t>(spec.arguments)) {
+        static const std::map<CommandKind, std::string_view> kWhat = {
+            {CommandKind::Read, "a FILE"},
+            {CommandKind::Write, "a FILE"},
+            {CommandKind::Serial, "the new serial NUMBER"},
+            {CommandKind::Firmware, "an IMAGE"},
+        };
+        return UsageError(std::string(name) + " needs " + std::string(kWhat.at(spec.kind)));
+    }
+    if (arguments > static_cast<size_t>(spec.arguments)) {
+        return UsageError("too many arguments for " + std::string(name) + ": '" +
+                          std::string(positional[static_cast<size_t>(spec.arguments) + 1]) + "'");
+    }
+    if (spec.kind == CommandKind::Serial) {
+        const auto serial = SerialNumber(positional[1], 1);
+        if (!serial) {
+            return UsageError("the new serial number runs from 1 to 65535: '" +
+                              std::string(positional[1]) + "'");
+        }
+        request.new_serial = *serial;
+    } else if (spec.arguments == 1) {
+        request.file = std::string(positional[1]);
+        if (request.file.empty()) {
+            return UsageError(std::string(name) + " needs a file name, not an empty one");
+        }
+    }
+    if (const std::string error = CheckRequest(request, name, spec); !error.empty()) {
+        return UsageError(error);
+    }
+    ParsedCommandLine parsed;
+    parsed.request = std::move(request);
+    return parsed;
+}
+
+}  // namespace keelsong::cli

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace keelsong::cli {
+
+enum class CommandKind {
+    List,
+    Info,
+    Read,
+    Write,
+    Play,
+    Stop,
+    SetTime,
+    Restore,
+    Serial,
+    Reset,
+    Firmware
+};
+
+// What the command line asks for, checked: every number in range, every command with what it
+// needs.
+struct CliRequest {
+    std::string settings_dir;  // empty: the program's own settings folder
+    uint32_t timeout_ms = 600;
+    bool json = false;
+    std::string trace_file;
+    CommandKind command = CommandKind::List;
+    // The units: ports, or one device, or serial numbers to search for (at most one kind).
+    std::vector<int> ports;
+    std::string device;
+    std::vector<uint16_t> serials;
+    std::string file;  // read's and write's FILE, firmware's IMAGE
+    uint16_t new_serial = 0;
+    bool verify = false;
+    bool keep_table = false;
+};
+
+struct ParsedCommandLine {
+    std::optional<CliRequest> request;
+    bool help = false;
+    std::string error;  // a usage error: set when neither a request nor help
+};
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args);
+
+// The --help text: every option and command, each command with an example.
+std::string_view UsageText();
+
+// Where read's FILE names the unit: "{port}" and "{serial}" are replaced.
+inline constexpr std::string_view kPortPlaceholder = "{port}";
+inline constexpr std::string_view kSerialPlaceholder = "{serial}";
+
+}  // namespace keelsong::cli

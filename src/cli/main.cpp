@@ -1,0 +1,27 @@
+// keelsong-cli: the program's operations from a script, for one unit or a fleet at once.
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv) {
+    // A reader that goes away (a pipe into head) must not end the units' work half done.
+    signal(SIGPIPE, SIG_IGN);
+
+    keelsong::cli::CliEnvironment environment{std::cout, std::cerr, false, 80, "/dev", {}};
+    environment.err_is_terminal = isatty(STDERR_FILENO) == 1;
+    if (winsize size{}; ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        environment.terminal_width = size.ws_col;
+    }
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR"}) {
+        if (const char* value = std::getenv(name)) {
+            environment.environment[name] = value;
+        }
+    }
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    return keelsong::cli::RunCli(args, environment);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace keelsong::cli {
+
+// A value the command read from a unit: a text, a number or a yes/no.
+using FieldValue = std::variant<std::string, int64_t, bool>;
+struct ReportField {
+    std::string name;
+    FieldValue value;
+};
+
+// What one unit came to.
+struct UnitReport {
+    std::optional<int> port;  // none for a unit given by its device, or one that was not found
+    std::string device;       // empty when there is none
+    std::string unit;         // the identity line; empty until an enquiry succeeded
+    bool ok = false;
+    std::string failure;  // the message of the step that failed
+    std::string detail;   // on success, what the command did or read, for people; may be empty
+    std::vector<ReportField> fields;  // what the command read, for --json
+};
+
+// Tab-separated: port ("-" for none), device, unit (each "-" when empty), then "ok" and the
+// detail when there is one, or the failure. Tabs and line ends inside a field become blanks,
+// so that the line stays one line of the same fields.
+std::string FormatLine(const UnitReport& report);
+
+// One JSON object on one line: port (null for none), device and unit (null when empty),
+// status ("ok" or the failure), ok, detail when there is one, then the fields.
+std::string FormatJson(const UnitReport& report);
+
+// A JSON string literal, quotes included.
+std::string JsonString(std::string_view text);
+
+}  // namespace keelsong::cli

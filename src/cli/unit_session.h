@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/program.h"
+#include "cli/unit_report.h"
+#include "headless/headless_ui.h"
+#include "platform/port_directory.h"
+#include "platform/posix_platform.h"
+
+namespace keelsong::cli {
+
+// What every unit of one command line shares, read-only once the units run.
+struct FleetSettings {
+    std::string settings_folder;  // holds ports/
+    std::string device_folder = "/dev";
+    PosixPlatform::Environment environment;
+    uint32_t timeout_ms = 600;
+
+    PortDirectory Ports() const { return PortDirectory(settings_folder, device_folder); }
+};
+
+// Which unit: a port number, or a device path standing in for one.
+struct UnitTarget {
+    std::optional<int> port;
+    std::string device_path;
+};
+
+// Receives what a unit is doing now, for the progress display; called on the unit's thread.
+using ProgressSink = std::function<void(const std::string& text)>;
+
+// One unit's own program: a Program with its HeadlessUi, platform and serial port, set up as the
+// window sets up its logic, nothing shared with any other unit. The window's operations run on
+// it; the session tells what they left behind.
+class UnitSession {
+  public:
+    UnitSession(const FleetSettings& settings, const UnitTarget& target, ProgressSink progress);
+    ~UnitSession();
+    UnitSession(const UnitSession&) = delete;
+    UnitSession& operator=(const UnitSession&) = delete;
+
+    Program& Logic() { return *program_; }
+    HeadlessUi& Screen() { return ui_; }
+    const UnitTarget& Target() const { return target_; }
+
+    // "Manual Connect" on the target, without the pop-up. 0, or -1 with the reason in the
+    // CONNECT panel's status line.
+    int Connect();
+    // Opens the target and enquires the unit there, as one step of "Find All Units".
+    int Probe();
+
+    // Marks the start of a step: StepFailure looks at what happened since.
+    void BeginStep();
+    // The message of the step that failed: the last failure the status line showed during it,
+    // else the last message pop-up, else what the status line holds. A step that tells its
+    // outcome in a pop-up (`told_in_popup`) gives the pop-up first: the failures its exchanges
+    // show on the way may be expected ones.
+    std::string StepFailure(bool told_in_popup = false) const;
+    // What the CONNECT panel's status line holds.
+    std::string ConnectionStatus() const;
+    // What MAIN's status line holds.
+    std::string StatusText() const;
+
+    // The report so far: port, device and, once identified, the unit and its identity fields.
+    UnitReport Report() const;
+
+  private:
+    FleetSettings settings_;
+    UnitTarget target_;
+    HeadlessUi ui_;
+    PosixPlatform platform_;
+    std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<Program> program_;
+    size_t step_history_ = 0;
+    size_t step_popups_ = 0;
+};
+
+}  // namespace keelsong::cli
