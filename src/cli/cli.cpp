@@ -14,6 +14,7 @@
 #include "cli/progress_board.h"
 #include "cli/unit_commands.h"
 #include "cli/unit_session.h"
+#include "keelsong_version.h"
 #include "platform/posix_serial_port.h"
 
 namespace keelsong::cli {
@@ -137,6 +138,10 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     const ParsedCommandLine parsed = ParseCommandLine(args);
     if (parsed.help) {
         environment.out << UsageText() << std::flush;
+        return kExitOk;
+    }
+    if (parsed.version) {
+        environment.out << "keelsong-cli " << kVersion << std::endl;
         return kExitOk;
     }
     if (!parsed.request) {

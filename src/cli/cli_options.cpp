@@ -22,6 +22,7 @@ Options:
   --timeout MS          time-out of every read and write, 1-65535 ms (default 600)
   --json                one JSON object per unit instead of a line
   --help                show this text and exit
+  --version             show the version and exit
 
 Units (one of these, for every command but list):
   --port N[,N...]       port numbers 1-30; N-M stands for every port from N to M
@@ -229,9 +230,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             positional.push_back(args[i]);
             continue;
         }
-        if (name == "--help") {
+        if (name == "--help" || name == "--version") {
             ParsedCommandLine parsed;
-            parsed.help = true;
+            parsed.help = name == "--help";
+            parsed.version = name == "--version";
             return parsed;
         }
         const bool is_flag = name == "--json" || name == "--verify" || name == "--keep-table";

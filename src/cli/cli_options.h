@@ -43,6 +43,7 @@ struct CliRequest {
 struct ParsedCommandLine {
     std::optional<CliRequest> request;
     bool help = false;
+    bool version = false;
     std::string error;  // a usage error: set when neither a request nor help
 };
 

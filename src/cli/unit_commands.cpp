@@ -138,13 +138,17 @@ class UnitRun {
         return Succeed(detail ? (session_.*detail)() : std::string{});
     }
 
+    // What MAIN shows of the unit: a display the window hides for this unit (the battery of a
+    // unit without a clock) reads empty; the raw numbers go along for scripts.
     UnitReport Info() {
         const HeadlessUi& ui = session_.Screen();
         const UnitIdentity& identity = program_.Identity();
         const std::string battery = VisibleTooltip(ui, Control::BATT_ICON);
         const bool charging = !battery.empty() && ui.IsVisible(Panel::MAIN, Control::CHARGING_ICON);
         const std::string sync = VisibleTooltip(ui, Control::SYNC_ICON);
-        const std::string play = ui.TextValue(Panel::MAIN, Control::PLAY_CODE_MSG);
+        const std::string play = ui.IsVisible(Panel::MAIN, Control::PLAY_CODE_MSG)
+                                     ? ui.TextValue(Panel::MAIN, Control::PLAY_CODE_MSG)
+                                     : std::string{};
         const std::string climate = ui.TextValue(Panel::MAIN, Control::TEMP_HUMI);
         const std::string offset = "clock offset " + std::to_string(identity.clock_offset) + " s";
 

@@ -1,0 +1,184 @@
+// keelsong-cli end to end: simulated units on pseudo-terminals, the command as a script runs it.
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli_fixture.h"
+
+namespace keelsong {
+namespace {
+
+using testing::CliFixture;
+using testing::CliRun;
+
+std::string FileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string Canonical(const std::string& path) {
+    return std::filesystem::canonical(path).string();
+}
+
+class CliOverPtyTest : public CliFixture {};
+
+TEST_F(CliOverPtyTest, ListWithUnitsOnPorts2And5_OneLineEachByItsStableDeviceName) {
+    const sim::PtyServer& second = AddUnit(2, 1001);
+    const sim::PtyServer& fifth = AddUnit(5, 1002);
+    // The fifth has a name from its maker and serial number; the second has none.
+    std::filesystem::create_directories(devices / "serial/by-id");
+    const std::string by_id = devices / "serial/by-id/usb-Vantrel_Orvane_HF_1002-if00-port0";
+    std::filesystem::create_symlink(fifth.Path(), by_id);
+
+    const CliRun run = Run({"list"});
+
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.Lines(),
+              (std::vector<std::string>{
+                  "2\t" + Canonical(second.Path()) + "\tOrvane HF # 1001 Firmware v2.1.4\tok",
+                  "5\t" + by_id + "\tOrvane HF # 1002 Firmware v2.1.4\tok",
+              }));
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(CliOverPtyTest, InfoJson_EachLineParsesAndCarriesTheIdentity) {
+    AddUnit(2, 1001);
+    sim::UnitState older;
+    older.firmware = "v2.0.5";
+    older.battery_level = 42;
+    older.battery_state = 1;
+    AddUnit(5, 1002, older);
+
+    const CliRun run = Run({"--json", "--port", "2,5", "info"});
+
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(run.Lines().size(), 2u);
+    struct Expected {
+        int port;
+        int serial;
+        const char* type;
+        const char* firmware;
+        const char* battery;
+        bool charging;
+    };
+    const Expected expected[] = {{2, 1001, "Orvane HF", "v2.1.4", "87%", false},
+                                 {5, 1002, "Orvane HF", "v2.0.5", "42%", true}};
+    for (size_t k = 0; k < 2; ++k) {
+        QJsonParseError error;
+        const QJsonDocument json =
+            QJsonDocument::fromJson(QByteArray::fromStdString(run.Lines()[k]), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << run.Lines()[k];
+        const QJsonObject unit = json.object();
+        EXPECT_EQ(unit["port"].toInt(), expected[k].port);
+        EXPECT_EQ(unit["status"].toString(), "ok");
+        EXPECT_TRUE(unit["ok"].toBool());
+        EXPECT_EQ(unit["serial"].toInt(), expected[k].serial);
+        EXPECT_EQ(unit["type"].toString(), expected[k].type);
+        EXPECT_EQ(unit["firmware"].toString(), expected[k].firmware);
+        EXPECT_EQ(unit["battery"].toString(), expected[k].battery);
+        EXPECT_EQ(unit["charging"].toBool(), expected[k].charging);
+        EXPECT_EQ(unit["play_state"].toString(), "Stopped (Empty Table)");
+        EXPECT_TRUE(unit["clock_offset"].isDouble());
+    }
+}
+
+TEST_F(CliOverPtyTest, ReadThenWriteToAnotherUnit_ItReadsBackTheSameTableAndSetup) {
+    sim::PtyServer& source = AddUnit(1, 1001);
+    source.WithSimulator([](sim::UnitSimulator& unit) {
+        unit.Events() = {
+            // Sweep 3000 -> 200000 Hz, 1.5 s, -6 dB
+            {2, {0xB8, 0x0B, 0x00, 0x00, 0x40, 0x0D, 0x03, 0x00, 0x0F, 0x00, 0xFA}},
+            // Rest 10.0 s
+            {3, {0x64, 0x00}},
+            // Tone 12000 Hz, 2.0 s, 7 dB
+            {5, {0xE0, 0x2E, 0x00, 0x00, 0x14, 0x00, 0x07}},
+        };
+        unit.Setup().number_of_plays = 3;
+        unit.Setup().time_between_repeats = 125;
+        unit.Setup().magnetic_switch = 1;
+    });
+    sim::PtyServer& target = AddUnit(2, 1002);
+    target.WithSimulator([](sim::UnitSimulator& unit) { unit.Events() = {{3, {0x05, 0x00}}}; });
+
+    ASSERT_EQ(Run({"--port", "1", "read", files / "unit-{serial}.tlk"}).status, 0);
+    const CliRun written = Run({"--port", "2", "write", files / "unit-1001.tlk"});
+    ASSERT_EQ(written.status, 0) << written.out;
+    ASSERT_EQ(Run({"--port", "2", "read", files / "unit-{serial}.tlk"}).status, 0);
+
+    EXPECT_EQ(FileText(files / "unit-1002.tlk"), FileText(files / "unit-1001.tlk"));
+    const auto events = [](sim::PtyServer& unit) {
+        return unit.WithSimulator([](sim::UnitSimulator& u) { return u.Events(); });
+    };
+    EXPECT_EQ(events(target), events(source));
+}
+
+TEST_F(CliOverPtyTest, FourUnitsOneSilent_ThreeOkOneFailureExit1) {
+    for (int port = 1; port <= 4; ++port) {
+        sim::PtyServer& unit = AddUnit(port, static_cast<uint16_t>(2000 + port));
+        if (port == 3) {
+            unit.WithSimulator(
+                [](sim::UnitSimulator& u) { u.InjectFault(sim::Fault::Drop().Forever()); });
+        }
+    }
+
+    const CliRun run = Run({"--port", "1-4", "read", files / "unit-{port}.tlk"});
+
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = run.Lines();
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    for (const int port : {1, 2, 4}) {
+        const std::string line = lines[static_cast<size_t>(port - 1)];
+        EXPECT_TRUE(line.starts_with(std::to_string(port) + "\t")) << line;
+        EXPECT_TRUE(line.ends_with("\tok\t" + (files / "unit-" + std::to_string(port) + ".tlk")))
+            << line;
+        EXPECT_TRUE(std::filesystem::exists(files / "unit-" + std::to_string(port) + ".tlk"));
+    }
+    EXPECT_TRUE(lines[2].starts_with("3\t")) << lines[2];
+    EXPECT_TRUE(lines[2].ends_with("\t-\tNo Connection Established")) << lines[2];
+    EXPECT_FALSE(std::filesystem::exists(files / "unit-3.tlk"));
+    EXPECT_EQ(run.err, "") << "no progress lines when standard error is no terminal";
+}
+
+TEST_F(CliOverPtyTest, SerialSearch_RunsOnTheUnitWithThatNumberAndTellsOfOneNotFound) {
+    AddUnit(1, 11);
+    AddUnit(3, 12);
+    AddUnit(4, 13);
+
+    const CliRun run = Run({"--serial", "12,99", "info"});
+
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = run.Lines();
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+    EXPECT_TRUE(lines[0].starts_with("3\t")) << lines[0];
+    EXPECT_NE(lines[0].find("\tOrvane HF # 12 Firmware v2.1.4\tok\t"), std::string::npos);
+    EXPECT_EQ(lines[1], "-\t-\t-\tNo unit with serial number 99 found on ports 1-30");
+}
+
+TEST_F(CliOverPtyTest, WriteVerify_ReportsTheUnitThatChangedAValueItWasSent) {
+    AddUnit(1, 1001);
+    sim::UnitState altering;
+    altering.altered_number_of_plays = 7;
+    AddUnit(2, 1002, altering);
+    {
+        std::ofstream file(files / "deploy.tlk", std::ios::binary);
+        file << "[Event 01]\r\nType = 3\r\nTime = 50\r\n"
+                "[Setup]\r\nAUX Function = 4\r\nAUX Messages = 0\r\nMagnetic Switch = 0\r\n"
+                "Number of Plays = 3\r\nStart Time = -1\r\nTime Between Repeats = 300\r\n";
+    }
+
+    const CliRun run = Run({"--port", "1,2", "write", files / "deploy.tlk", "--verify"});
+
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = run.Lines();
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+    EXPECT_TRUE(lines[0].ends_with("\tok\tverified")) << lines[0];
+    EXPECT_TRUE(lines[1].ends_with("\tVerify failed: Setup: Number of Plays sent 3, read 7"))
+        << lines[1];
+}
+
+}  // namespace
+}  // namespace keelsong

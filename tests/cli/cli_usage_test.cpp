@@ -1,0 +1,87 @@
+// keelsong-cli's command line and its progress lines, without any unit.
+#include <sstream>
+
+#include "cli/progress_board.h"
+#include "cli_fixture.h"
+
+namespace keelsong {
+namespace {
+
+using testing::CliFixture;
+using testing::CliRun;
+
+class CliUsageTest : public CliFixture {};
+
+TEST_F(CliUsageTest, UsageErrors_Exit2WithTheReasonAndTheUsageOnStandardError) {
+    const struct {
+        std::vector<std::string> args;
+        std::string reason;
+    } cases[] = {
+        {{"--port", "1", "frobnicate"}, "unknown command 'frobnicate'"},
+        {{"--port", "1", "write"}, "write needs a FILE"},
+        {{"--port", "0", "info"}, "port numbers run from 1 to 30: '0'"},
+        {{"--port", "31", "info"}, "port numbers run from 1 to 30: '31'"},
+        {{"--port", "1", "serial", "abc"}, "the new serial number runs from 1 to 65535: 'abc'"},
+        {{"--port", "1,2", "read", "same.tlk"},
+         "reading several units needs {port} or {serial} in FILE, so that each unit has a file "
+         "of its own"},
+        {{"info"}, "info needs the units: --port, --device or --serial"},
+        {{"--port", "1,2", "reset"}, "reset works on one unit only"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunBare(c.args);
+        EXPECT_EQ(run.status, 2) << c.reason;
+        EXPECT_EQ(run.out, "") << c.reason;
+        EXPECT_TRUE(run.err.starts_with("keelsong-cli: " + c.reason + "\n\nUsage: keelsong-cli"))
+            << run.err;
+    }
+}
+
+TEST_F(CliUsageTest, Help_ListsEveryCommandWithAnExample) {
+    const CliRun run = RunBare({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    for (const std::string command : {"list", "info", "read", "write", "play", "stop", "set-time",
+                                      "restore", "serial", "reset", "firmware"}) {
+        bool listed = false;
+        bool example = false;
+        std::istringstream text(run.out);
+        for (std::string line; std::getline(text, line);) {
+            listed |= line.starts_with("  " + command + " ");
+            example |= line.find("  keelsong-cli ") != std::string::npos &&
+                       (line + " ").find(" " + command + " ") != std::string::npos;
+        }
+        EXPECT_TRUE(listed && example) << command;
+    }
+}
+
+TEST(ProgressBoardTest, OnATerminal_LinesOfUnitsAtWorkStayBelowTheResults) {
+    std::ostringstream terminal;
+    std::ostringstream out;
+    {
+        cli::ProgressBoard board(terminal, true, 40);
+        const size_t first = board.Add("port 1");
+        const size_t second = board.Add("port 2");
+        board.Update(first, "Event #12 Enquired from unit, and a long tail that is cut");
+        board.Update(second, "Connecting to device on port 2");
+        board.Done(second);
+        board.Print(out, "2\t/dev/pts/4\tOrvane HF # 1042 Firmware v2.1.4\tok");
+    }
+    EXPECT_EQ(out.str(), "2\t/dev/pts/4\tOrvane HF # 1042 Firmware v2.1.4\tok\n");
+    // Drawn (unless the drawing thread already did), then erased at the end.
+    const std::string line = "port 1: Event #12 Enquired from unit, a\x1b[K\n";  // 39 columns
+    EXPECT_NE(terminal.str().find(line), std::string::npos) << terminal.str();
+    EXPECT_EQ(terminal.str().find("port 2"), std::string::npos);
+    EXPECT_TRUE(terminal.str().ends_with(line + "\x1b[1A\x1b[2K")) << terminal.str();
+
+    std::ostringstream quiet;
+    {
+        cli::ProgressBoard board(quiet, false, 40);
+        board.Update(board.Add("port 1"), "Connecting");
+        board.Print(out, "line");
+    }
+    EXPECT_EQ(quiet.str(), "");
+}
+
+}  // namespace
+}  // namespace keelsong
