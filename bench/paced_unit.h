@@ -1,9 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/posix_serial_port.h"
+#include "protocol/frame.h"
 #include "sim/pty_server.h"
 
 namespace keelsong {
@@ -23,6 +26,18 @@ inline bool OpenPacedUnit(sim::PtyServer& server, PosixSerialPort& port) {
     }
     port.SetTimeout(0.6);
     return true;
+}
+
+// The least time the logged transactions can take: for each, the 0.1 s pause or its request's
+// and response's time on the line (10 bits a byte at 19200 baud), whichever is longer.
+inline double TransactionFloor(const std::vector<sim::LoggedRequest>& log) {
+    constexpr double kByteSeconds = 10.0 / 19200.0;
+    double total = 0;
+    for (const sim::LoggedRequest& request : log) {
+        const size_t bytes = kFrameOverhead + request.payload.size() + request.response.size();
+        total += std::max(kResponsePauseSeconds, static_cast<double>(bytes) * kByteSeconds);
+    }
+    return total;
 }
 
 }  // namespace keelsong

@@ -27,16 +27,6 @@ using namespace keelsong;
 namespace {
 
 constexpr int kEvents = EventGridModel::kMaxRows;
-constexpr double kByteSeconds = 10.0 / 19200.0;
-
-double Floor(const std::vector<sim::LoggedRequest>& log) {
-    double total = 0;
-    for (const sim::LoggedRequest& request : log) {
-        const size_t bytes = kFrameOverhead + request.payload.size() + request.response.size();
-        total += std::max(kResponsePauseSeconds, bytes * kByteSeconds);
-    }
-    return total;
-}
 
 // The unit's table before the replacement: 40 rests.
 std::vector<sim::StoredEvent> OldTable() {
@@ -91,7 +81,7 @@ Measured Measure(sim::PtyServer& server, F&& run) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::vector<sim::LoggedRequest> log = server.RequestLog();
-    return {seconds, Floor(log), log.size()};
+    return {seconds, TransactionFloor(log), log.size()};
 }
 
 void Report(const char* name, const std::vector<Measured>& runs) {

@@ -1,0 +1,131 @@
+// Times `keelsong-cli read` of a 40-event table from one simulated unit and from four at once,
+// each unit pacing its own line at 19200 baud, with the real 0.1 s pauses. Prints both times as
+// ratios to the floor (for each unit, the sum over its transactions of the 0.1 s pause or the
+// time on the line, whichever is longer; for the fleet, the largest of its units' floors) and
+// the four-unit time as a ratio to the one-unit time. Optional argument: the number of runs
+// (default 3).
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "paced_unit.h"
+#include "sim/pty_server.h"
+
+using namespace keelsong;
+
+namespace {
+
+constexpr int kUnits = 4;
+constexpr int kEvents = 40;
+
+std::string MakeTempFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "keelsong-fleet-XXXXXX").string();
+    return ::mkdtemp(pattern.data()) ? pattern : std::string{};
+}
+
+// Tones timed in tenths, 10000 Hz upwards, 2.0 s, 7 dB.
+std::vector<sim::StoredEvent> FortyTones() {
+    std::vector<sim::StoredEvent> events;
+    for (int k = 0; k < kEvents; ++k) {
+        const uint32_t hertz = 10000 + 100 * static_cast<uint32_t>(k);
+        events.push_back({5,
+                          {static_cast<uint8_t>(hertz), static_cast<uint8_t>(hertz >> 8),
+                           static_cast<uint8_t>(hertz >> 16), 0x00, 0x14, 0x00, 0x07}});
+    }
+    return events;
+}
+
+struct Measured {
+    double seconds = 0;
+    double floor = 0;  // the largest of the units' floors
+    size_t transactions = 0;
+};
+
+// One `read` of ports 1 to `units`; false (with what it printed) when a unit failed.
+bool ReadFleet(const std::string& folder, int units,
+               std::vector<std::unique_ptr<sim::PtyServer>>& servers, Measured& measured) {
+    for (auto& server : servers) {
+        server->ClearRequestLog();
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    cli::CliEnvironment environment{out, err, false, 80, folder + "/no-devices", {}};
+    const std::string ports = units == 1 ? "1" : "1-" + std::to_string(units);
+    const std::string file = folder + "/unit-{port}.tlk";
+    const auto start = std::chrono::steady_clock::now();
+    const int status =
+        cli::RunCli({"--settings-dir", folder, "--port", ports, "read", file}, environment);
+    measured.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (status != 0) {
+        std::fprintf(stderr, "read failed:\n%s%s", out.str().c_str(), err.str().c_str());
+        return false;
+    }
+    measured.floor = 0;
+    measured.transactions = 0;
+    for (int k = 0; k < units; ++k) {
+        const std::vector<sim::LoggedRequest> log = servers[static_cast<size_t>(k)]->RequestLog();
+        measured.floor = std::max(measured.floor, TransactionFloor(log));
+        measured.transactions += log.size();
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const std::string folder = MakeTempFolder();
+    if (folder.empty()) {
+        std::fprintf(stderr, "cannot make a scratch folder\n");
+        return 1;
+    }
+    std::vector<std::unique_ptr<sim::PtyServer>> servers;
+    for (int port = 1; port <= kUnits; ++port) {
+        sim::UnitSimulator simulator;
+        simulator.State().serial_number = static_cast<uint16_t>(1000 + port);
+        simulator.Events() = FortyTones();
+        sim::PtyServerOptions options;  // paced
+        options.port_number = port;
+        options.settings_folder = folder;
+        servers.push_back(std::make_unique<sim::PtyServer>(options, std::move(simulator)));
+        std::string error;
+        if (!servers.back()->Start(&error)) {
+            std::fprintf(stderr, "cannot start the simulated unit: %s\n", error.c_str());
+            return 1;
+        }
+    }
+
+    double one_sum = 0;
+    double four_sum = 0;
+    for (int run = 0; run < runs; ++run) {
+        Measured one;
+        Measured four;
+        if (!ReadFleet(folder, 1, servers, one) || !ReadFleet(folder, kUnits, servers, four)) {
+            return 1;
+        }
+        std::printf(
+            "run %d: 1 unit %.3f s (%zu transactions, floor %.3f s, ratio %.4f); "
+            "%d units %.3f s (%zu transactions, floor %.3f s, ratio %.4f); 4/1 %.4f\n",
+            run + 1, one.seconds, one.transactions, one.floor, one.seconds / one.floor, kUnits,
+            four.seconds, four.transactions, four.floor, four.seconds / four.floor,
+            four.seconds / one.seconds);
+        one_sum += one.seconds;
+        four_sum += four.seconds;
+    }
+    std::printf("mean: 1 unit %.3f s, %d units %.3f s, 4/1 %.4f (target 1.10 or less)\n",
+                one_sum / runs, kUnits, four_sum / runs, four_sum / one_sum);
+    servers.clear();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return 0;
+}
