@@ -23,6 +23,9 @@ their live state, edits the unit's event table and setup, sends and reads
 them, plays and stops, sets the unit's clock, saves and loads \".tlk\"
 configuration files, and updates firmware and serial numbers.
 .
+keelsong-cli does the same from a script, for one unit or a fleet of units
+on several ports at once.
+.
 orvane-sim serves a simulated Orvane unit on a pseudo-terminal, for trying
 the program without hardware.")
 # The libraries the programs link are found by dpkg-shlibdeps; Qt loads the SVG icon engine

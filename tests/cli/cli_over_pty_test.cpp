@@ -29,9 +29,9 @@ class CliOverPtyTest : public CliFixture {};
 TEST_F(CliOverPtyTest, ListWithUnitsOnPorts2And5_OneLineEachByItsStableDeviceName) {
     const sim::PtyServer& second = AddUnit(2, 1001);
     const sim::PtyServer& fifth = AddUnit(5, 1002);
-    // The fifth has a name from its maker and serial number; the second has none.
+    // The fifth has a stable name (as udev makes from a USB device); the second has none.
     std::filesystem::create_directories(devices / "serial/by-id");
-    const std::string by_id = devices / "serial/by-id/usb-Vantrel_Orvane_HF_1002-if00-port0";
+    const std::string by_id = devices / "serial/by-id/usb-unit-1002-if00-port0";
     std::filesystem::create_symlink(fifth.Path(), by_id);
 
     const CliRun run = Run({"list"});
