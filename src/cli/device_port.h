@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "platform/posix_serial_port.h"
@@ -13,7 +14,11 @@ class DevicePort final : public SerialPort {
     DevicePort(std::string path, PortDirectory directory)
         : path_(std::move(path)), port_(std::move(directory)) {}
 
-    int Open(int /*port_number*/) override { return port_.OpenPath(path_); }
+    // A path with nothing behind it is no device, as a port number with nothing behind it.
+    int Open(int /*port_number*/) override {
+        std::error_code error;
+        return std::filesystem::exists(path_, error) ? port_.OpenPath(path_) : kSerialNoDevice;
+    }
     void Close() override { port_.Close(); }
     bool IsOpen() const override { return port_.IsOpen(); }
     std::string DescribePort(int /*number*/) const override { return path_; }
