@@ -2,7 +2,9 @@
 
 #include <signal.h>
 
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -60,6 +62,11 @@ Line:
   --port N                publish the terminal as DIR/ports/COM<N>
   --settings-dir DIR      DIR for --port (default $XDG_CONFIG_HOME/Keelsong,
                           else ~/.config/Keelsong)
+  --unplug-after SECONDS  unplug the unit this long after start: its terminal closes and
+                          its ports/ entry goes (decimals allowed, such as 2.5)
+  --replug-after SECONDS  plug it back in this long after the unplug, on a new terminal
+                          under another device name (printed on a line of its own), and
+                          published again under --port; the unit keeps what it held
 
 Faults:
   --drop N                stay silent for the first N answers
@@ -87,6 +94,8 @@ struct Options {
     PtyServerOptions server;
     int drop = 0;
     int late_ms = 0;
+    std::optional<double> unplug_after;
+    std::optional<double> replug_after;
     bool noise = false;
     bool help = false;
     bool version = false;
@@ -112,6 +121,20 @@ std::optional<T> ParseNumber(std::string_view text, long long low, long long hig
 
 // Each option that takes a value, with what it does with the value; false for a bad value.
 using Setter = std::function<bool(std::string_view, Options&)>;
+
+// Seconds with an optional fraction, 0 to a day.
+Setter SecondsInto(std::optional<double> Options::*field) {
+    return [=](std::string_view text, Options& options) {
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (ec != std::errc{} || end != text.data() + text.size() || !(value >= 0) ||
+            value > 86400) {
+            return false;
+        }
+        options.*field = value;
+        return true;
+    };
+}
 
 template <class T>
 bool SetNumber(T& target, std::string_view text, long long low, long long high) {
@@ -192,6 +215,8 @@ std::map<std::string_view, Setter> ValueOptions() {
          }},
         {"--drop", NumberInto(&Options::drop, 0, 1'000'000)},
         {"--late", NumberInto(&Options::late_ms, 0, 600'000)},
+        {"--unplug-after", SecondsInto(&Options::unplug_after)},
+        {"--replug-after", SecondsInto(&Options::replug_after)},
     };
 }
 
@@ -274,6 +299,30 @@ keelsong::sim::UnitSimulator MakeSimulator(const Options& options) {
     return simulator;
 }
 
+// Waits `seconds` for one of the stop signals; true when one came.
+bool WaitForStop(const sigset_t& signals, double seconds) {
+    const auto whole = static_cast<time_t>(seconds);
+    timespec left{whole, static_cast<long>((seconds - static_cast<double>(whole)) * 1e9)};
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(seconds));
+    for (;;) {
+        if (sigtimedwait(&signals, nullptr, &left) >= 0) {
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;  // the time is up
+        }
+        const auto remaining = deadline - std::chrono::steady_clock::now();
+        if (remaining <= std::chrono::steady_clock::duration::zero()) {
+            return false;
+        }
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining).count();
+        left = timespec{static_cast<time_t>(ns / 1'000'000'000),
+                        static_cast<long>(ns % 1'000'000'000)};
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -290,6 +339,10 @@ int main(int argc, char** argv) {
     if (options.version) {
         std::cout << "orvane-sim " << keelsong::kVersion << "\n";
         return 0;
+    }
+    if (options.replug_after && !options.unplug_after) {
+        std::cerr << "orvane-sim: --replug-after needs --unplug-after\nTry 'orvane-sim --help'.\n";
+        return kExitBadOptions;
     }
     if (options.server.port_number > 0 && options.server.settings_folder.empty()) {
         options.server.settings_folder = DefaultSettingsFolder();
@@ -325,6 +378,31 @@ int main(int argc, char** argv) {
     }
     std::cerr << (options.server.pacing ? ", paced at 19200 baud" : ", unpaced") << std::endl;
 
+    if (options.unplug_after) {
+        if (WaitForStop(stop_signals, *options.unplug_after)) {
+            server.Stop();
+            return 0;
+        }
+        server.Unplug();
+        std::cerr << "orvane-sim: unplugged" << std::endl;
+        if (options.replug_after) {
+            if (WaitForStop(stop_signals, *options.replug_after)) {
+                server.Stop();
+                return 0;
+            }
+            if (!server.PlugIn(&error)) {
+                std::cerr << "orvane-sim: cannot plug in again: " << error << "\n";
+                server.Stop();
+                return 1;
+            }
+            std::cout << server.Path() << std::endl;
+            std::cerr << "orvane-sim: plugged in again on " << server.Path();
+            if (!server.LinkPath().empty()) {
+                std::cerr << " as " << server.LinkPath();
+            }
+            std::cerr << std::endl;
+        }
+    }
     int signal_number = 0;
     sigwait(&stop_signals, &signal_number);
     server.Stop();

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "protocol/frame.h"
@@ -101,29 +102,41 @@ void PtyServer::Stop() {
     Unpublish();
 }
 
-bool PtyServer::OpenTerminal(std::string* error) {
-    master_fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_fd_ < 0) {
+bool PtyServer::OpenPty(Terminal& terminal, std::string* error) {
+    terminal.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal.master < 0) {
         return FailErrno(error, "cannot open a pseudo-terminal");
     }
-    if (::grantpt(master_fd_) != 0 || ::unlockpt(master_fd_) != 0) {
+    if (::grantpt(terminal.master) != 0 || ::unlockpt(terminal.master) != 0) {
         return FailErrno(error, "cannot unlock the pseudo-terminal");
     }
     char name[256] = {};
-    if (::ptsname_r(master_fd_, name, sizeof name) != 0) {
+    if (::ptsname_r(terminal.master, name, sizeof name) != 0) {
         return FailErrno(error, "cannot name the pseudo-terminal");
     }
-    path_ = name;
-    slave_fd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_fd_ < 0) {
-        return FailErrno(error, "cannot open " + path_);
+    terminal.path = name;
+    terminal.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal.slave < 0) {
+        return FailErrno(error, "cannot open " + terminal.path);
     }
-    if (!MakeRaw(slave_fd_)) {
-        return FailErrno(error, "cannot set up " + path_);
+    if (!MakeRaw(terminal.slave)) {
+        return FailErrno(error, "cannot set up " + terminal.path);
     }
-    const int flags = ::fcntl(master_fd_, F_GETFL);
-    if (flags < 0 || ::fcntl(master_fd_, F_SETFL, flags | O_NONBLOCK) != 0) {
+    const int flags = ::fcntl(terminal.master, F_GETFL);
+    if (flags < 0 || ::fcntl(terminal.master, F_SETFL, flags | O_NONBLOCK) != 0) {
         return FailErrno(error, "cannot make the pseudo-terminal non-blocking");
+    }
+    return true;
+}
+
+bool PtyServer::OpenTerminal(std::string* error) {
+    Terminal terminal;
+    const bool opened = OpenPty(terminal, error);
+    master_fd_ = terminal.master;
+    slave_fd_ = terminal.slave;
+    path_ = terminal.path;
+    if (!opened) {
+        return false;
     }
     wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake_fd_ < 0) {
@@ -233,13 +246,15 @@ void PtyServer::Unplug() {
         CloseFd(master_fd_);
         CloseFd(slave_fd_);
         unplugged_ = true;
-        return;
+    } else {
+        unplug_requested_ = true;
+        lock.unlock();
+        Wake();
+        lock.lock();
+        changed_.wait(lock, [&] { return unplugged_; });
     }
-    unplug_requested_ = true;
     lock.unlock();
-    Wake();
-    lock.lock();
-    changed_.wait(lock, [&] { return unplugged_; });
+    Unpublish();
 }
 
 bool PtyServer::Unplugged() const {
@@ -247,17 +262,68 @@ bool PtyServer::Unplugged() const {
     return unplugged_;
 }
 
+bool PtyServer::PlugIn(std::string* error) {
+    if (!Unplugged()) {
+        return Fail(error, "the unit is plugged in");
+    }
+    Terminal terminal;
+    if (!OpenPty(terminal, error)) {
+        CloseFd(terminal.master);
+        CloseFd(terminal.slave);
+        return false;
+    }
+    // The terminal the unplug freed is handed out again first: hold it while taking another.
+    if (terminal.path == path_) {
+        Terminal other;
+        const bool opened = OpenPty(other, error);
+        CloseFd(terminal.master);
+        CloseFd(terminal.slave);
+        terminal = other;
+        if (!opened) {
+            CloseFd(terminal.master);
+            CloseFd(terminal.slave);
+            return false;
+        }
+    }
+    path_ = terminal.path;
+    {
+        std::unique_lock lock(mutex_);
+        if (!thread_.joinable()) {
+            master_fd_ = terminal.master;
+            slave_fd_ = terminal.slave;
+            unplugged_ = false;
+        } else {
+            plugged_in_ = terminal;
+            plug_in_requested_ = true;
+            lock.unlock();
+            Wake();
+            lock.lock();
+            changed_.wait(lock, [&] { return !unplugged_; });
+        }
+    }
+    if (options_.port_number > 0 && !Publish(error)) {
+        return false;
+    }
+    return true;
+}
+
 void PtyServer::Serve() {
     std::vector<uint8_t> pattern;
     while (true) {
         bool noise = false;
         bool unplug = false;
+        std::optional<Terminal> plug_in;
         {
             std::lock_guard lock(mutex_);
             if (stop_requested_) {
                 return;
             }
             unplug = unplug_requested_ && !unplugged_;
+            unplug_requested_ = false;
+            if (plug_in_requested_) {
+                plug_in = plugged_in_;
+                plug_in_requested_ = false;
+            }
             noise = noise_on_;
             if (noise) {
                 pattern = noise_pattern_;
@@ -274,6 +340,15 @@ void PtyServer::Serve() {
             {
                 std::lock_guard lock(mutex_);
                 unplugged_ = true;
+            }
+            changed_.notify_all();
+        }
+        if (plug_in) {
+            master_fd_ = plug_in->master;
+            slave_fd_ = plug_in->slave;
+            {
+                std::lock_guard lock(mutex_);
+                unplugged_ = false;
             }
             changed_.notify_all();
         }

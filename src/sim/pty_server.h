@@ -81,9 +81,12 @@ class PtyServer {
     void StopNoiseStream();
 
     // The device goes away as if unplugged: the terminal is closed, so the client's reads and
-    // writes fail; the server stays stopped until destroyed. Returns once it is done.
+    // writes fail, and the published link is removed. Returns once it is done.
     void Unplug();
     bool Unplugged() const;
+    // The unplugged unit, with everything it held, comes back on a new terminal under another
+    // device name (as a replugged USB device may), published again when it was before.
+    bool PlugIn(std::string* error = nullptr);
 
   private:
     struct PendingRequest {
@@ -95,6 +98,13 @@ class PtyServer {
         SteadyClock::time_point due;
     };
 
+    struct Terminal {
+        int master = -1;
+        int slave = -1;
+        std::string path;
+    };
+
+    static bool OpenPty(Terminal& terminal, std::string* error);
     bool OpenTerminal(std::string* error);
     bool Publish(std::string* error);
     void Unpublish();
@@ -141,6 +151,8 @@ class PtyServer {
     bool stop_requested_ = false;
     bool unplug_requested_ = false;
     bool unplugged_ = false;
+    bool plug_in_requested_ = false;
+    Terminal plugged_in_;  // the terminal the serving thread takes on plugging in
 };
 
 }  // namespace keelsong::sim

@@ -163,6 +163,39 @@ TEST(OrvaneSimProgram, StartedAndSignalled_ServesTheGivenUnitThenRemovesItsLink)
     }
 }
 
+TEST(OrvaneSimProgram, UnplugAndReplugAfter_LinkGoesThenComesBackOnANewTerminal) {
+    TempFolder folder;
+    SimProcess sim({"--port", "2", "--settings-dir", folder.Path(), "--no-pacing", "--unplug-after",
+                    "0.3", "--replug-after", "0.4"});
+    ASSERT_TRUE(sim.Started());
+    const auto start = std::chrono::steady_clock::now();
+    const std::string first = sim.ReadLine(milliseconds(3000));
+    ASSERT_FALSE(first.empty());
+    const fs::path link = fs::path(folder.Path()) / "ports" / "COM2";
+    testing::PtyClient before(link.string());
+    ASSERT_TRUE(before.Write(kEnquire));
+    EXPECT_EQ(before.Read(46, milliseconds(1000)).size(), 46u);
+
+    const std::string second = sim.ReadLine(milliseconds(3000));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(second, first);
+    EXPECT_GE(seconds, 0.7);
+    EXPECT_FALSE(before.Write(kEnquire)) << "the first terminal is gone";
+    EXPECT_EQ(fs::read_symlink(link), fs::path(second));
+    testing::PtyClient after(link.string());
+    ASSERT_TRUE(after.Write(kEnquire));
+    EXPECT_EQ(after.Read(46, milliseconds(1000)).size(), 46u);
+
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    const std::string told = sim.Stderr();
+    EXPECT_NE(told.find("unplugged"), std::string::npos) << told;
+    EXPECT_NE(told.find("plugged in again on " + second), std::string::npos) << told;
+}
+
 TEST(OrvaneSimProgram, PortWithoutSettingsDir_PublishedInTheUsersConfigFolder) {
     TempFolder folder;
     SimProcess sim({"--port", "5"}, {"XDG_CONFIG_HOME=" + folder.Path()});
@@ -187,6 +220,8 @@ TEST(OrvaneSimProgram, BadOptions_ExitWithCodeTwoAndNameTheProblem) {
         {"--firmware-after-update", "v12.34.56"},
         {"--refuse-write", "0"},
         {"--stay-in-loader=1"},
+        {"--unplug-after", "-1"},
+        {"--replug-after", "2"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args[0]);
@@ -207,7 +242,8 @@ TEST(OrvaneSimProgram, Help_DocumentsTheOptionsAndExitsZero) {
     for (const char* option :
          {"--type", "--serial", "--firmware", "--clock-drift", "--no-pacing", "--port",
           "--settings-dir", "--drop", "--noise", "--firmware-after-update", "--refuse-write",
-          "--silent-after-restart", "--no-loader", "--stay-in-loader"}) {
+          "--silent-after-restart", "--no-loader", "--stay-in-loader", "--unplug-after",
+          "--replug-after"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

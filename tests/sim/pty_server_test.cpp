@@ -285,6 +285,36 @@ TEST(PtyServerPublish, PortLink_PointsAtTheTerminalAndGoesOnStop) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
+TEST(PtyServerPublish, UnpluggedAndPluggedIn_LinkGoesThenLeadsToANewTerminalWithTheSameUnit) {
+    TempFolder folder;
+    PtyServerOptions options = Unpaced();
+    options.port_number = 3;
+    options.settings_folder = folder.Path();
+    const fs::path link = fs::path(folder.Path()) / "ports" / "COM3";
+    PtyServer server(options);
+    ASSERT_TRUE(server.Start());
+    server.WithSimulator([](UnitSimulator& unit) { unit.State().serial_number = 0x0BEE; });
+    const std::string first_path = server.Path();
+    EXPECT_FALSE(server.PlugIn()) << "already plugged in";
+
+    server.Unplug();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    std::string error;
+    ASSERT_TRUE(server.PlugIn(&error)) << error;
+    EXPECT_FALSE(server.Unplugged());
+    EXPECT_NE(server.Path(), first_path) << "another device name";
+    EXPECT_EQ(fs::read_symlink(link), fs::path(server.Path()));
+    PtyClient client(link.string());
+    client.Write(kEnquire);
+    const Bytes answer = client.Read(kEnquireAnswerBytes, milliseconds(500));
+    ASSERT_EQ(answer.size(), kEnquireAnswerBytes);
+    EXPECT_EQ(answer[kPayloadOffset], 0xEE);
+    EXPECT_EQ(answer[kPayloadOffset + 1], 0x0B);
+
+    server.Stop();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
 TEST(PtyServerPublish, StaleLink_Replaced) {
     TempFolder folder;
     fs::create_directories(fs::path(folder.Path()) / "ports");
