@@ -6,28 +6,37 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <set>
 
 namespace keelsong {
 
 namespace {
 
-std::vector<std::string> DevicesWithPrefix(const std::string& folder, const std::string& prefix) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) {
-        return names;
-    }
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
-            names.push_back(name);
+// The entries of `folder` that start with each prefix, each group in natural order, the groups
+// in the order of the prefixes: one listing of the folder.
+std::vector<std::string> DevicesWithPrefixes(const std::string& folder,
+                                             const std::vector<std::string>& prefixes) {
+    std::vector<std::vector<std::string>> groups(prefixes.size());
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            for (size_t i = 0; i < prefixes.size(); ++i) {
+                if (name.size() > prefixes[i].size() && name.starts_with(prefixes[i])) {
+                    groups[i].push_back(folder + "/" + name);
+                    break;
+                }
+            }
         }
+        closedir(dir);
     }
-    closedir(dir);
-    std::sort(names.begin(), names.end(), NaturalLess);
-    for (std::string& name : names) {
-        name = folder + "/" + name;
+    std::vector<std::string> names;
+    for (std::vector<std::string>& group : groups) {
+        std::sort(group.begin(), group.end(), NaturalLess);
+        names.insert(names.end(), group.begin(), group.end());
     }
     return names;
 }
@@ -40,6 +49,24 @@ std::optional<std::string> LinkTarget(const std::string& path) {
     }
     target.resize(static_cast<size_t>(n));
     return target;
+}
+
+// The number N of an entry named "COM<N>" as Resolve spells it, or 0.
+int ComEntryNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 12 || name.compare(0, 3, "COM") != 0 || name[3] == '0') {
+        return 0;
+    }
+    int number = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) {
+            return 0;
+        }
+        number = number * 10 + (name[i] - '0');
+        if (number > 1'000'000) {
+            return 0;
+        }
+    }
+    return number;
 }
 
 }  // namespace
@@ -87,10 +114,39 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 }
 
 std::vector<std::string> PortDirectory::UsbSerialDevices() const {
-    std::vector<std::string> devices = DevicesWithPrefix(device_folder_, "ttyACM");
-    std::vector<std::string> usb = DevicesWithPrefix(device_folder_, "ttyUSB");
-    devices.insert(devices.end(), usb.begin(), usb.end());
-    return devices;
+    return DevicesWithPrefixes(device_folder_, {"ttyACM", "ttyUSB"});
+}
+
+std::vector<PresentPort> PortDirectory::PresentPorts() const {
+    // A ports/ entry takes its number from the devices counted, even when it leads nowhere.
+    std::map<int, std::string> paths;
+    if (DIR* dir = opendir(PortsFolder().c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            if (const int number = ComEntryNumber(entry->d_name); number > 0) {
+                paths[number] = PortsFolder() + "/" + entry->d_name;
+            }
+        }
+        closedir(dir);
+    }
+    const std::vector<std::string> counted = UsbSerialDevices();
+    for (size_t i = 0; i < counted.size(); ++i) {
+        paths.try_emplace(static_cast<int>(i) + 1, counted[i]);
+    }
+
+    std::vector<PresentPort> present;
+    std::set<std::string> seen;
+    for (const auto& [number, path] : paths) {
+        struct stat info {};
+        char device[PATH_MAX];
+        if (stat(path.c_str(), &info) != 0 || !realpath(path.c_str(), device) ||
+            !seen.insert(device).second) {
+            continue;
+        }
+        present.push_back(PresentPort{
+            number, device, static_cast<uint64_t>(info.st_rdev), static_cast<uint64_t>(info.st_ino),
+            int64_t{info.st_ctim.tv_sec} * 1'000'000'000 + info.st_ctim.tv_nsec});
+    }
+    return present;
 }
 
 std::optional<PortDirectory::Resolution> PortDirectory::Resolve(int number) const {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/serial_port.h"
+
 namespace keelsong {
 
 // Turns the program's port numbers into devices. Port N is the entry "COM<N>" in the folder
@@ -36,6 +38,9 @@ class PortDirectory {
     std::string StableName(int number) const;
     // The same for a device given by its path.
     std::string StableNameOf(const std::string& device) const;
+    // Every device that a port number reaches now, each once under its lowest number: one
+    // listing of ports/ and of the device folder, and a stat of each device found.
+    std::vector<PresentPort> PresentPorts() const;
 
     // The USB serial devices in the order that numbers them.
     std::vector<std::string> UsbSerialDevices() const;

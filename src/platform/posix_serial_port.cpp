@@ -1,5 +1,7 @@
 #include "platform/posix_serial_port.h"
 
+#include "platform/device_access.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -56,6 +58,10 @@ int WaitReady(int fd, short events, Clock::time_point deadline) {
         if (pfd.revents & POLLNVAL) {
             return kSerialNotOpen;
         }
+        // Hung up with nothing left to read: no later read or write can succeed.
+        if ((pfd.revents & (POLLHUP | POLLERR)) && !(pfd.revents & POLLIN)) {
+            return kSerialDeviceGone;
+        }
         // Readable, writable, or hung up: the next read or write tells which.
         return 1;
     }
@@ -111,6 +117,28 @@ int PosixSerialPort::OpenPath(const std::string& path) {
     tcflush(fd, TCIOFLUSH);
     fd_ = fd;
     return 0;
+}
+
+std::string PosixSerialPort::ExplainOpenFailure(int number, int code) const {
+    const std::optional<PortDirectory::Resolution> device = directory_.Resolve(number);
+    if (!device) {
+        return SerialErrorText(code);
+    }
+    return ExplainDeviceOpenFailure(code, device->path, SystemFiles{}, CurrentSession());
+}
+
+int PosixSerialPort::CheckLine() {
+    if (fd_ < 0) {
+        return kSerialNotOpen;
+    }
+    pollfd pfd{fd_, 0, 0};
+    if (::poll(&pfd, 1, 0) <= 0) {
+        return 0;
+    }
+    if (pfd.revents & POLLNVAL) {
+        return kSerialNotOpen;
+    }
+    return (pfd.revents & (POLLHUP | POLLERR)) ? kSerialDeviceGone : 0;
 }
 
 void PosixSerialPort::Close() {

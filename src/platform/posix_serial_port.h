@@ -24,8 +24,11 @@ class PosixSerialPort final : public SerialPort {
     std::string DeviceIdentity(int number) const override {
         return directory_.DeviceIdentity(number);
     }
+    std::vector<PresentPort> PresentPorts() const override { return directory_.PresentPorts(); }
+    std::string ExplainOpenFailure(int number, int code) const override;
     void SetTimeout(double seconds) override { timeout_seconds_ = seconds < 0 ? 0 : seconds; }
     double Timeout() const override { return timeout_seconds_; }
+    int CheckLine() override;
     int FlushInput() override;
     int Write(std::span<const uint8_t> bytes) override;
     int ReadUntil(std::span<uint8_t> buffer, Clock::time_point deadline) override;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace keelsong {
 
@@ -20,6 +21,19 @@ enum SerialError : int {
 
 // A short sentence for a serial error, for the status line or a message.
 std::string SerialErrorText(int code);
+
+// A serial device present now, under the lowest port number that reaches it.
+struct PresentPort {
+    int number = 0;
+    std::string device;  // the device with every link followed
+    // Changes whenever the device is made anew, even under its old name (a unit unplugged and
+    // plugged in again), and stays the same while the device is only used.
+    uint64_t device_number = 0;
+    uint64_t node = 0;
+    int64_t made_ns = 0;
+
+    bool operator==(const PresentPort&) const = default;
+};
 
 // What the program needs of a serial (COM) port: 19200 baud, 8 data bits, no parity, 1 stop
 // bit, raw bytes, and a time-out on every read and write.
@@ -40,10 +54,22 @@ class SerialPort {
     // Names the device behind port `number` so that two numbers reaching the same device give
     // the same name; empty when nothing stands behind it or the port cannot tell.
     virtual std::string DeviceIdentity(int /*number*/) const { return {}; }
+    // Every serial device that a port number reaches now, in number order; empty when the port
+    // cannot tell.
+    virtual std::vector<PresentPort> PresentPorts() const { return {}; }
+    // The whole reason why port `number` did not open with `code`: for a busy device who holds
+    // it, for a denied permission what the user can do about it.
+    virtual std::string ExplainOpenFailure(int /*number*/, int code) const {
+        return SerialErrorText(code);
+    }
 
     // The time-out of every later read and write, in seconds.
     virtual void SetTimeout(double seconds) = 0;
     virtual double Timeout() const = 0;
+
+    // 0 while the open device is still there, kSerialDeviceGone once it hung up (unplugged),
+    // without waiting and without touching the bytes in flight.
+    virtual int CheckLine() { return 0; }
 
     // Discards every received byte not yet read.
     virtual int FlushInput() = 0;
