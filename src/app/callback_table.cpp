@@ -8,6 +8,7 @@
 #include "app/firmware_update.h"
 #include "app/playback.h"
 #include "app/report.h"
+#include "app/replug_watch.h"
 #include "app/screenshots.h"
 #include "app/service.h"
 #include "app/setup_panel.h"
@@ -97,7 +98,13 @@ ControlCallback CallbackFor(Panel panel, Control control) {
 
 int Press(Program& program, Panel panel, Control control, UiEvent event, int data1, int data2) {
     const ControlCallback callback = CallbackFor(panel, control);
-    return callback ? callback(program, CallbackEvent{panel, control, event, data1, data2}) : 0;
+    if (!callback) {
+        return 0;
+    }
+    const int result = callback(program, CallbackEvent{panel, control, event, data1, data2});
+    // A unit unplugged during the callback is disconnected once the callback is over.
+    HandleLostDevice(program);
+    return result;
 }
 
 }  // namespace keelsong

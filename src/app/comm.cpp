@@ -17,8 +17,9 @@ int SerialLink::TransmitFrame(uint8_t command, uint16_t length, const uint8_t* p
         status_.ShowStatusMessage(false, "Message too long to transmit!");
         return 0;
     }
-    port_.FlushInput();
-    const int written = port_.Write(std::span<const uint8_t>(request_.data(), frame_length));
+    Checked(port_.FlushInput());
+    const int written =
+        Checked(port_.Write(std::span<const uint8_t>(request_.data(), frame_length)));
     if (written < 0) {
         status_.ShowStatusMessage(false, FormatText("Com-port Transmit Error, Code: %d", written));
         return written;
@@ -36,7 +37,7 @@ int SerialLink::HuntForStartByte() {
         if (SerialPort::Clock::now() >= deadline) {
             return 0;
         }
-        const int got = port_.ReadUntil(std::span<uint8_t>(response_.data(), 1), deadline);
+        const int got = Checked(port_.ReadUntil(std::span<uint8_t>(response_.data(), 1), deadline));
         if (got != 1 || response_[0] == kStartByte) {
             return got;
         }
@@ -54,7 +55,8 @@ int SerialLink::ReceiveResponse(uint8_t command) {
         return hunt;
     }
 
-    const int header = port_.Read(std::span<uint8_t>(response_.data() + 1, kFrameHeaderSize - 1));
+    const int header =
+        Checked(port_.Read(std::span<uint8_t>(response_.data() + 1, kFrameHeaderSize - 1)));
     if (header < 0) {
         status_.ShowStatusMessage(false, FormatText("Com-port Read Error, Code: %d", header));
         return header;
@@ -73,7 +75,8 @@ int SerialLink::ReceiveResponse(uint8_t command) {
         status_.ShowStatusMessage(false, "Response Corrupted");
         return 0;
     }
-    const int body = port_.Read(std::span<uint8_t>(response_.data() + kFrameHeaderSize, rest));
+    const int body =
+        Checked(port_.Read(std::span<uint8_t>(response_.data() + kFrameHeaderSize, rest)));
     if (body < static_cast<int>(rest)) {
         status_.ShowStatusMessage(false, "Full response not received!");
         return 0;
@@ -126,6 +129,22 @@ void SerialLink::ClosePort() {
         port_.Close();
     }
     settings_.open = 0;
+    device_lost_ = false;
+}
+
+void SerialLink::CheckDevice() {
+    if (port_.IsOpen()) {
+        Checked(port_.CheckLine());
+    }
+}
+
+int SerialLink::Checked(int result) {
+    if (result == kSerialDeviceGone && port_.IsOpen()) {
+        port_.Close();
+        // A search or a connection not yet made has its own way of telling the user.
+        device_lost_ = settings_.open != 0;
+    }
+    return result;
 }
 
 }  // namespace keelsong

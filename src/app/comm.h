@@ -52,13 +52,24 @@ class SerialLink {
     std::span<const uint8_t> ResponsePayload() const;
 
     bool IsConnected() const { return settings_.open != 0; }
+    // Closes the port and forgets a lost device.
     void ClosePort();
+
+    // True once the device of the connected unit went away (unplugged): the port was closed at
+    // that moment, so every later exchange fails at once, and the connection still counts as
+    // open until the connection layer ends it. ClosePort clears it.
+    bool DeviceLost() const { return device_lost_; }
+    // Asks the port, without waiting, whether its device is still there.
+    void CheckDevice();
 
     ConnectionSettings& Settings() { return settings_; }
     const ConnectionSettings& Settings() const { return settings_; }
     SerialPort& Port() { return port_; }
 
   private:
+    // Passes a port result through; a device that went away closes the port.
+    int Checked(int result);
+
     // Reads one byte at a time until the start byte. Bounded by the time-out from the start of
     // the hunt, so a line that streams noise without pause cannot hold the program.
     int HuntForStartByte();
@@ -67,6 +78,7 @@ class SerialLink {
     Platform& platform_;
     StatusLine& status_;
     ConnectionSettings settings_;
+    bool device_lost_ = false;
     std::array<uint8_t, kRequestBufferSize> request_{};
     std::array<uint8_t, kResponseBufferSize> response_{};
 };

@@ -6,6 +6,7 @@
 
 #include "app/enquiry.h"
 #include "app/program.h"
+#include "app/replug_watch.h"
 #include "app/status_display.h"
 #include "app/text_format.h"
 #include "platform/serial_port.h"
@@ -16,13 +17,6 @@ namespace {
 
 constexpr int kLinkSerial = 1;
 constexpr int kLinkEthernet = 2;
-
-void ShowConnectStatus(Program& program, const std::string& text) {
-    Ui& ui = program.GetUi();
-    ui.SetText(Panel::CONNECT, Control::STATUS_LINE, text);
-    // The reasons a port cannot be opened run long: the whole text stays at hand.
-    ui.SetTooltip(Panel::CONNECT, Control::STATUS_LINE, text);
-}
 
 // The time-out travels as an unsigned 16-bit count of milliseconds; a larger entry is held at
 // the largest rather than wrapped round to a short one.
@@ -88,9 +82,17 @@ void SelectedPortIntoPanel(Program& program) {
 
 }  // namespace
 
+void ShowConnectStatus(Program& program, const std::string& text) {
+    Ui& ui = program.GetUi();
+    ui.SetText(Panel::CONNECT, Control::STATUS_LINE, text);
+    // The reasons a port cannot be opened run long: the whole text stays at hand.
+    ui.SetTooltip(Panel::CONNECT, Control::STATUS_LINE, text);
+}
+
 int ConnectToPort(Program& program, bool popup_on_failure) {
     UnitOperationScope operation(program);
     Disconnect(program);
+    StopReplugWatch(program);
     Ui& ui = program.GetUi();
     SerialLink& link = program.Link();
     ConnectionSettings& settings = link.Settings();
@@ -102,7 +104,7 @@ int ConnectToPort(Program& program, bool popup_on_failure) {
         link.ClosePort();
         std::string text = "No Connection Established";
         if (opened < 0) {
-            text += " - " + SerialErrorText(opened);
+            text += " - " + link.Port().ExplainOpenFailure(settings.port_number, opened);
         }
         return ConnectionFailed(program, popup_on_failure, text);
     }
@@ -117,6 +119,7 @@ int ConnectToPort(Program& program, bool popup_on_failure) {
     ShowConnectStatus(program, FormatText("Connected to %s # %d", UnitName(identity).c_str(),
                                           identity.SerialNumber()));
     settings.open = 1;
+    NoteConnectedDevice(program);
     ShowConnectedState(program, true);
     ui.ProcessDrawEvents();
 

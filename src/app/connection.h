@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <vector>
+#include <string>
 
 #include "app/callbacks.h"
 #include "app/comm.h"
@@ -48,6 +49,9 @@ void ShowConnectedState(Program& program, bool connected);
 // Takes the stored port number and time-out (the open flag stays the link's own), shows them
 // and tries to connect; on failure shows the CONNECT panel.
 void ApplyConnectionSettings(Program& program, const ConnectionSettings& settings);
+
+// Shows `text` in the CONNECT status line and, in full, as its tooltip.
+void ShowConnectStatus(Program& program, const std::string& text);
 
 // Shows which device the port number in PORT stands for, as PORT's tooltip and, when
 // `in_status_line`, in the CONNECT status line.

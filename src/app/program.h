@@ -10,6 +10,7 @@
 #include "app/edit_history.h"
 #include "app/event_grid_model.h"
 #include "app/keelsong_ini.h"
+#include "app/replug_watch.h"
 #include "app/shell.h"
 #include "app/status_line.h"
 #include "app/ui.h"
@@ -86,6 +87,9 @@ class Program {
     // pop-up, where the window's event loop still runs the timer; the timer does not poll then.
     int& UnitOperationsRunning() { return unit_operations_running_; }
 
+    // The connected unit's device, and the watch for a unit whose device went away.
+    ReplugWatch& Replug() { return replug_; }
+
     // The user settings store with its folders, and the shell's ties to the window and to
     // "Accept Changes", which quitting calls (shell.h).
     UserSettings& Settings() { return settings_; }
@@ -108,6 +112,7 @@ class Program {
     bool newer_firmware_warned_ = false;
     UnitHooks hooks_;
     int unit_operations_running_ = 0;
+    ReplugWatch replug_;
     UserSettings settings_;
     Shell shell_;
 };

@@ -2,6 +2,7 @@
 
 #include "app/enquiry.h"
 #include "app/program.h"
+#include "app/replug_watch.h"
 #include "app/text_format.h"
 #include "protocol/unit_status.h"
 
@@ -42,6 +43,7 @@ int OneSecondCB(Program& program, const CallbackEvent& event) {
     if (program.UnitOperationsRunning() > 0) {
         return 0;
     }
+    WatchLink(program);
     ActivityCounters& activity = program.Status().Activity();
     const int idle = activity.idle_seconds++;
     if (idle <= kQuietSecondsBeforePoll || !program.Link().IsConnected()) {

@@ -62,7 +62,7 @@ TEST_F(TransmitFrameTest, WriteOutcomes_GiveResultAndMessage) {
         const char* message;
     };
     const Case cases[] = {
-        {-4, -4, "Com-port Transmit Error, Code: -4"},
+        {kSerialIoError, kSerialIoError, "Com-port Transmit Error, Code: -8"},
         {3, 0, "Message Transmit Incomplete!"},
     };
     for (const Case& c : cases) {
@@ -187,12 +187,12 @@ TEST_F(SendCommandTest, UnitNeverAnswers_ThreeAttemptsThreePauses) {
 
 TEST_F(SendCommandTest, TransmitErrorEveryAttempt_NoPausesAndCodeReturned) {
     for (int i = 0; i < 3; ++i) {
-        port.QueueWriteResult(kSerialDeviceGone);
+        port.QueueWriteResult(kSerialIoError);
     }
-    EXPECT_EQ(link.SendCommand(Command::Enquire), kSerialDeviceGone);
+    EXPECT_EQ(link.SendCommand(Command::Enquire), kSerialIoError);
     EXPECT_TRUE(platform.Delays().empty());
     EXPECT_EQ(ui.History(Panel::MAIN, Control::STATUS_LINE).size(), 3u);
-    EXPECT_EQ(StatusText(), "Com-port Transmit Error, Code: -4");
+    EXPECT_EQ(StatusText(), "Com-port Transmit Error, Code: -8");
 }
 
 TEST_F(SendCommandTest, ClosedPort_FailsWithTransmitErrorEachAttempt) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/callbacks.h"
 #include "app/connection.h"
 #include "app/program.h"
 #include "headless/headless_ui.h"
@@ -56,6 +57,17 @@ class ConnectionFixture : public ::testing::Test {
     int Connect(int number) {
         ui.SetInt(Panel::CONNECT, Control::PORT, number);
         return ConnectToPort(program, false);
+    }
+
+    // One tick of the one-second timer, as the window sends it.
+    void Tick() { Press(program, Panel::MAIN, Control::TIMER, UiEvent::TimerTick); }
+
+    // What the status lines say when the unit on port `number` was unplugged.
+    static std::string LostText(const sim::PtyServer& server, int number,
+                                const std::string& unit = "Orvane HF # 1042") {
+        return unit + " was disconnected: its device ports/COM" + std::to_string(number) + " -> " +
+               server.Path() + " (port " + std::to_string(number) +
+               ") went away. It reconnects by itself when plugged in again";
     }
 
     // Opens the unit's port and marks the link connected, without any of the connection's own

@@ -1,9 +1,11 @@
 // Connecting, disconnecting and searching ports 1-30 for simulated units published as
 // ports/COM<N>, and the CONNECT panel's callbacks.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -393,6 +395,20 @@ TEST(ConnectionOpenFailure, EachCause_ToldInTheConnectStatusLine) {
         EXPECT_TRUE(port.Written().empty()) << c.open_result;
         EXPECT_EQ(ui.TextValue(Panel::CONNECT, Control::STATUS_LINE), c.status);
     }
+}
+
+TEST_F(ConnectionTest, BusyPort_NamesTheProcessHoldingItInTheStatusLineAndTooltip) {
+    sim::PtyServer& server = AddUnit(2);
+    PosixSerialPort holder{PortDirectory(settings.Path(), devices.Path())};
+    ASSERT_EQ(holder.Open(2), 0);
+    std::string own_name;
+    std::getline(std::ifstream("/proc/self/comm"), own_name);
+    EXPECT_EQ(Connect(2), -1);
+    const std::string told = "No Connection Established - The port is busy: " + server.Path() +
+                             " is held by " + own_name + " (process " + std::to_string(::getpid()) +
+                             ")";
+    EXPECT_EQ(ConnectStatus(), told);
+    EXPECT_EQ(ui.Tooltip(Panel::CONNECT, Control::STATUS_LINE), told);
 }
 
 TEST_F(ConnectionTest, PortNumber_ShowsTheDeviceItResolvesTo) {

@@ -102,16 +102,37 @@ TEST_F(LinkOverPty, EndlessNoise_EndsWithinTheTimeout) {
     EXPECT_LT(seconds, kTimeout * 1.5);
 }
 
-TEST_F(LinkOverPty, UnitUnplugged_ReadAndTransmitErrorsCarryTheCode) {
+TEST_F(LinkOverPty, UnitUnplugged_PortClosedAtOnceAndTheLossToldOnlyForAConnection) {
+    link.Settings().open = 1;
     Inject(Fault::Drop());
     ASSERT_EQ(link.TransmitFrame(kEnquire, 0, nullptr), 6);
     server.Unplug();
     EXPECT_EQ(link.ReceiveResponse(kEnquire), kSerialDeviceGone);
     EXPECT_EQ(StatusText(), "Com-port Read Error, Code: -4");
     EXPECT_EQ(StatusColor(), kColorRed);
+    EXPECT_FALSE(port.IsOpen()) << "no later exchange on a dead descriptor";
+    EXPECT_TRUE(link.DeviceLost());
+    EXPECT_TRUE(link.IsConnected()) << "ending the connection is the connection layer's";
 
-    EXPECT_EQ(link.TransmitFrame(kEnquire, 0, nullptr), kSerialDeviceGone);
-    EXPECT_EQ(StatusText(), "Com-port Transmit Error, Code: -4");
+    EXPECT_EQ(link.TransmitFrame(kEnquire, 0, nullptr), kSerialNotOpen);
+    EXPECT_EQ(StatusText(), "Com-port Transmit Error, Code: -3");
+    link.ClosePort();
+    EXPECT_FALSE(link.DeviceLost());
+
+    // Plugged in again, then gone while idle (no exchange): the line check notices; while not
+    // connected (a search, a probe) the port closes all the same, but no loss is told.
+    for (const int open : {1, 0}) {
+        ASSERT_TRUE(server.PlugIn());
+        ASSERT_EQ(port.OpenPath(server.Path()), 0);
+        link.Settings().open = open;
+        link.CheckDevice();
+        EXPECT_TRUE(port.IsOpen());
+        server.Unplug();
+        link.CheckDevice();
+        EXPECT_FALSE(port.IsOpen()) << open;
+        EXPECT_EQ(link.DeviceLost(), open == 1);
+        link.ClosePort();
+    }
 }
 
 TEST_F(LinkOverPty, SendCommand_UnitAnsweringOnlyTheSecondRequest) {

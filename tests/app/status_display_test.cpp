@@ -52,8 +52,6 @@ std::vector<uint8_t> EnquirePayload(const Live& live) {
 
 class StatusDisplayTest : public ConnectionFixture {
   protected:
-    void Tick() { Press(program, Panel::MAIN, Control::TIMER, UiEvent::TimerTick); }
-
     // The ticks (1-based) after which the unit received requests, out of `ticks`.
     std::vector<int> PollingTicks(sim::PtyServer& server, int ticks,
                                   const std::function<void(int)>& before_tick = {}) {
@@ -151,6 +149,7 @@ TEST_F(StatusDisplayTest, FailedPolls_StopAfterThree_ResumedByEnquire) {
     EXPECT_EQ(program.Status().Activity().failed_polls, 3);
     EXPECT_EQ(MainStatus(), "No Response Received!");
     EXPECT_EQ(MainStatusColor(), kColorRed);
+    EXPECT_TRUE(program.Link().IsConnected()) << "a silent unit whose device stays is kept";
 
     Change(server, [](sim::UnitSimulator& unit) { unit.ClearFaults(); });
     Press(program, Panel::MAIN, Control::ENQUIRE);
@@ -174,25 +173,30 @@ TEST_F(StatusDisplayTest, TimerTicksDuringAnEnquiry_DoNotPollInBetween) {
     EXPECT_EQ(PollingTicks(server, 1), std::vector<int>{1}) << "polls once the enquiry is over";
 }
 
-TEST_F(StatusDisplayTest, UnitUnplugged_PollsFailAtOnceThenStop) {
+TEST_F(StatusDisplayTest, UnitUnplugged_DisconnectedAtTheNextTickWithoutAnyExchange) {
     sim::PtyServer& server = AddUnit(1);
-    OpenConnected(1);
+    ASSERT_EQ(Connect(1), 0);
+    server.ClearRequestLog();
     server.Unplug();
     const auto start = SteadyClock::now();
-    for (int tick = 0; tick < 18; ++tick) {
-        Tick();
-    }
-    const size_t messages_after_three_polls = StatusHistory(Panel::MAIN).size();
-    for (int tick = 0; tick < 30; ++tick) {
-        Tick();
-    }
+    Tick();
     const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
-    EXPECT_EQ(program.Status().Activity().failed_polls, 3);
-    EXPECT_EQ(MainStatus(), "Com-port Transmit Error, Code: -4");
-    EXPECT_EQ(StatusHistory(Panel::MAIN).size(), messages_after_three_polls) << "no more polls";
-    EXPECT_LT(seconds, 3 * 3 * testing::kTestTimeoutMs / 1000.0)
-        << "never waits longer than time-outs";
-    EXPECT_TRUE(program.Link().IsConnected()) << "a lost unit does not disconnect by itself";
+    EXPECT_FALSE(program.Link().IsConnected());
+    EXPECT_LT(seconds, 0.1);
+    const std::string lost = LostText(server, 1);
+    EXPECT_EQ(MainStatus(), lost);
+    EXPECT_EQ(MainStatusColor(), kColorRed);
+    EXPECT_EQ(ConnectStatus(), lost);
+    EXPECT_EQ(ui.Tooltip(Panel::CONNECT, Control::STATUS_LINE), lost);
+    EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::DEVICE), "No Connection");
+    EXPECT_EQ(ui.Label(Panel::CONNECT, Control::SEARCH), "Find All Units");
+
+    const size_t messages = StatusHistory(Panel::MAIN).size();
+    for (int tick = 0; tick < 12; ++tick) {
+        Tick();
+    }
+    EXPECT_EQ(StatusHistory(Panel::MAIN).size(), messages) << "no polls, nothing probed";
+    EXPECT_EQ(server.RequestCount(), 0u);
 }
 
 TEST_F(StatusDisplayTest, StatusRead_FlagsAndWalkOfTheAnswer) {

@@ -1,6 +1,7 @@
-// The unit unplugged in the middle of a transfer: the transfer ends at once with its messages,
-// nothing the user edited is lost, and after the unit is connected again the program and the
-// unit come together as they should.
+// The unit unplugged in the middle of a transfer or while idle: the transfer ends at once with
+// its messages, the program disconnects, nothing the user edited is lost, and once the unit is
+// plugged in again (under another device name) the program connects to it by itself and the
+// two come together as they should.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -79,9 +80,18 @@ TEST_F(TransferFaultTest, UnpluggedWhileSending_EditsKeptAndSentWholeAfterReconn
     EXPECT_TRUE(program.Marks().setup_changed);
     ASSERT_EQ(grid.RowCount(), 6);
     EXPECT_TRUE(grid.HasTransferMark(3)) << "the mark stays where the transfer stopped";
+    EXPECT_FALSE(program.Link().IsConnected());
+    EXPECT_EQ(MainStatus(), LostText(first, 1)) << "the last word is the loss";
 
     // The same unit plugged in again, holding what it took before the cable went.
-    sim::PtyServer& again = ConnectUnit(2, {}, {UnitRest(10), UnitRest(20), UnitRest(30)});
+    ASSERT_TRUE(first.PlugIn());
+    first.ClearRequestLog();
+    Tick();
+    ASSERT_TRUE(program.Link().IsConnected()) << MainStatus();
+    sim::PtyServer& again = first;
+    EXPECT_EQ(UnitEvents(again),
+              (std::vector<sim::StoredEvent>{UnitRest(10), UnitRest(20), UnitRest(30)}));
+    again.ClearRequestLog();
     EXPECT_EQ(grid.RowCount(), 6) << "the unsent edits are not read over";
     EXPECT_DOUBLE_EQ(grid.Number(col::kDuration, 6), 6.0);
     EXPECT_TRUE(program.Marks().table_changed);
@@ -128,13 +138,76 @@ TEST_F(TransferFaultTest, UnpluggedWhileReading_RowsReadSoFarKeptAndReadAfreshAf
         << ::testing::PrintToString(messages);
     EXPECT_EQ(grid.RowCount(), 7) << "rows read so far, and the rest as they were";
     EXPECT_TRUE(program.Marks().table_changed);
+    EXPECT_FALSE(program.Link().IsConnected());
+    EXPECT_EQ(MainStatus(), LostText(first, 1));
 
     // What the grid holds now is a read that broke off, not only the user's edits: connecting
     // again reads the table afresh rather than keep it.
-    ConnectUnit(2, {}, six);
+    ASSERT_TRUE(first.PlugIn());
+    Tick();
+    ASSERT_TRUE(program.Link().IsConnected()) << MainStatus();
     EXPECT_EQ(grid.RowCount(), 6);
     EXPECT_DOUBLE_EQ(grid.Number(col::kDuration, 6), 1.6);
     EXPECT_FALSE(program.Marks().table_changed);
+}
+
+sim::UnitState SerialNumber(uint16_t serial) {
+    sim::UnitState state;
+    state.serial_number = serial;
+    return state;
+}
+
+TEST_F(TransferFaultTest, UnpluggedWhileIdle_OnlyNewDevicesProbedAndTheSameUnitTakenBackWithEdits) {
+    sim::PtyServer& there_before = AddUnit(3, SerialNumber(77));
+    sim::PtyServer& unit = ConnectUnit(1, {}, {UnitRest(11), UnitRest(12)});
+    EditNumber(col::kDuration, 2, 9.0);
+    EditSetup();
+    unit.Unplug();
+    Tick();
+    ASSERT_FALSE(program.Link().IsConnected());
+    EXPECT_EQ(MainStatus(), LostText(unit, 1));
+
+    // Another unit plugged in meanwhile is asked once who it is, and left alone.
+    sim::PtyServer& stranger = AddUnit(2, SerialNumber(1043));
+    for (int tick = 0; tick < 3; ++tick) {
+        Tick();
+    }
+    EXPECT_EQ(Commands(stranger), testing::CommandsOf({Command::Enquire}));
+    EXPECT_FALSE(program.Link().IsConnected());
+    EXPECT_EQ(MainStatus(), LostText(unit, 1));
+
+    ASSERT_TRUE(unit.PlugIn());
+    Tick();
+    ASSERT_TRUE(program.Link().IsConnected()) << MainStatus();
+    EXPECT_EQ(program.Link().Settings().port_number, 1);
+    EXPECT_EQ(there_before.RequestCount(), 0u) << "a device that was there is never probed";
+    const testing::Commands reconnect = Commands(unit);
+    EXPECT_EQ(std::count(reconnect.begin(), reconnect.end(), CommandCode(Command::EventEnquire)) +
+                  std::count(reconnect.begin(), reconnect.end(), CommandCode(Command::SetupGet)),
+              0)
+        << "the edits are not read over";
+    EXPECT_DOUBLE_EQ(grid.Number(col::kDuration, 2), 9.0);
+    EXPECT_TRUE(program.Marks().table_changed);
+    EXPECT_TRUE(program.Marks().setup_changed);
+
+    Press(program, Panel::MAIN, Control::ACCEPT_CHANGES);
+    EXPECT_EQ(UnitEvents(unit), (std::vector<sim::StoredEvent>{UnitRest(11), UnitRest(90)}));
+    EXPECT_FALSE(program.Marks().table_changed);
+}
+
+TEST_F(TransferFaultTest, UnpluggedThenTheUserConnectsElsewhere_TheWatchEnds) {
+    sim::PtyServer& unit = ConnectUnit(1);
+    AddUnit(2, SerialNumber(77));
+    unit.Unplug();
+    Tick();
+    ASSERT_EQ(Connect(2), 0);
+    ASSERT_TRUE(unit.PlugIn());
+    unit.ClearRequestLog();
+    for (int tick = 0; tick < 3; ++tick) {
+        Tick();
+    }
+    EXPECT_EQ(unit.RequestCount(), 0u);
+    EXPECT_EQ(program.Identity().SerialNumber(), 77);
 }
 
 }  // namespace
