@@ -54,6 +54,8 @@ Live state reported by Enquire (each 0-255 unless said otherwise):
   --clock-mode N          0-3 (default 1)
   --play-state N          0 empty table, 1 playing, 2 waiting, 3 stopped (default 0)
   --settings-restored N   0 asks the program to restore the settings (default 1)
+  --events N              start with a table (saved too) of N rests of 0.1, 0.2, ... s,
+                          0-40 (default 0)
   --humidity TENTHS       StatusRead humidity in tenths of a percent (default 453)
   --temperature TENTHS    StatusRead temperature in tenths of a degree C (default 215)
 
@@ -92,6 +94,7 @@ struct Options {
 
     UnitState unit;
     PtyServerOptions server;
+    int events = 0;
     int drop = 0;
     int late_ms = 0;
     std::optional<double> unplug_after;
@@ -213,6 +216,7 @@ std::map<std::string_view, Setter> ValueOptions() {
              }
              return plays.has_value();
          }},
+        {"--events", NumberInto(&Options::events, 0, 40)},
         {"--drop", NumberInto(&Options::drop, 0, 1'000'000)},
         {"--late", NumberInto(&Options::late_ms, 0, 600'000)},
         {"--unplug-after", SecondsInto(&Options::unplug_after)},
@@ -290,6 +294,11 @@ const char* TypeName(uint8_t type) {
 keelsong::sim::UnitSimulator MakeSimulator(const Options& options) {
     keelsong::sim::UnitSimulator simulator;
     simulator.State() = options.unit;
+    for (int i = 1; i <= options.events; ++i) {
+        constexpr uint8_t kRest = 3;
+        simulator.Events().push_back({kRest, {static_cast<uint8_t>(i), 0}});
+    }
+    simulator.Saved().events = simulator.Events();
     if (options.drop > 0) {
         simulator.InjectFault(Fault::Drop().Times(options.drop));
     }

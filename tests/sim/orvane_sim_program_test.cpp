@@ -165,8 +165,8 @@ TEST(OrvaneSimProgram, StartedAndSignalled_ServesTheGivenUnitThenRemovesItsLink)
 
 TEST(OrvaneSimProgram, UnplugAndReplugAfter_LinkGoesThenComesBackOnANewTerminal) {
     TempFolder folder;
-    SimProcess sim({"--port", "2", "--settings-dir", folder.Path(), "--no-pacing", "--unplug-after",
-                    "0.3", "--replug-after", "0.4"});
+    SimProcess sim({"--port", "2", "--settings-dir", folder.Path(), "--no-pacing", "--events", "2",
+                    "--unplug-after", "0.3", "--replug-after", "0.4"});
     ASSERT_TRUE(sim.Started());
     const auto start = std::chrono::steady_clock::now();
     const std::string first = sim.ReadLine(milliseconds(3000));
@@ -184,9 +184,19 @@ TEST(OrvaneSimProgram, UnplugAndReplugAfter_LinkGoesThenComesBackOnANewTerminal)
     EXPECT_GE(seconds, 0.7);
     EXPECT_FALSE(before.Write(kEnquire)) << "the first terminal is gone";
     EXPECT_EQ(fs::read_symlink(link), fs::path(second));
+    // Back with the table it started with: event 1 is a rest of 0.2 s.
     testing::PtyClient after(link.string());
-    ASSERT_TRUE(after.Write(kEnquire));
-    EXPECT_EQ(after.Read(46, milliseconds(1000)).size(), 46u);
+    std::vector<uint8_t> enquire_event(kFrameOverhead + 1);
+    enquire_event.resize(BuildFrame(0x3E, std::vector<uint8_t>{0x01}, enquire_event));
+    ASSERT_TRUE(after.Write(enquire_event));
+    const std::vector<uint8_t> event = after.Read(12, milliseconds(1000));
+    ASSERT_EQ(event.size(), 12u);
+    EXPECT_EQ(std::vector<uint8_t>(event.begin() + 4, event.begin() + 10),
+              (std::vector<uint8_t>{0x00, 0x00,    // result: success
+                                    0x01,          // index
+                                    0x03,          // rest
+                                    0x02, 0x00}))  // 2 tenths of a second
+        << "the unit keeps what it held";
 
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Wait(), 0);
@@ -221,6 +231,7 @@ TEST(OrvaneSimProgram, BadOptions_ExitWithCodeTwoAndNameTheProblem) {
         {"--refuse-write", "0"},
         {"--stay-in-loader=1"},
         {"--unplug-after", "-1"},
+        {"--events", "41"},
         {"--replug-after", "2"},
     };
     for (const auto& args : cases) {
@@ -243,7 +254,7 @@ TEST(OrvaneSimProgram, Help_DocumentsTheOptionsAndExitsZero) {
          {"--type", "--serial", "--firmware", "--clock-drift", "--no-pacing", "--port",
           "--settings-dir", "--drop", "--noise", "--firmware-after-update", "--refuse-write",
           "--silent-after-restart", "--no-loader", "--stay-in-loader", "--unplug-after",
-          "--replug-after"}) {
+          "--replug-after", "--events"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }
