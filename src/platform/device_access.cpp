@@ -3,11 +3,13 @@
 #include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -78,6 +80,36 @@ std::string ProcessName(const std::string& process_folder) {
     std::string name;
     std::getline(comm, name);
     return name.empty() ? "a program" : name;
+}
+
+// The processes holding a lock on `device`, from lines of <proc>/locks such as
+// "1: FLOCK  ADVISORY  WRITE 812 00:1a:3 0 EOF" (process id, then the file system's device
+// numbers in hexadecimal and the file's node). Lines of waiters ("1: -> FLOCK ...") are left out.
+std::vector<DeviceHolder> LockHolders(const std::string& device, const std::string& proc_folder) {
+    std::vector<DeviceHolder> holders;
+    struct stat info {};
+    if (stat(device.c_str(), &info) != 0) {
+        return holders;
+    }
+    char wanted[64];
+    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long long>(info.st_ino));
+    std::ifstream locks(proc_folder + "/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string id, type, mode, access, pid, file;
+        if (!(fields >> id >> type >> mode >> access >> pid >> file) || type == "->" ||
+            file != wanted || !IsNumber(pid.c_str())) {
+            continue;
+        }
+        const int number = std::atoi(pid.c_str());
+        if (std::none_of(holders.begin(), holders.end(),
+                         [&](const DeviceHolder& h) { return h.pid == number; })) {
+            holders.push_back(DeviceHolder{number, ProcessName(proc_folder + "/" + pid)});
+        }
+    }
+    return holders;
 }
 
 std::string BusyText(const std::string& device, const std::vector<DeviceHolder>& holders) {
@@ -171,7 +203,10 @@ std::optional<GroupEntry> FindGroup(const std::string& group_file, unsigned gid)
 std::vector<DeviceHolder> FindDeviceHolders(const std::string& device,
                                             const std::string& proc_folder) {
     const std::string target = Resolved(device);
-    std::vector<DeviceHolder> holders;
+    std::vector<DeviceHolder> holders = LockHolders(target, proc_folder);
+    if (!holders.empty()) {
+        return holders;
+    }
     DIR* dir = opendir(proc_folder.c_str());
     if (!dir) {
         return holders;

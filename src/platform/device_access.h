@@ -35,8 +35,9 @@ struct DeviceHolder {
     int pid = 0;
     std::string name;  // the process's command name
 };
-// The processes that have `device` open, each once, by the descriptor links under
-// <proc_folder>/<pid>/fd. Processes whose descriptors this user may not read stay unseen.
+// The processes that hold `device`, each once: those holding a lock on it by
+// <proc_folder>/locks (any user's), else those that have it open by the descriptor links under
+// <proc_folder>/<pid>/fd (only those whose descriptors this user may read).
 std::vector<DeviceHolder> FindDeviceHolders(const std::string& device,
                                             const std::string& proc_folder);
 

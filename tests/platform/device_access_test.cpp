@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -53,11 +55,25 @@ struct DeviceAccessTest : ::testing::Test {
     SystemFiles files;
 };
 
-TEST_F(DeviceAccessTest, Busy_NamesEveryProcessHoldingTheDeviceWithItsId) {
+TEST_F(DeviceAccessTest, Busy_NamesTheLockHolderElseEveryProcessWithTheDeviceOpen) {
     AddProcess("812", "ModemManager", {"/dev/null", device, device});
     AddProcess("1300", "picocom", {device});
     AddProcess("77", "bash", {"/dev/pts/3"});
+    AddProcess("4242", "minicom", {});
     fs::create_directories(fs::path(proc.Path()) / "self" / "fd");  // not a process id
+    struct stat info {};
+    ASSERT_EQ(::stat(device.c_str(), &info), 0);
+    char node[64];
+    std::snprintf(node, sizeof node, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long long>(info.st_ino));
+    std::ofstream(fs::path(proc.Path()) / "locks")
+        << "1: POSIX  ADVISORY  WRITE 99 00:05:7 0 EOF\n"
+        << "2: FLOCK  ADVISORY  WRITE 4242 " << node << " 0 EOF\n"
+        << "2: -> FLOCK  ADVISORY  WRITE 1300 " << node << " 0 EOF\n";
+    EXPECT_EQ(ExplainDeviceOpenFailure(kSerialBusy, device, files, {}),
+              "The port is busy: " + device + " is held by minicom (process 4242)");
+
+    fs::remove(fs::path(proc.Path()) / "locks");
     EXPECT_EQ(ExplainDeviceOpenFailure(kSerialBusy, device, files, {}),
               "The port is busy: " + device +
                   " is held by ModemManager (process 812) and picocom (process 1300)");
