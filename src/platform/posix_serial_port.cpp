@@ -1,7 +1,5 @@
 #include "platform/posix_serial_port.h"
 
-#include "platform/device_access.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -10,6 +8,8 @@
 
 #include <cerrno>
 #include <chrono>
+
+#include "platform/device_access.h"
 
 namespace keelsong {
 
