@@ -58,7 +58,7 @@ bool ReadFleet(const std::string& folder, int units,
     }
     std::ostringstream out;
     std::ostringstream err;
-    cli::CliEnvironment environment{out, err, false, 80, folder + "/no-devices", {}};
+    cli::CliEnvironment environment{out, err, false, 80, folder + "/no-devices", {}, {}};
     const std::string ports = units == 1 ? "1" : "1-" + std::to_string(units);
     const std::string file = folder + "/unit-{port}.tlk";
     const auto start = std::chrono::steady_clock::now();

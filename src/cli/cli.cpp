@@ -12,6 +12,7 @@
 #include "app/connection.h"
 #include "cli/cli_options.h"
 #include "cli/progress_board.h"
+#include "cli/report_command.h"
 #include "cli/unit_commands.h"
 #include "cli/unit_session.h"
 #include "keelsong_version.h"
@@ -164,6 +165,11 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
         all_ok = all_ok && report.ok;
         board.Print(environment.out, request.json ? FormatJson(report) : FormatLine(report));
     };
+
+    if (request.command == CommandKind::Report) {
+        emit(RunReportCommand(settings, request, environment.report_writer));
+        return all_ok ? kExitOk : kExitUnitFailed;
+    }
 
     std::vector<UnitTarget> targets;
     std::vector<UnitReport> not_found;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/shell.h"
 #include "platform/posix_platform.h"
 
 namespace keelsong::cli {
@@ -24,6 +25,8 @@ struct CliEnvironment {
     std::string device_folder = "/dev";
     // HOME, XDG_CONFIG_HOME and XDG_DOCUMENTS_DIR, for the default settings folder.
     PosixPlatform::Environment environment;
+    // Writes report's PDF; empty in a build without the report library.
+    Shell::ReportWriter report_writer;
 };
 
 // The whole command: parses `args` (without the program name), runs the command on every unit,

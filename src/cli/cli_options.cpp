@@ -57,6 +57,10 @@ Commands:
                         install a firmware image; --keep-table sends the table and setup
                         back afterwards ("Update and Save"), else they are read again
                           keelsong-cli --port 1 firmware OrvaneHF.bin --keep-table
+  report FILE.tlk OUT.pdf
+                        the deployment report of a ".tlk" file, as the window's "Export
+                        Report" writes it; no unit is asked (its fields say "from file")
+                          keelsong-cli report deployment.tlk deployment.pdf
 
 Each unit ends with one line, in port order, its fields separated by tabs: the port (- for
 --device), the device, the unit, then "ok" or the message of the step that failed; after
@@ -87,6 +91,7 @@ const std::map<std::string_view, CommandSpec>& Commands() {
         {"serial", {CommandKind::Serial, 1, true, true}},
         {"reset", {CommandKind::Reset, 0, true, true}},
         {"firmware", {CommandKind::Firmware, 1, false, true}},
+        {"report", {CommandKind::Report, 2, false, false}},
     };
     return commands;
 }
@@ -177,7 +182,8 @@ std::string CheckRequest(const CliRequest& request, std::string_view name,
     }
     if (!spec.needs_units && unit_kinds > 0) {
         return std::string(name) +
-               " searches every port: --port, --device and --serial do not apply";
+               (request.command == CommandKind::Report ? " asks no unit" : " searches every port") +
+               ": --port, --device and --serial do not apply";
     }
     if (spec.needs_units && unit_kinds == 0) {
         return std::string(name) + " needs the units: --port, --device or --serial";
@@ -306,6 +312,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             {CommandKind::Write, "a FILE"},
             {CommandKind::Serial, "the new serial NUMBER"},
             {CommandKind::Firmware, "an IMAGE"},
+            {CommandKind::Report, "a FILE.tlk and an OUT.pdf"},
         };
         return UsageError(std::string(name) + " needs " + std::string(kWhat.at(spec.kind)));
     }
@@ -320,9 +327,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
                               std::string(positional[1]) + "'");
         }
         request.new_serial = *serial;
-    } else if (spec.arguments == 1) {
+    } else if (spec.arguments >= 1) {
         request.file = std::string(positional[1]);
-        if (request.file.empty()) {
+        request.output = spec.arguments == 2 ? std::string(positional[2]) : std::string();
+        if (request.file.empty() || (spec.arguments == 2 && request.output.empty())) {
             return UsageError(std::string(name) + " needs a file name, not an empty one");
         }
     }

@@ -19,7 +19,8 @@ enum class CommandKind {
     Restore,
     Serial,
     Reset,
-    Firmware
+    Firmware,
+    Report
 };
 
 // What the command line asks for, checked: every number in range, every command with what it
@@ -34,7 +35,8 @@ struct CliRequest {
     std::vector<int> ports;
     std::string device;
     std::vector<uint16_t> serials;
-    std::string file;  // read's and write's FILE, firmware's IMAGE
+    std::string file;    // read's and write's FILE, firmware's IMAGE, report's FILE.tlk
+    std::string output;  // report's OUT.pdf
     uint16_t new_serial = 0;
     bool verify = false;
     bool keep_table = false;

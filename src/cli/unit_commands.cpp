@@ -97,6 +97,7 @@ class UnitRun {
                                           Panel::ADVANCED, Control::FW_STAGE_STR);
                 });
             case CommandKind::List:
+            case CommandKind::Report:
                 break;
         }
         return Fail("nothing to do");

@@ -56,7 +56,7 @@ class CliFixture : public ::testing::Test {
     CliRun RunBare(const std::vector<std::string>& args) {
         std::ostringstream out;
         std::ostringstream err;
-        cli::CliEnvironment environment{out, err, false, 80, devices.Path(), {}};
+        cli::CliEnvironment environment{out, err, false, 80, devices.Path(), {}, report_writer};
         const std::vector<std::string_view> views(args.begin(), args.end());
         CliRun run;
         run.status = cli::RunCli(views, environment);
@@ -67,6 +67,7 @@ class CliFixture : public ::testing::Test {
 
     TempDir settings;
     TempDir devices;
+    Shell::ReportWriter report_writer;
     TempDir files;
 
   private:

@@ -1,5 +1,8 @@
 // keelsong-cli's command line and its progress lines, without any unit.
+#include <fstream>
 #include <sstream>
+
+#include "app/report.h"
 
 #include "cli/progress_board.h"
 #include "cli_fixture.h"
@@ -42,7 +45,7 @@ TEST_F(CliUsageTest, Help_ListsEveryCommandWithAnExample) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     for (const std::string command : {"list", "info", "read", "write", "play", "stop", "set-time",
-                                      "restore", "serial", "reset", "firmware"}) {
+                                      "restore", "serial", "reset", "firmware", "report"}) {
         bool listed = false;
         bool example = false;
         std::istringstream text(run.out);
@@ -53,6 +56,46 @@ TEST_F(CliUsageTest, Help_ListsEveryCommandWithAnExample) {
         }
         EXPECT_TRUE(listed && example) << command;
     }
+}
+
+TEST_F(CliUsageTest, Report_WritesTheFilesTableWithTheUnitFromFileAndSaysWhatFailed) {
+    const std::string tlk = files.Path() + "/deployment.tlk";
+    std::ofstream(tlk) << "[Event 01]\nTime = 50\nType = 3\n[Event 02]\nTime = 20\nType = 3\n"
+                          "[Setup]\nNumber of Plays = 4\n";
+    std::optional<ReportContent> written;
+    std::string written_to;
+    int writer_result = 0;
+    report_writer = [&](const ReportContent& report, const std::string& path) {
+        written = report;
+        written_to = path;
+        return writer_result;
+    };
+
+    const CliRun run = RunBare({"report", tlk, "out.pdf"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "-\t-\t-\tok\tout.pdf\n");
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written_to, "out.pdf");
+    EXPECT_EQ(written->rows.size(), 2u);
+    EXPECT_EQ(written->schedule.plays, 4u);
+    EXPECT_EQ(written->unit.front(),
+              (std::pair<std::string, std::string>{"Unit type", "from file"}));
+
+    writer_result = -1;
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+    } failures[] = {
+        {{"report", files.Path() + "/missing.tlk", "out.pdf"}, "Failed to open file"},
+        {{"report", tlk, "/no/such/folder/out.pdf"}, "Failed to save report"},
+    };
+    for (const auto& c : failures) {
+        const CliRun failed = RunBare(c.args);
+        EXPECT_EQ(failed.status, 1) << c.line;
+        EXPECT_EQ(failed.out, "-\t-\t-\t" + c.line + "\n");
+    }
+    EXPECT_EQ(RunBare({"--port", "1", "report", tlk, "out.pdf"}).status, 2);
+    EXPECT_EQ(RunBare({"report", tlk}).status, 2);
 }
 
 TEST(ProgressBoardTest, OnATerminal_LinesOfUnitsAtWorkStayBelowTheResults) {
