@@ -1,5 +1,8 @@
 #include "app/comm.h"
 
+#include <algorithm>
+#include <string>
+
 #include "app/text_format.h"
 #include "protocol/crc.h"
 
@@ -8,32 +11,44 @@ namespace keelsong {
 int SerialLink::TransmitFrame(uint8_t command, uint16_t length, const uint8_t* payload) {
     const std::span<const uint8_t> bytes =
         payload ? std::span<const uint8_t>(payload, length) : std::span<const uint8_t>();
+    FrameRecord record{.direction = FrameDirection::ToUnit, .command = command, .payload = bytes};
     if (bytes.size() != length) {
+        record.outcome = FrameOutcome::TransmitIncomplete;
+        Trace(record);
         status_.ShowStatusMessage(false, "Message Transmit Incomplete!");
         return 0;
     }
     const size_t frame_length = BuildFrame(command, bytes, request_);
     if (frame_length == 0) {
+        record.outcome = FrameOutcome::NotSentTooLong;
+        Trace(record);
         status_.ShowStatusMessage(false, "Message too long to transmit!");
         return 0;
     }
     Checked(port_.FlushInput());
     const int written =
         Checked(port_.Write(std::span<const uint8_t>(request_.data(), frame_length)));
+    record.detail = written;
     if (written < 0) {
+        record.outcome = FrameOutcome::TransmitError;
+        Trace(record);
         status_.ShowStatusMessage(false, FormatText("Com-port Transmit Error, Code: %d", written));
         return written;
     }
     if (static_cast<size_t>(written) < frame_length) {
+        record.outcome = FrameOutcome::TransmitIncomplete;
+        Trace(record);
         status_.ShowStatusMessage(false, "Message Transmit Incomplete!");
         return 0;
     }
+    record.outcome = FrameOutcome::Sent;
+    Trace(record);
     return written;
 }
 
-int SerialLink::HuntForStartByte() {
+int SerialLink::HuntForStartByte(size_t& noise) {
     const SerialPort::Clock::time_point deadline = port_.DeadlineFromNow();
-    for (;;) {
+    for (;; ++noise) {
         if (SerialPort::Clock::now() >= deadline) {
             return 0;
         }
@@ -44,55 +59,116 @@ int SerialLink::HuntForStartByte() {
     }
 }
 
-int SerialLink::ReceiveResponse(uint8_t command) {
-    const int hunt = HuntForStartByte();
-    if (hunt == 0) {
-        status_.ShowStatusMessage(false, "No Response Received!");
-        return 0;
+SerialLink::Reception SerialLink::ReadResponse(uint8_t command) {
+    Reception got;
+    const int hunt = HuntForStartByte(got.noise);
+    if (hunt <= 0) {
+        got.outcome = hunt == 0 ? FrameOutcome::TimeOut : FrameOutcome::ReadError;
+        got.detail = hunt;
+        return got;
     }
-    if (hunt < 0) {
-        status_.ShowStatusMessage(false, FormatText("Com-port Read Error, Code: %d", hunt));
-        return hunt;
-    }
-
     const int header =
         Checked(port_.Read(std::span<uint8_t>(response_.data() + 1, kFrameHeaderSize - 1)));
     if (header < 0) {
-        status_.ShowStatusMessage(false, FormatText("Com-port Read Error, Code: %d", header));
-        return header;
+        got.outcome = FrameOutcome::ReadError;
+        got.detail = header;
+        return got;
     }
     if (header < static_cast<int>(kFrameHeaderSize - 1)) {
-        status_.ShowStatusMessage(false, "Read Timeout!");
-        return 0;
+        got.outcome = FrameOutcome::HeaderTimeOut;
+        return got;
     }
     if (response_[1] != command) {
-        status_.ShowStatusMessage(false, "Response does not match command!");
-        return 0;
+        got.outcome = FrameOutcome::WrongCommand;
+        got.detail = response_[1];
+        return got;
     }
 
-    const size_t rest = size_t{ReadLe16(&response_[2])} + kFrameCrcSize;
-    if (rest > kMaxResponsePayload + kFrameCrcSize) {
-        status_.ShowStatusMessage(false, "Response Corrupted");
-        return 0;
+    const size_t payload = ReadLe16(&response_[2]);
+    if (payload > kMaxResponsePayload) {
+        got.outcome = FrameOutcome::TooLong;
+        got.detail = static_cast<int>(payload);
+        return got;
     }
+    const size_t rest = payload + kFrameCrcSize;
     const int body =
         Checked(port_.Read(std::span<uint8_t>(response_.data() + kFrameHeaderSize, rest)));
     if (body < static_cast<int>(rest)) {
-        status_.ShowStatusMessage(false, "Full response not received!");
-        return 0;
+        got.outcome = FrameOutcome::Short;
+        got.detail = std::max(body, 0);
+        got.expected = static_cast<int>(rest);
+        got.payload_read = std::min<size_t>(got.detail, payload);
+        return got;
     }
+    got.payload_read = payload;
+    got.outcome = CrcOf(std::span<const uint8_t>(response_.data(), kFrameHeaderSize + rest)) == 0
+                      ? FrameOutcome::Good
+                      : FrameOutcome::CrcFailure;
+    return got;
+}
 
-    const size_t frame_length = kFrameHeaderSize + rest;
-    if (CrcOf(std::span<const uint8_t>(response_.data(), frame_length)) != 0) {
-        status_.ShowStatusMessage(false, "Response Corrupted (CRC Failure)!");
-        return 0;
+int SerialLink::ReceiveResponse(uint8_t command) {
+    const Reception got = ReadResponse(command);
+    Trace(
+        {.direction = FrameDirection::FromUnit,
+         .command = command,
+         .outcome = got.outcome,
+         .detail = got.detail,
+         .expected = got.expected,
+         .noise = got.noise,
+         .payload = std::span<const uint8_t>(response_.data() + kPayloadOffset, got.payload_read)});
+    switch (got.outcome) {
+        case FrameOutcome::Good:
+            return static_cast<int>(got.payload_read + kFrameOverhead);
+        case FrameOutcome::ReadError:
+            status_.ShowStatusMessage(false,
+                                      FormatText("Com-port Read Error, Code: %d", got.detail));
+            return got.detail;
+        case FrameOutcome::HeaderTimeOut:
+            status_.ShowStatusMessage(false, "Read Timeout!");
+            return 0;
+        case FrameOutcome::WrongCommand:
+            status_.ShowStatusMessage(false, "Response does not match command!");
+            return 0;
+        case FrameOutcome::TooLong:
+            status_.ShowStatusMessage(false, "Response Corrupted");
+            return 0;
+        case FrameOutcome::Short:
+            status_.ShowStatusMessage(false, "Full response not received!");
+            return 0;
+        case FrameOutcome::CrcFailure:
+            status_.ShowStatusMessage(false, "Response Corrupted (CRC Failure)!");
+            return 0;
+        default:
+            status_.ShowStatusMessage(false, "No Response Received!");
+            return 0;
     }
-    return static_cast<int>(frame_length);
 }
 
 int SerialLink::SendCommand(uint8_t command, uint16_t length, const uint8_t* payload) {
+    if (transaction_running_) {
+        // Its frames would run into those of the transaction waiting for its answer, and its
+        // answer would overwrite the one that transaction is about to read.
+        Trace({.command = command, .outcome = FrameOutcome::NotSentBusy});
+        std::string name(CommandName(command));
+        status_.ShowStatusMessage(
+            false, FormatText("%s not sent: another exchange with the unit is under way",
+                              name.empty() ? FormatText("Command 0x%02X", command).c_str()
+                                           : name.c_str()));
+        return 0;
+    }
+    struct Running {
+        SerialLink& link;
+        ~Running() {
+            link.transaction_running_ = false;
+            link.attempt_ = 0;
+        }
+    } running{*this};
+    transaction_running_ = true;
+
     int result = 0;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        attempt_ = attempt;
         status_.Activity().idle_seconds = 0;
         result = TransmitFrame(command, length, payload);
         if (result <= 0) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "app/frame_trace.h"
 #include "app/status_line.h"
 #include "platform/platform.h"
 #include "platform/serial_port.h"
@@ -22,9 +23,11 @@ struct ConnectionSettings {
 };
 
 // The serial link to the unit: frames a request, writes it, reads and checks the response,
-// and retries the whole exchange up to three times. Every outcome is told in the status line.
-// One request buffer and one response buffer serve every transaction; transactions never
-// overlap because every caller runs on the user-interface thread.
+// and retries the whole exchange up to three times. Every outcome is told in the status line,
+// and to the trace when one is set. One request buffer and one response buffer serve every
+// transaction; transactions never overlap: every caller runs on the user-interface thread,
+// and a transaction asked for while another waits (from a timer that ticks in its pause)
+// is refused.
 class SerialLink {
   public:
     static constexpr int kAttempts = 3;
@@ -43,6 +46,7 @@ class SerialLink {
 
     // One transaction: up to three attempts, each transmit, pause 0.1 s, receive. A positive
     // result is the response frame length, and its payload lies in ResponseFrame from offset 4.
+    // Called while another transaction runs, it sends nothing, says so and gives 0.
     int SendCommand(uint8_t command, uint16_t length, const uint8_t* payload);
     int SendCommand(Command command, std::span<const uint8_t> payload = {});
 
@@ -66,13 +70,35 @@ class SerialLink {
     const ConnectionSettings& Settings() const { return settings_; }
     SerialPort& Port() { return port_; }
 
+    // Every frame written and every response read or failed from now on is recorded there
+    // too; nullptr ends that. The trace must outlive the link or be unset first.
+    void SetTrace(FrameTrace* trace) { trace_ = trace; }
+
   private:
     // Passes a port result through; a device that went away closes the port.
     int Checked(int result);
 
-    // Reads one byte at a time until the start byte. Bounded by the time-out from the start of
-    // the hunt, so a line that streams noise without pause cannot hold the program.
-    int HuntForStartByte();
+    // What one reading of a response came to; the payload bytes read lie in response_ from
+    // offset 4.
+    struct Reception {
+        FrameOutcome outcome = FrameOutcome::TimeOut;
+        int detail = 0;    // the port's error code, the command answered, the length announced
+        int expected = 0;  // payload and CRC bytes announced, when they were cut short
+        size_t noise = 0;  // bytes dropped before the start byte
+        size_t payload_read = 0;
+    };
+
+    // Reads one byte at a time until the start byte, counting the bytes dropped. Bounded by
+    // the time-out from the start of the hunt, so a line that streams noise without pause
+    // cannot hold the program.
+    int HuntForStartByte(size_t& noise);
+    Reception ReadResponse(uint8_t command);
+    void Trace(FrameRecord record) const {
+        if (trace_) {
+            record.attempt = attempt_;
+            trace_->Record(record);
+        }
+    }
 
     SerialPort& port_;
     Platform& platform_;
@@ -81,6 +107,9 @@ class SerialLink {
     bool device_lost_ = false;
     std::array<uint8_t, kRequestBufferSize> request_{};
     std::array<uint8_t, kResponseBufferSize> response_{};
+    FrameTrace* trace_ = nullptr;
+    bool transaction_running_ = false;
+    int attempt_ = 0;  // of the transaction under way; 0 outside one
 };
 
 }  // namespace keelsong

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/frame_trace.h"
 #include "headless/headless_ui.h"
 #include "protocol/crc.h"
 #include "support/fake_platform.h"
@@ -32,9 +33,32 @@ Bytes Concat(const Bytes& first, const Bytes& second) {
     return out;
 }
 
-// A link over a fake port, with the status line's history kept.
+// What the link told its trace, the payloads copied.
+struct RecordingTrace final : FrameTrace {
+    struct Entry {
+        FrameDirection direction;
+        int attempt;
+        FrameOutcome outcome;
+        size_t noise;
+        Bytes payload;
+        bool operator==(const Entry&) const = default;
+    };
+    void Record(const FrameRecord& record) override {
+        entries.push_back({record.direction, record.attempt, record.outcome, record.noise,
+                           Bytes(record.payload.begin(), record.payload.end())});
+    }
+    FrameOutcome LastOutcome() const {
+        return entries.empty() ? FrameOutcome::Silent : entries.back().outcome;
+    }
+    std::vector<Entry> entries;
+};
+
+// A link over a fake port, with the status line's history and the link's trace kept.
 struct LinkFixture : ::testing::Test {
-    LinkFixture() { ui.RecordHistory(Panel::MAIN, Control::STATUS_LINE); }
+    LinkFixture() {
+        ui.RecordHistory(Panel::MAIN, Control::STATUS_LINE);
+        link.SetTrace(&trace);
+    }
 
     std::string StatusText() const { return ui.TextValue(Panel::MAIN, Control::STATUS_LINE); }
     uint32_t StatusColor() const { return ui.TextColor(Panel::MAIN, Control::STATUS_LINE); }
@@ -44,6 +68,7 @@ struct LinkFixture : ::testing::Test {
     FakeSerialPort port;
     StatusLine status{ui};
     SerialLink link{port, platform, status};
+    RecordingTrace trace;
 };
 
 using TransmitFrameTest = LinkFixture;
@@ -60,16 +85,19 @@ TEST_F(TransmitFrameTest, WriteOutcomes_GiveResultAndMessage) {
         int write_result;
         int expected;
         const char* message;
+        FrameOutcome traced;
     };
     const Case cases[] = {
-        {kSerialIoError, kSerialIoError, "Com-port Transmit Error, Code: -8"},
-        {3, 0, "Message Transmit Incomplete!"},
+        {kSerialIoError, kSerialIoError, "Com-port Transmit Error, Code: -8",
+         FrameOutcome::TransmitError},
+        {3, 0, "Message Transmit Incomplete!", FrameOutcome::TransmitIncomplete},
     };
     for (const Case& c : cases) {
         port.QueueWriteResult(c.write_result);
         EXPECT_EQ(link.TransmitFrame(kEnquire, 0, nullptr), c.expected);
         EXPECT_EQ(StatusText(), c.message);
         EXPECT_EQ(StatusColor(), kColorRed);
+        EXPECT_EQ(trace.LastOutcome(), c.traced);
     }
 }
 
@@ -94,23 +122,27 @@ TEST_F(ReceiveResponseTest, ByteStreams_GiveResultAndMessage) {
     announce_95.resize(4 + 97, 0x00);
     const Bytes full_94 = Frame(kEnquire, Bytes(94, 0x33));
 
+    using enum FrameOutcome;
     struct Case {
         const char* name;
         Bytes line;
         int expected;
         const char* message;  // nullptr: the status line is left alone
+        FrameOutcome traced;
+        size_t payload_traced = 0;
+        size_t noise_traced = 0;
     };
     const Case cases[] = {
-        {"zero payload", Frame(kEnquire, {}), 6, nullptr},
-        {"noise before start byte", noisy, 36, nullptr},
-        {"94-byte payload", full_94, 100, nullptr},
-        {"nothing", {}, 0, "No Response Received!"},
-        {"noise only", {0x01, 0x02, 0x03}, 0, "No Response Received!"},
-        {"header cut", {0x2A, kEnquire}, 0, "Read Timeout!"},
-        {"wrong command", wrong_command, 0, "Response does not match command!"},
-        {"95-byte payload", announce_95, 0, "Response Corrupted"},
-        {"payload cut", cut, 0, "Full response not received!"},
-        {"bit flipped", flipped, 0, "Response Corrupted (CRC Failure)!"},
+        {"zero payload", Frame(kEnquire, {}), 6, nullptr, Good},
+        {"noise before start byte", noisy, 36, nullptr, Good, 30, 2},
+        {"94-byte payload", full_94, 100, nullptr, Good, 94},
+        {"nothing", {}, 0, "No Response Received!", TimeOut},
+        {"noise only", {0x01, 0x02, 0x03}, 0, "No Response Received!", TimeOut, 0, 3},
+        {"header cut", {0x2A, kEnquire}, 0, "Read Timeout!", HeaderTimeOut},
+        {"wrong command", wrong_command, 0, "Response does not match command!", WrongCommand},
+        {"95-byte payload", announce_95, 0, "Response Corrupted", TooLong},
+        {"payload cut", cut, 0, "Full response not received!", Short, 16},
+        {"bit flipped", flipped, 0, "Response Corrupted (CRC Failure)!", CrcFailure, 30},
     };
     for (const Case& c : cases) {
         status.ShowStatusMessage(true, "before");
@@ -119,6 +151,11 @@ TEST_F(ReceiveResponseTest, ByteStreams_GiveResultAndMessage) {
         EXPECT_EQ(link.ReceiveResponse(kEnquire), c.expected) << c.name;
         EXPECT_EQ(StatusText(), c.message ? c.message : "before") << c.name;
         EXPECT_EQ(StatusColor(), c.message ? kColorRed : kColorBlack) << c.name;
+        ASSERT_FALSE(trace.entries.empty());
+        const RecordingTrace::Entry& traced = trace.entries.back();
+        EXPECT_EQ(traced.outcome, c.traced) << c.name;
+        EXPECT_EQ(traced.payload.size(), c.payload_traced) << c.name;
+        EXPECT_EQ(traced.noise, c.noise_traced) << c.name;
     }
 }
 
@@ -174,6 +211,14 @@ TEST_F(SendCommandTest, UnitAnswersOnlySecondRequest_SecondAttemptSucceeds) {
     const auto& history = ui.History(Panel::MAIN, Control::STATUS_LINE);
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(std::get<std::string>(history[0].value), "No Response Received!");
+    using enum FrameDirection;
+    using enum FrameOutcome;
+    EXPECT_EQ(trace.entries, (std::vector<RecordingTrace::Entry>{
+                                 {ToUnit, 1, Sent, 0, {}},
+                                 {FromUnit, 1, TimeOut, 0, {}},
+                                 {ToUnit, 2, Sent, 0, {}},
+                                 {FromUnit, 2, Good, 0, Bytes(30, 0)},
+                             }));
 }
 
 TEST_F(SendCommandTest, UnitNeverAnswers_ThreeAttemptsThreePauses) {
@@ -221,6 +266,34 @@ TEST_F(SendCommandTest, PayloadTravelsInTheRequest) {
     EXPECT_EQ(link.SendCommand(Command::SetupGet, payload), 8);
     ASSERT_EQ(port.Written().size(), 1u);
     EXPECT_EQ(port.Written()[0], (Bytes{0x2A, 0x46, 0x02, 0x00, 0x15, 0x00, 0x81, 0x2D}));
+}
+
+TEST_F(SendCommandTest, AnotherStartedInItsPause_SendsNothingAndSaysSo) {
+    port.SetResponder([&](std::span<const uint8_t> written) {
+        return Frame(written[1], {0x01, 0x02});
+    });
+    std::vector<int> nested;
+    platform.SetDuringDelay([&] {
+        if (nested.empty()) {
+            nested.push_back(link.SendCommand(Command::StatusRead, Bytes{0x02}));
+        }
+    });
+    EXPECT_EQ(link.SendCommand(Command::Enquire), 8);
+    EXPECT_EQ(nested, std::vector<int>{0});
+    ASSERT_EQ(port.Written().size(), 1u) << "the refused request never reached the line";
+    EXPECT_EQ(port.Written()[0][1], kEnquire);
+    EXPECT_EQ(link.ResponseFrame()[1], kEnquire);
+    EXPECT_EQ(link.ResponsePayload()[1], 0x02);
+    const auto& history = ui.History(Panel::MAIN, Control::STATUS_LINE);
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(std::get<std::string>(history[0].value),
+              "StatusRead not sent: another exchange with the unit is under way");
+    ASSERT_EQ(trace.entries.size(), 3u);
+    EXPECT_EQ(trace.entries[1].outcome, FrameOutcome::NotSentBusy);
+
+    // Once the transaction is over, the next one goes out as usual.
+    EXPECT_EQ(link.SendCommand(Command::StatusRead, Bytes{0x02}), 8);
+    EXPECT_EQ(port.Written().size(), 2u);
 }
 
 TEST(SerialLinkState, IsConnectedFollowsOpenFlagAndClosePortClears) {

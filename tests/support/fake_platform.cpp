@@ -35,6 +35,9 @@ void FakePlatform::Delay(double seconds) {
     const double whole = std::floor(pending_fraction_);
     utc_now_ += static_cast<int64_t>(whole);
     pending_fraction_ -= whole;
+    if (during_delay_) {
+        during_delay_();
+    }
 }
 
 int FakePlatform::MakeDir(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ class FakePlatform final : public Platform {
     void SetSettingsFolder(std::string folder) { settings_folder_ = std::move(folder); }
     void SetDocumentsFolder(std::string folder) { documents_folder_ = std::move(folder); }
     const std::vector<double>& Delays() const { return delays_; }
+    // Runs inside every later delay, as a window's timers run in its pauses.
+    void SetDuringDelay(std::function<void()> action) { during_delay_ = std::move(action); }
 
   private:
     int64_t utc_now_ = 1'700'000'000;
@@ -32,6 +35,7 @@ class FakePlatform final : public Platform {
     std::string settings_folder_ = "/tmp/keelsong-test/config";
     std::string documents_folder_ = "/tmp/keelsong-test/Documents";
     std::vector<double> delays_;
+    std::function<void()> during_delay_;
 };
 
 }  // namespace keelsong::testing
