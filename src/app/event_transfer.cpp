@@ -1,5 +1,6 @@
 #include "app/event_transfer.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "app/event_grid.h"
 #include "app/playback.h"
 #include "app/program.h"
+#include "app/progress_bar.h"
 #include "app/setup_panel.h"
 #include "app/text_format.h"
 #include "protocol/unit_status.h"
@@ -25,26 +27,116 @@ constexpr int kMostEvents = EventGridModel::kMaxRows;
 // Where a Type ring holds "Click" when the setup format offers it.
 constexpr int kClickRingPosition = 4;
 
-// Lets the window repaint, so that the moving transfer mark is seen, without handling input.
+// Moves the transfer mark onto `row`. The window paints it during the pause of the exchange
+// that follows (the window's pauses paint without taking input): a repaint of its own here
+// would only add its time to every row.
 void ShowRowMark(Program& program, int row) {
     EventGridModel& grid = program.Grid();
     grid.SetTransferMark(row, true);
     if (row > 1) {
         grid.SetTransferMark(row - 1, false);
     }
-    program.GetUi().ProcessDrawEvents();
 }
 
+// "Accept Changes" in steps of one transaction each, shown in MAIN's progress bar: the
+// removals that empty the unit's table, one addition per event, then the setup, the save and
+// the play request. How many removals it takes is known only once the unit answers "Does not
+// Exist": until then the events the unit last held stand for it (or, where no exchange has told,
+// the grid's), and a removal beyond them leaves the count still to come as it was. Every step
+// either adds to what is done or takes from what is to come, so the bar never moves back.
+class AcceptSteps {
+  public:
+    AcceptSteps(Ui& ui, int removals, int others)
+        : bar_(ui, Panel::MAIN), removals_left_(removals), others_left_(others) {}
+
+    // One removal answered: `table_ended` when the unit said it had nothing left.
+    void Removed(bool table_ended) {
+        ++done_;
+        removals_left_ = table_ended ? 0 : std::max(removals_left_ - 1, 1);
+        Show();
+    }
+    // One of the other steps done.
+    void Passed() {
+        ++done_;
+        others_left_ = std::max(others_left_ - 1, 0);
+        Show();
+    }
+
+  private:
+    void Show() {
+        bar_.ShowPart(static_cast<size_t>(done_),
+                      static_cast<size_t>(done_ + removals_left_ + others_left_));
+    }
+
+    ProgressBar bar_;
+    int done_ = 0;
+    int removals_left_;
+    int others_left_;
+};
+
 // Removes index 0 until the unit has nothing left there; the answer that ended it.
-uint16_t RemoveAllUnitEvents(Program& program) {
+uint16_t RemoveAllUnitEvents(Program& program, AcceptSteps* steps) {
     uint16_t result = event_result::kSuccess;
     for (int removed = 0; removed <= kMostEvents; ++removed) {
         result = RemoveUnitEvent(program, 0);
+        if (steps) {
+            steps->Removed(result != event_result::kSuccess);
+        }
         if (result != event_result::kSuccess) {
             return result;
         }
     }
     return event_result::kTooManyEvents;
+}
+
+int CountEvents(Program& program) {
+    int events = 0;
+    for (int row = 1; row <= program.Grid().RowCount(); ++row) {
+        EventBody body{};
+        if (RowToEvent(program, body, row) != TypeCode(EventType::None)) {
+            ++events;
+        }
+    }
+    return events;
+}
+
+int SendTable(Program& program, AcceptSteps* steps) {
+    UnitOperationScope operation(program);
+    program.ShowStatusMessage(true, "Clearing events in your unit");
+    std::optional<int>& unit_events = program.UnitEventCount();
+    const uint16_t removal = RemoveAllUnitEvents(program, steps);
+    if (removal != event_result::kDoesNotExist) {
+        unit_events.reset();
+        program.ShowStatusMessage(false, FormatText("Event Remove Error, Code: %d", removal));
+        return removal;
+    }
+    unit_events = 0;
+    program.ShowStatusMessage(true, "Events Cleared");
+
+    EventGridModel& grid = program.Grid();
+    const int rows = grid.RowCount();
+    uint8_t index = 0;
+    for (int row = 1; row <= rows; ++row) {
+        EventRecord record;
+        record.type = RowToEvent(program, record.body, row);
+        ShowRowMark(program, row);
+        if (record.type == TypeCode(EventType::None)) {
+            continue;
+        }
+        const uint16_t result = AddUnitEvent(program, record, index++);
+        if (steps) {
+            steps->Passed();
+        }
+        if (result != event_result::kSuccess) {
+            program.ShowStatusMessage(false, FormatText("Failed to add event #%d", row));
+            return result;
+        }
+        unit_events = index;
+    }
+    grid.SetTransferMark(rows, false);
+    program.ShowStatusMessage(true, "Events updated successfully");
+    program.Origin().table = KeyOf(program.Identity());
+    return 0;
 }
 
 // Brings every row's Type choices into line with the setup format in force: "Click" is offered
@@ -86,26 +178,33 @@ uint16_t RetrieveEventTable(Program& program) {
 
 uint16_t RetrieveEventTable(Program& program, int& events_read) {
     UnitOperationScope operation(program);
+    // How many events there are is only known at the end: the bar counts them against the
+    // most a table holds.
+    ProgressBar bar(program.GetUi(), Panel::MAIN);
     events_read = 0;
     std::optional<UnitKey>& origin = program.Origin().table;
+    std::optional<int>& unit_events = program.UnitEventCount();
     for (int index = 0; index <= kMostEvents; ++index) {
         const uint16_t result = EnquireUnitEvent(program, static_cast<uint8_t>(index));
         if (result == event_result::kSuccess) {
             ++events_read;
-            program.GetUi().ProcessDrawEvents();
+            bar.ShowCount(events_read, kMostEvents, FormatText("Events read: %d", events_read));
             continue;
         }
         if (result == event_result::kDoesNotExist || result == event_result::kPastEndOfTable) {
             program.Grid().SetTransferMark(index, false);
             program.ShowStatusMessage(true, "Table retrieved successfully");
             origin = KeyOf(program.Identity());
+            unit_events = events_read;
             return event_result::kSuccess;
         }
         // The grid now mixes rows read with rows that were there before.
         origin.reset();
+        unit_events.reset();
         return result;
     }
     origin.reset();
+    unit_events.reset();
     program.ShowStatusMessage(
         false, FormatText("Event #%d Error: %s", kMostEvents + 1,
                           std::string(EventResultText(event_result::kTooManyEvents)).c_str()));
@@ -125,43 +224,21 @@ uint16_t RereadEventTable(Program& program) {
 }
 
 int SendEventTable(Program& program) {
-    UnitOperationScope operation(program);
-    program.ShowStatusMessage(true, "Clearing events in your unit");
-    const uint16_t removal = RemoveAllUnitEvents(program);
-    if (removal != event_result::kDoesNotExist) {
-        program.ShowStatusMessage(false, FormatText("Event Remove Error, Code: %d", removal));
-        return removal;
-    }
-    program.ShowStatusMessage(true, "Events Cleared");
-
-    EventGridModel& grid = program.Grid();
-    const int rows = grid.RowCount();
-    uint8_t index = 0;
-    for (int row = 1; row <= rows; ++row) {
-        EventRecord record;
-        record.type = RowToEvent(program, record.body, row);
-        ShowRowMark(program, row);
-        if (record.type == TypeCode(EventType::None)) {
-            continue;
-        }
-        const uint16_t result = AddUnitEvent(program, record, index++);
-        if (result != event_result::kSuccess) {
-            program.ShowStatusMessage(false, FormatText("Failed to add event #%d", row));
-            return result;
-        }
-    }
-    grid.SetTransferMark(rows, false);
-    program.ShowStatusMessage(true, "Events updated successfully");
-    program.Origin().table = KeyOf(program.Identity());
-    return 0;
+    return SendTable(program, nullptr);
 }
 
 int AcceptChanges(Program& program) {
     UnitOperationScope operation(program);
     const uint8_t play_state_before = program.Identity().PlayState();
     const ChangeMarks& marks = program.Marks();
+    const int additions = marks.table_changed ? CountEvents(program) : 0;
+    const int removals = marks.table_changed ? program.UnitEventCount().value_or(additions) + 1 : 0;
+    const int others = additions + (marks.setup_changed ? 1 : 0) + 1 +
+                       (ResumesPlayback(program, play_state_before) ? 1 : 0);
+    AcceptSteps steps(program.GetUi(), removals, others);
+
     if (marks.table_changed) {
-        if (SendEventTable(program) != 0) {
+        if (SendTable(program, &steps) != 0) {
             RestoreUnitSettings(program);
             program.ShowStatusMessage(false, "Send events failed");
             return -1;
@@ -173,6 +250,7 @@ int AcceptChanges(Program& program) {
             program.ShowStatusMessage(false, "Send settings failed");
             return -1;
         }
+        steps.Passed();
         MarkSetupChanged(program, false);
         program.Origin().setup = KeyOf(program.Identity());
     }
@@ -180,10 +258,12 @@ int AcceptChanges(Program& program) {
         program.ShowStatusMessage(false, "Failed to save settings to unit");
         return -1;
     }
+    steps.Passed();
     program.ShowStatusMessage(true, "Accept changes successfully");
     ClearEditHistory(program);
     if (ResumesPlayback(program, play_state_before)) {
         PlayUnit(program);
+        steps.Passed();
     }
     return 0;
 }

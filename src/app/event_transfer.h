@@ -9,8 +9,9 @@ namespace keelsong {
 class Program;
 
 // The whole event table between the grid and the unit, one event per exchange, and "Accept
-// Changes". Each step tells its progress in the status line and moves the transfer mark down
-// the grid, letting the window repaint after every row. The wait cursor is the callers'.
+// Changes". Each step tells its progress in the status line and in MAIN's progress bar, and
+// moves the transfer mark down the grid; the window paints it in the pause of the exchange that
+// follows. The wait cursor is the callers'.
 
 // Reads the unit's table into the grid from index 0 until the unit says the table has ended.
 // The grid is not emptied first: "Does not Exist" deletes the rows beyond the unit's table,

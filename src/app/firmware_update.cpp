@@ -9,6 +9,7 @@
 #include "app/event_transfer.h"
 #include "app/maker_contact.h"
 #include "app/program.h"
+#include "app/progress_bar.h"
 #include "app/text_format.h"
 #include "protocol/firmware_image.h"
 
@@ -57,23 +58,6 @@ std::optional<bool> AskToUpdate(Ui& ui, std::string_view question) {
     }
     return answer == kUpdateAndSave;
 }
-
-// The panel's progress bar for as long as an upload runs.
-class ProgressBar {
-  public:
-    ProgressBar(Ui& ui, Panel panel) : ui_(ui), panel_(panel) { ui_.ShowProgress(panel_, 0); }
-    ~ProgressBar() { ui_.HideProgress(panel_); }
-    ProgressBar(const ProgressBar&) = delete;
-    ProgressBar& operator=(const ProgressBar&) = delete;
-
-    void Show(size_t done, size_t total) {
-        ui_.ShowProgress(panel_, total == 0 ? 100 : static_cast<int>(done * 100 / total));
-    }
-
-  private:
-    Ui& ui_;
-    Panel panel_;
-};
 
 }  // namespace
 
@@ -164,7 +148,7 @@ int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, Panel 
         if (result < kMinMemoryWriteFrame || link.ResponsePayload()[0] != kMemoryWritten) {
             return Fail(program, "Failed to write data to unit memory");
         }
-        bar.Show(chunk.Written(), image.size());
+        bar.ShowPart(chunk.Written(), image.size());
     }
     program.ShowStatusMessage(true, "Successfully uploaded firmware");
     return 0;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "app/change_marks.h"
@@ -67,6 +68,10 @@ class Program {
     const UnitSetup& CurrentUnitSetup() const { return current_unit_setup_; }
     // Which unit the grid's and the setup's contents came from (contents_origin.h).
     ContentsOrigin& Origin() { return origin_; }
+    // How many events the unit held when its table was last read or sent in full, or after
+    // the failed send that stopped short; nullopt when no such exchange has told. What
+    // "Accept Changes" expects to remove, for its progress.
+    std::optional<int>& UnitEventCount() { return unit_event_count_; }
 
     // Reads the unit's whole table over the grid ("Refresh Table"). The table transfer
     // installs the reader; without one the answer is 1, as when the unit does not answer.
@@ -107,6 +112,7 @@ class Program {
     EditHistory history_;
     UnitSetup current_unit_setup_;
     ContentsOrigin origin_;
+    std::optional<int> unit_event_count_;
     TableRetriever retriever_;
     UnitIdentity identity_;
     bool newer_firmware_warned_ = false;

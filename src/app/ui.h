@@ -114,9 +114,9 @@ class Ui {
     // the program talks to the unit.
     virtual void ProcessDrawEvents() = 0;
     // The panel's progress bar (beside MAIN's status line, beside ADVANCED's firmware stage):
-    // shown with `percent` (0-100) of a long operation done, hidden again once it ends. A
-    // panel without one ignores both.
-    virtual void ShowProgress(Panel panel, int percent) = 0;
+    // shown with `percent` (0-100) of a long operation done and `text` on it ("42%", "Events
+    // read: 12"), hidden again once the operation ends. A panel without one ignores both.
+    virtual void ShowProgress(Panel panel, int percent, const std::string& text) = 0;
     virtual void HideProgress(Panel panel) = 0;
     // Saves a picture of the panel as PNG; 0 on success, negative on failure.
     virtual int SavePanelPicture(Panel panel, const std::string& path) = 0;

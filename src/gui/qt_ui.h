@@ -114,7 +114,7 @@ class QtUi final : public Ui {
 
     void SetWaitCursor(bool on) override;
     void ProcessDrawEvents() override;
-    void ShowProgress(Panel panel, int percent) override;
+    void ShowProgress(Panel panel, int percent, const std::string& text) override;
     void HideProgress(Panel panel) override;
     int SavePanelPicture(Panel panel, const std::string& path) override;
 

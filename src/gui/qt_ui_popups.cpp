@@ -301,9 +301,11 @@ void QtUi::ProcessDrawEvents() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void QtUi::ShowProgress(Panel panel, int percent) {
+void QtUi::ShowProgress(Panel panel, int percent, const std::string& text) {
     if (QProgressBar* bar = ProgressBarOf(panel)) {
         bar->setValue(std::clamp(percent, 0, 100));
+        // The program's texts hold none of the bar's placeholders (%p, %v, %m).
+        bar->setFormat(QString::fromStdString(text));
         bar->setVisible(true);
     }
 }

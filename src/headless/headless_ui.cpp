@@ -257,10 +257,16 @@ int HeadlessUi::SavePanelPicture(Panel /*panel*/, const std::string& path) {
     return 0;
 }
 
-void HeadlessUi::ShowProgress(Panel panel, int percent) {
+void HeadlessUi::ShowProgress(Panel panel, int percent, const std::string& text) {
     const int shown = std::clamp(percent, 0, 100);
     progress_shown_[panel] = shown;
     progress_history_[panel].push_back(shown);
+    progress_text_[panel] = text;
+}
+
+std::string HeadlessUi::ProgressText(Panel panel) const {
+    const auto found = progress_text_.find(panel);
+    return found == progress_text_.end() ? std::string() : found->second;
 }
 
 std::optional<int> HeadlessUi::Progress(Panel panel) const {

@@ -81,7 +81,7 @@ class HeadlessUi final : public Ui {
                          std::vector<std::string> keys) override;
     void SetWaitCursor(bool on) override { wait_cursor_ = on; }
     void ProcessDrawEvents() override { ++draw_events_; }
-    void ShowProgress(Panel panel, int percent) override;
+    void ShowProgress(Panel panel, int percent, const std::string& text) override;
     void HideProgress(Panel panel) override { progress_shown_.erase(panel); }
     int SavePanelPicture(Panel panel, const std::string& path) override;
 
@@ -143,10 +143,11 @@ class HeadlessUi final : public Ui {
     using ValueObserver = std::function<void(Panel, Control, const ControlValue&)>;
     void ObserveValues(ValueObserver observer) { value_observer_ = std::move(observer); }
 
-    // The panel's progress bar: its percentage while shown, nullopt while hidden; and every
-    // percentage it showed, in order.
+    // The panel's progress bar: its percentage while shown, nullopt while hidden; every
+    // percentage it showed, in order; and the text it showed last.
     std::optional<int> Progress(Panel panel) const;
     const std::vector<int>& ProgressHistory(Panel panel) const;
+    std::string ProgressText(Panel panel) const;
 
   private:
     struct ListItem {
@@ -189,6 +190,7 @@ class HeadlessUi final : public Ui {
     std::map<Panel, int> progress_shown_;
     std::map<Panel, std::vector<int>> progress_history_;
     ValueObserver value_observer_;
+    std::map<Panel, std::string> progress_text_;
 };
 
 }  // namespace keelsong

@@ -350,7 +350,8 @@ TEST_F(FirmwareOfferTest, UpdateAndSave_WritesTableAndSetupBack_WithoutSaving_Re
         }
         EXPECT_EQ(MainStatus(), "Retrieved table and setup successfully");
         EXPECT_FALSE(ui.Progress(Panel::MAIN).has_value());
-        EXPECT_EQ(ui.ProgressHistory(Panel::MAIN).back(), 100);
+        const std::vector<int>& progress = ui.ProgressHistory(Panel::MAIN);
+        EXPECT_NE(std::ranges::find(progress, 100), progress.end()) << "the upload ran to its end";
     }
 }
 

@@ -56,7 +56,7 @@ TEST_F(TransferTest, AcceptChanges_ToneNoneSweep_SentAtUnitIndices0And1) {
     const int sweep = AppendRow("Sweep");
     EditNumber(col::kStartFrequency, sweep, 5000);
     EditNumber(col::kEndFrequency, sweep, 20000);
-    const int draws = ui.DrawEvents();
+    const size_t progress_before = ui.ProgressHistory(Panel::MAIN).size();
 
     Press(program, Panel::MAIN, Control::ACCEPT_CHANGES);
 
@@ -79,7 +79,12 @@ TEST_F(TransferTest, AcceptChanges_ToneNoneSweep_SentAtUnitIndices0And1) {
     EXPECT_FALSE(TableMarked());
     EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::ACCEPT_CHANGES));
     EXPECT_FALSE(AnyTransferMark());
-    EXPECT_EQ(ui.DrawEvents() - draws, 3) << "a repaint for every row sent";
+    // Seven steps: three removals (the unit held two), two additions, the save, the play.
+    const std::vector<int>& progress = ui.ProgressHistory(Panel::MAIN);
+    EXPECT_EQ(std::vector<int>(progress.begin() + static_cast<std::ptrdiff_t>(progress_before),
+                               progress.end()),
+              (std::vector<int>{0, 14, 28, 42, 57, 71, 85, 100}));
+    EXPECT_FALSE(ui.Progress(Panel::MAIN).has_value());
     EXPECT_FALSE(ui.WaitCursor());
 }
 
@@ -291,8 +296,6 @@ TEST_F(TransferTest, RetrieveEventTable_FiveEventsIntoEightRows) {
                 u.Events().push_back(UnitRest(tenths));
             }
         });
-        const int draws = ui.DrawEvents();
-
         EXPECT_EQ(RetrieveEventTable(program), 0);
 
         EXPECT_EQ(unit.RequestCount(), 6u);
@@ -305,7 +308,9 @@ TEST_F(TransferTest, RetrieveEventTable_FiveEventsIntoEightRows) {
         }
         EXPECT_EQ(NewMessages().back(), "Table retrieved successfully");
         EXPECT_FALSE(AnyTransferMark());
-        EXPECT_EQ(ui.DrawEvents() - draws, 5);
+        EXPECT_EQ(ui.ProgressText(Panel::MAIN), "Events read: 5");
+        EXPECT_EQ(ui.ProgressHistory(Panel::MAIN).back(), 5 * 100 / 40);
+        EXPECT_FALSE(ui.Progress(Panel::MAIN).has_value());
     }
 }
 

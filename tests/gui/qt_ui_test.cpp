@@ -131,9 +131,10 @@ TEST_F(QtUiTest, ProgressBars_ShownBesideTheirLinesWhileInUse) {
         auto* bar = ui_.PanelWidget(panel)->findChild<QProgressBar*>(QStringLiteral("progressBar"));
         ASSERT_NE(bar, nullptr);
         EXPECT_TRUE(bar->isHidden());
-        ui_.ShowProgress(panel, 42);
+        ui_.ShowProgress(panel, 42, "Events read: 17 (42%)");
         EXPECT_FALSE(bar->isHidden());
         EXPECT_EQ(bar->value(), 42);
+        EXPECT_EQ(bar->text(), "Events read: 17 (42%)");
         ui_.HideProgress(panel);
         EXPECT_TRUE(bar->isHidden());
     }
