@@ -69,6 +69,8 @@ Line:
   --replug-after SECONDS  plug it back in this long after the unplug, on a new terminal
                           under another device name (printed on a line of its own), and
                           published again under --port; the unit keeps what it held
+  --trace FILE            write every request received and every answer sent to FILE,
+                          one line each, as keelsong --trace writes them from its side
 
 Faults:
   --drop N                stay silent for the first N answers
@@ -217,6 +219,11 @@ std::map<std::string_view, Setter> ValueOptions() {
              return plays.has_value();
          }},
         {"--events", NumberInto(&Options::events, 0, 40)},
+        {"--trace",
+         [](std::string_view text, Options& o) {
+             o.server.trace_path = std::string(text);
+             return !text.empty();
+         }},
         {"--drop", NumberInto(&Options::drop, 0, 1'000'000)},
         {"--late", NumberInto(&Options::late_ms, 0, 600'000)},
         {"--unplug-after", SecondsInto(&Options::unplug_after)},

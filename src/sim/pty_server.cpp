@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <optional>
+#include <system_error>
+#include <utility>
 
 #include "protocol/frame.h"
 #include "sim/pty_support.h"
@@ -48,6 +52,16 @@ bool PtyServer::Start(std::string* error) {
     if (options_.port_number > 0 && !Publish(error)) {
         CloseTerminal();
         return false;
+    }
+    if (!options_.trace_path.empty()) {
+        const std::string problem = trace_.Open(options_.trace_path);
+        if (!problem.empty()) {
+            CloseTerminal();
+            Unpublish();
+            return Fail(error, "cannot write the trace to " + options_.trace_path + ": " + problem);
+        }
+        trace_.Write(FormatTraceHeader("orvane-sim", std::chrono::system_clock::now()));
+        trace_began_ = SteadyClock::now();
     }
     stop_requested_ = false;
     thread_ = std::thread([this] { Serve(); });
@@ -208,14 +222,16 @@ void PtyServer::DropReceived(size_t count) {
 void PtyServer::ScanReceived(SteadyClock::time_point now) {
     while (!rx_.empty()) {
         const FrameScan scan = ScanFrame(rx_, kMaxRequestPayload);
+        noise_dropped_ += scan.offset;
         if (scan.status == FrameScan::Status::Complete) {
             const size_t end = scan.offset + scan.length;
             pending_.push_back(PendingRequest{
                 std::vector<uint8_t>(rx_.begin() + static_cast<std::ptrdiff_t>(scan.offset),
                                      rx_.begin() + static_cast<std::ptrdiff_t>(end)),
-                rx_crossed_[end - 1]});
+                rx_crossed_[end - 1], std::exchange(noise_dropped_, 0)});
             DropReceived(end);
         } else if (scan.status == FrameScan::Status::Bad) {
+            TraceBadFrame(scan.offset, ReadLe16(&rx_[scan.offset + 2]) > kMaxRequestPayload);
             DropReceived(scan.offset + 1);
         } else {
             // Bytes before the first start byte can never begin a request.
@@ -224,6 +240,7 @@ void PtyServer::ScanReceived(SteadyClock::time_point now) {
                 return;
             }
             DropReceived(1);
+            ++noise_dropped_;
         }
     }
 }
@@ -244,8 +261,62 @@ void PtyServer::AnswerArrived(SteadyClock::time_point now) {
             entry.response = reply.bytes;
         }
         changed_.notify_all();
+        TraceAnswer(request, reply);
         Schedule(reply.bytes, request.arrival + reply.delay);
     }
+}
+
+void PtyServer::Trace(SteadyClock::time_point when, const FrameRecord& record) {
+    if (trace_.IsOpen()) {
+        std::string line = FormatTraceLine(when - trace_began_, record);
+        line += '\n';
+        trace_.Write(line);
+    }
+}
+
+void PtyServer::TraceBadFrame(size_t offset, bool too_long) {
+    if (!trace_.IsOpen()) {
+        return;
+    }
+    const std::span<const uint8_t> frame = std::span<const uint8_t>(rx_).subspan(offset);
+    const size_t length = ReadLe16(&frame[2]);
+    FrameRecord record{.command = frame[1],
+                       .outcome = too_long ? FrameOutcome::TooLong : FrameOutcome::CrcFailure,
+                       .detail = static_cast<int>(length),
+                       .noise = std::exchange(noise_dropped_, 0)};
+    size_t last = offset + kFrameHeaderSize - 1;
+    if (!too_long) {
+        record.payload = frame.subspan(kPayloadOffset, length);
+        last = offset + length + kFrameOverhead - 1;
+    }
+    Trace(rx_crossed_[last], record);
+}
+
+void PtyServer::TraceAnswer(const PendingRequest& request, const Reply& reply) {
+    if (!trace_.IsOpen()) {
+        return;
+    }
+    const std::span<const uint8_t> frame = request.frame;
+    Trace(request.arrival,
+          {.command = frame[1],
+           .outcome = FrameOutcome::Good,
+           .noise = request.noise,
+           .payload = frame.subspan(kPayloadOffset, frame.size() - kFrameOverhead)});
+    const std::span<const uint8_t> answer = reply.bytes;
+    FrameRecord record{.direction = FrameDirection::FromUnit, .command = frame[1]};
+    if (answer.empty()) {
+        record.outcome = FrameOutcome::Silent;
+    } else if (const FrameScan scan = ScanFrame(answer, kMaxResponsePayload);
+               scan.status == FrameScan::Status::Complete && scan.offset == 0 &&
+               scan.length == answer.size()) {
+        record.command = answer[1];
+        record.outcome = FrameOutcome::Sent;
+        record.payload = answer.subspan(kPayloadOffset, answer.size() - kFrameOverhead);
+    } else {
+        record.outcome = FrameOutcome::Spoiled;
+        record.payload = answer;
+    }
+    Trace(request.arrival + reply.delay, record);
 }
 
 void PtyServer::Schedule(const std::vector<uint8_t>& bytes, SteadyClock::time_point earliest) {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/line_file.h"
+#include "protocol/trace_line.h"
 #include "sim/unit_simulator.h"
 
 namespace keelsong::sim {
@@ -27,6 +29,9 @@ struct PtyServerOptions {
     // A partial request that gets no further byte for this long is given up one byte at a time,
     // so that a stray start byte cannot hold back the requests behind it.
     std::chrono::milliseconds partial_request_timeout{50};
+    // When not empty, a protocol trace from the unit's side goes into this file: a line for
+    // every request received (or refused as a bad frame) and for every answer sent or left out.
+    std::string trace_path{};
 };
 
 // One request as the unit received it, and what it sent back.
@@ -92,6 +97,7 @@ class PtyServer {
     struct PendingRequest {
         std::vector<uint8_t> frame;
         SteadyClock::time_point arrival;
+        size_t noise = 0;  // bytes dropped before its start byte
     };
     struct OutgoingByte {
         uint8_t byte;
@@ -122,6 +128,15 @@ class PtyServer {
     void TransmitDue(SteadyClock::time_point now);
     SteadyClock::time_point NextDeadline(SteadyClock::time_point now) const;
     void WaitUntil(SteadyClock::time_point deadline);
+
+    // The trace, when one was asked for; only the serving thread writes it once started.
+    void Trace(SteadyClock::time_point when, const FrameRecord& record);
+    void TraceBadFrame(size_t offset, bool too_long);
+    void TraceAnswer(const PendingRequest& request, const Reply& reply);
+
+    LineFile trace_;
+    SteadyClock::time_point trace_began_{};
+    size_t noise_dropped_ = 0;  // bytes before the next request's start byte
 
     std::vector<uint8_t> rx_;
     std::vector<SteadyClock::time_point> rx_crossed_;  // when each byte of rx_ crossed the line
