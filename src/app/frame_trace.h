@@ -21,7 +21,8 @@ class FrameTrace {
 };
 
 // A trace in a file: a header naming who wrote it and when, then one line per record, stamped
-// with the time since the file was opened. Each line reaches the file as it is recorded.
+// with the time since the file was opened. Each line reaches the file whole, with one write of
+// its own, as it is recorded: lines from links on several threads never run into each other.
 class FileFrameTrace final : public FrameTrace {
   public:
     // Creates (or empties) `path` and writes the header naming `side` ("keelsong"). nullptr,
@@ -29,10 +30,15 @@ class FileFrameTrace final : public FrameTrace {
     static std::unique_ptr<FileFrameTrace> Open(const std::string& path, std::string_view side,
                                                 std::string* error);
 
-    void Record(const FrameRecord& record) override;
+    void Record(const FrameRecord& record) override { Write({}, record); }
+
+    // A trace into the same file whose lines begin with `unit` in brackets ("[port 3] "), for
+    // one of several units traced at once. It must not outlive this one.
+    std::unique_ptr<FrameTrace> ForUnit(std::string unit);
 
   private:
     FileFrameTrace() = default;
+    void Write(std::string_view unit, const FrameRecord& record);
 
     LineFile file_;
     std::chrono::steady_clock::time_point began_;

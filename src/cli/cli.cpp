@@ -4,12 +4,14 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <memory>
 #include <new>
 #include <optional>
 #include <system_error>
 #include <thread>
 
 #include "app/connection.h"
+#include "app/frame_trace.h"
 #include "cli/cli_options.h"
 #include "cli/progress_board.h"
 #include "cli/report_command.h"
@@ -158,6 +160,17 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     settings.device_folder = environment.device_folder;
     settings.environment = environment.environment;
     settings.timeout_ms = request.timeout_ms;
+    std::unique_ptr<FileFrameTrace> trace;
+    if (!request.trace_file.empty()) {
+        std::string problem;
+        trace = FileFrameTrace::Open(request.trace_file, "keelsong-cli", &problem);
+        if (!trace) {
+            environment.err << "keelsong-cli: cannot write the trace to " << request.trace_file
+                            << ": " << problem << std::endl;
+            return kExitUsage;
+        }
+        settings.trace = trace.get();
+    }
 
     bool all_ok = true;
     ProgressBoard board(environment.err, environment.err_is_terminal, environment.terminal_width);

@@ -21,6 +21,9 @@ Options:
                         ports/COM<N> entry, N counts the USB serial devices
   --timeout MS          time-out of every read and write, 1-65535 ms (default 600)
   --json                one JSON object per unit instead of a line
+  --trace FILE          write every frame sent to a unit and every answer read or missed
+                        to FILE, one line each, as keelsong --trace does; each line begins
+                        with its unit ("[port 3]"), and the units' lines never mix
   --help                show this text and exit
   --version             show the version and exit
 

@@ -29,6 +29,11 @@ UnitSession::UnitSession(const FleetSettings& settings, const UnitTarget& target
         port_ = std::make_unique<DevicePort>(target_.device_path, settings_.Ports());
     }
     program_ = std::make_unique<Program>(ui_, *port_, platform_);
+    if (settings_.trace) {
+        trace_ = settings_.trace->ForUnit(target_.port ? "port " + std::to_string(*target_.port)
+                                                       : target_.device_path);
+        program_->Link().SetTrace(trace_.get());
+    }
     // The logic as start-up ties it together, less what only a window has (the grid's context
     // menu, the settings file, the firmware offer on connecting).
     InstallSetupPanel(*program_);

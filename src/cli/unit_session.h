@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/frame_trace.h"
 #include "app/program.h"
 #include "cli/unit_report.h"
 #include "headless/headless_ui.h"
@@ -21,6 +22,8 @@ struct FleetSettings {
     std::string device_folder = "/dev";
     PosixPlatform::Environment environment;
     uint32_t timeout_ms = 600;
+    // The run's protocol trace (--trace), which every unit's link writes to; nullptr for none.
+    FileFrameTrace* trace = nullptr;
 
     PortDirectory Ports() const { return PortDirectory(settings_folder, device_folder); }
 };
@@ -75,6 +78,7 @@ class UnitSession {
     HeadlessUi ui_;
     PosixPlatform platform_;
     std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<FrameTrace> trace_;
     std::unique_ptr<Program> program_;
     size_t step_history_ = 0;
     size_t step_popups_ = 0;
