@@ -35,8 +35,15 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
                                   QStringLiteral("Show this text and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Write every frame sent to the unit and every answer read or missed to "
+                       "FILE, one line each: milliseconds since the start, direction, command, "
+                       "attempt, outcome and payload in hex. For a bug report."),
+        QStringLiteral("FILE"));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(trace);
     parser.addPositionalArgument(
         QStringLiteral("FILE"),
         QStringLiteral("A configuration file (.tlk) to load once start-up has made its "
@@ -61,6 +68,9 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     if (problem.isEmpty() && files.size() > 1) {
         problem = QStringLiteral("Only one FILE can be loaded.");
     }
+    if (problem.isEmpty() && parser.isSet(trace) && parser.value(trace).isEmpty()) {
+        problem = QStringLiteral("--trace needs a file.");
+    }
     if (!problem.isEmpty()) {
         line.action = CommandLine::Action::kBadUsage;
         line.text =
@@ -70,6 +80,7 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     if (!files.isEmpty()) {
         line.config_file = files.front();
     }
+    line.trace_file = parser.value(trace);
     return line;
 }
 

@@ -17,6 +17,8 @@ struct CommandLine {
     QString text;
     // A configuration file to load once start-up is over; empty for none.
     QString config_file;
+    // Where to write the protocol trace; empty for none.
+    QString trace_file;
 };
 
 // Reads the arguments, the program's name first. Options are defined in one place in the .cpp:

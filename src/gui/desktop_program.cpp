@@ -65,6 +65,17 @@ int DesktopProgram::Start(const std::string& config_file) {
     return settings_loaded;
 }
 
+std::string DesktopProgram::TraceTo(const std::string& path) {
+    std::string problem;
+    std::unique_ptr<FileFrameTrace> trace = FileFrameTrace::Open(path, "keelsong", &problem);
+    if (!trace) {
+        return problem;
+    }
+    program_->Link().SetTrace(trace.get());
+    trace_ = std::move(trace);
+    return {};
+}
+
 void DesktopProgram::ShutDown() {
     ShutDownProgram(*program_);
 }
@@ -129,6 +140,14 @@ int RunKeelsong(int& argc, char** argv) {
                         QStringLiteral("Error Loading Display Panels"), QMessageBox::Ok);
         box.exec();
         return 1;
+    }
+    if (!line.trace_file.isEmpty()) {
+        const std::string path = QFile::encodeName(line.trace_file).toStdString();
+        if (const std::string problem = program->TraceTo(path); !problem.empty()) {
+            std::fprintf(stderr, "keelsong: cannot write the trace to %s: %s\n", path.c_str(),
+                         problem.c_str());
+            return 1;
+        }
     }
     program->Start(ConfigFilePath(line.config_file));
     QApplication::exec();

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/frame_trace.h"
 #include "app/program.h"
 #include "gui/event_loop_platform.h"
 #include "gui/qt_ui.h"
@@ -28,6 +29,9 @@ class DesktopProgram {
     // settings and the connection attempt they end in, then, when `config_file` names one, the
     // loading of that configuration file as "Load" does. The settings' load result.
     int Start(const std::string& config_file = {});
+    // From now on every frame of the link goes to a trace in `path` as well. Empty on success,
+    // otherwise why the file cannot be written.
+    std::string TraceTo(const std::string& path);
     // After the event loop: closes the port.
     void ShutDown();
 
@@ -41,6 +45,7 @@ class DesktopProgram {
     std::string default_folder_;
     std::unique_ptr<QtUi> ui_;
     PosixSerialPort port_;
+    std::unique_ptr<FileFrameTrace> trace_;  // outlives the program's link
     std::unique_ptr<Program> program_;
 };
 

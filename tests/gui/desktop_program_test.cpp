@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/event_grid.h"
 #include "gui/command_line.h"
@@ -29,6 +32,7 @@ struct CommandLineCase {
     Action action;
     const char* text_part;  // a piece of the text to print; "" for none
     const char* config_file;
+    const char* trace_file = "";
     friend void PrintTo(const CommandLineCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -43,6 +47,7 @@ TEST_P(CommandLineTest, Arguments_GiveTheirAction) {
         EXPECT_TRUE(line.text.isEmpty()) << line.text.toStdString();
     }
     EXPECT_EQ(line.config_file.toStdString(), c.config_file);
+    EXPECT_EQ(line.trace_file.toStdString(), c.trace_file);
 }
 
 const std::string kVersionLine = std::string("keelsong ") + kVersion + "\n";
@@ -76,6 +81,19 @@ INSTANTIATE_TEST_SUITE_P(
                         Action::kBadUsage,
                         "Unknown option 'reverse'",
                         ""},
+        CommandLineCase{"Trace_RunsAndTracesThere",
+                        {"--trace", "bug.trace", "a.tlk"},
+                        Action::kRun,
+                        "",
+                        "a.tlk",
+                        "bug.trace"},
+        CommandLineCase{"TraceWithoutFile_Refused",
+                        {"--trace"},
+                        Action::kBadUsage,
+                        "Missing value after '--trace'.",
+                        ""},
+        CommandLineCase{
+            "TraceToNothing_Refused", {"--trace="}, Action::kBadUsage, "--trace needs a file.", ""},
         CommandLineCase{"TwoFiles_Refused",
                         {"a.tlk", "b.tlk"},
                         Action::kBadUsage,
@@ -132,9 +150,19 @@ class OpenAtStartTest : public ::testing::Test, public testing::WithApplication 
         std::filesystem::create_directories(temp_ / "config/Keelsong");
         WriteFile(temp_ / "config/Keelsong/Keelsong.ini",
                   "[Connection]\r\nSerial Port = 1\r\nSerial Timeout = 600\r\n\r\n");
+        ServeUnit({});
+    }
+
+    // The simulated unit on port 1, tracing its side into `trace_path` unless it is empty.
+    void ServeUnit(const std::string& trace_path) {
+        server_.reset();
         sim::UnitSimulator unit;
         unit.Events().push_back({3, {0x2C, 0x01}});  // Rest, 300 tenths
-        server_.emplace(sim::PtyServerOptions{false, 1, temp_ / "config/Keelsong"}, unit);
+        server_.emplace(sim::PtyServerOptions{.pacing = false,
+                                              .port_number = 1,
+                                              .settings_folder = temp_ / "config/Keelsong",
+                                              .trace_path = trace_path},
+                        unit);
         std::string error;
         started_ = server_->Start(&error);
         EXPECT_TRUE(started_) << error;
@@ -193,6 +221,92 @@ TEST_F(OpenAtStartTest, MissingFile_FailsAsLoadDoesAndTheProgramRunsOn) {
     EXPECT_EQ(RowType(1), 3);  // the unit's Rest
     EXPECT_FALSE(Logic().Marks().table_changed);
     EXPECT_TRUE(program_->Window().MainWindow()->isVisible());
+}
+
+// The columns of a trace's lines after the time: direction, command, attempt, outcome and
+// payload bytes; the header's comment lines left out.
+std::vector<std::vector<std::string>> TraceColumns(const std::string& path) {
+    std::vector<std::vector<std::string>> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream words(line);
+        std::vector<std::string> columns;
+        for (std::string word; words >> word;) {
+            columns.push_back(word);
+        }
+        columns.erase(columns.begin());
+        lines.push_back(columns);
+    }
+    return lines;
+}
+
+std::vector<std::string> Head(const std::vector<std::string>& columns) {
+    return {columns.begin(), columns.begin() + std::min<std::ptrdiff_t>(4, columns.size())};
+}
+
+std::vector<std::string> Payload(const std::vector<std::string>& columns) {
+    return {columns.begin() + std::min<std::ptrdiff_t>(4, columns.size()), columns.end()};
+}
+
+TEST_F(OpenAtStartTest, Traced_ConnectionReadsAsItsSequenceAndTheUnitsTraceMatchesIt) {
+    const std::string unit_trace = temp_ / "unit.trace";
+    const std::string program_trace = temp_ / "keelsong.trace";
+    ServeUnit(unit_trace);
+    program_.emplace();
+    ASSERT_EQ(program_->TraceTo(program_trace), "");
+    program_->Window().SetPopupDriver(testing::CloseDialog(&seen_));
+    program_->Start();
+    ASSERT_TRUE(Logic().Link().IsConnected());
+    server_.reset();  // its trace is complete once it has stopped
+
+    std::ifstream header(program_trace);
+    std::string first;
+    std::getline(header, first);
+    EXPECT_EQ(first.rfind("# Orvane protocol trace written by keelsong, began ", 0), 0u) << first;
+
+    // Connecting: the identity and the clock set; then the table, event by event until the
+    // unit has none left, and the setup; then the identity, the clock and the readings again.
+    const std::vector<std::vector<std::string>> expected = {
+        {">>", "Enquire", "1", "sent"},      {"<<", "Enquire", "1", "good"},
+        {">>", "SetTime", "1", "sent"},      {"<<", "SetTime", "1", "good"},
+        {">>", "EventEnquire", "1", "sent"}, {"<<", "EventEnquire", "1", "good"},
+        {">>", "EventEnquire", "1", "sent"}, {"<<", "EventEnquire", "1", "good"},
+        {">>", "SetupGet", "1", "sent"},     {"<<", "SetupGet", "1", "good"},
+        {">>", "Enquire", "1", "sent"},      {"<<", "Enquire", "1", "good"},
+        {">>", "SetTime", "1", "sent"},      {"<<", "SetTime", "1", "good"},
+        {">>", "StatusRead", "1", "sent"},   {"<<", "StatusRead", "1", "good"},
+    };
+    const auto program_lines = TraceColumns(program_trace);
+    std::vector<std::vector<std::string>> heads;
+    for (const auto& columns : program_lines) {
+        heads.push_back(Head(columns));
+    }
+    EXPECT_EQ(heads, expected);
+    ASSERT_GE(program_lines.size(), 7u);
+    EXPECT_EQ(Payload(program_lines[4]), (std::vector<std::string>{"00"})) << "index 0";
+    // Result 0, index 0, a Rest of 300 tenths.
+    const std::vector<std::string> rest = Payload(program_lines[5]);
+    EXPECT_EQ(
+        std::vector<std::string>(rest.begin(), rest.begin() + std::min<size_t>(6, rest.size())),
+        (std::vector<std::string>{"00", "00", "00", "03", "2C", "01"}));
+    EXPECT_EQ(Payload(program_lines[6]), (std::vector<std::string>{"01"})) << "index 1";
+
+    // The unit saw every request as sent and sent every answer as read.
+    const auto unit_lines = TraceColumns(unit_trace);
+    ASSERT_EQ(unit_lines.size(), program_lines.size());
+    for (size_t k = 0; k < unit_lines.size(); ++k) {
+        SCOPED_TRACE(k);
+        const std::vector<std::string>& theirs = unit_lines[k];
+        const std::vector<std::string>& ours = program_lines[k];
+        ASSERT_GE(theirs.size(), 4u);
+        EXPECT_EQ(theirs[0], ours[0]);
+        EXPECT_EQ(theirs[1], ours[1]);
+        EXPECT_EQ(theirs[3], ours[0] == ">>" ? "good" : "sent");
+        EXPECT_EQ(Payload(theirs), Payload(ours));
+    }
 }
 
 }  // namespace
