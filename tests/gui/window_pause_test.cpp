@@ -1,0 +1,70 @@
+// The window while the program talks to the unit: its pauses wait in the event loop, so that
+// the window keeps its clock going through a long exchange without polling in the middle of it.
+#include <gtest/gtest.h>
+
+#include <QTimer>
+#include <set>
+#include <string>
+
+#include "app/enquiry.h"
+#include "app/event_grid.h"
+#include "app/event_transfer.h"
+#include "app/program.h"
+#include "app/setup_panel.h"
+#include "gui/event_loop_platform.h"
+#include "gui/qt_ui.h"
+#include "gui_support.h"
+#include "platform/posix_platform.h"
+#include "platform/posix_serial_port.h"
+#include "sim/pty_server.h"
+#include "support/temp_dir.h"
+
+namespace keelsong {
+namespace {
+
+struct WindowPauseTest : ::testing::Test, testing::WithApplication {};
+
+TEST_F(WindowPauseTest, FortyEventRead_ClockTicksThroughItAndNothingElseIsSent) {
+    sim::UnitSimulator unit;
+    for (uint16_t tenths = 1; tenths <= EventGridModel::kMaxRows; ++tenths) {
+        unit.Events().push_back({3, {static_cast<uint8_t>(tenths), 0}});  // Rests
+    }
+    sim::PtyServer server(sim::PtyServerOptions{}, unit);  // paced: the read takes over 4 s
+    std::string error;
+    ASSERT_TRUE(server.Start(&error)) << error;
+    testing::TempDir temp;
+    PosixPlatform machine;
+    EventLoopPlatform platform(machine);
+    PosixSerialPort port{PortDirectory(temp / "config")};
+    ASSERT_EQ(port.OpenPath(server.Path()), 0);
+    port.SetTimeout(0.6);
+    QtUi ui;
+    Program program(ui, port, platform);
+    ui.Attach(program);
+    InstallSetupPanel(program);
+    InstallTableTransfer(program);
+    program.Link().Settings().open = 1;
+    ASSERT_GE(EnquireUnit(program, false), 0);
+    program.Status().Activity().idle_seconds = 100;  // a poll would be due at the next tick
+
+    // What the clock shows, looked at every tenth of a second from inside the pauses.
+    std::set<std::string> times_seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&] { times_seen.insert(ui.TextValue(Panel::MAIN, Control::TIME)); });
+    watch.start(100);
+    server.ClearRequestLog();
+
+    EXPECT_EQ(RetrieveEventTable(program), 0);
+
+    watch.stop();
+    EXPECT_EQ(program.Grid().RowCount(), EventGridModel::kMaxRows);
+    EXPECT_EQ(server.RequestCount(), size_t{EventGridModel::kMaxRows + 1}) << "no poll between";
+    // Over four seconds the clock shows at least three different times, however loaded the
+    // machine: its timer runs in every pause that finds it due.
+    EXPECT_GE(times_seen.size(), 3u);
+    ui.Detach();
+}
+
+}  // namespace
+}  // namespace keelsong
