@@ -3,6 +3,8 @@
 #include <QJsonObject>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <sstream>
 
 #include "cli_fixture.h"
@@ -178,6 +180,49 @@ TEST_F(CliOverPtyTest, WriteVerify_ReportsTheUnitThatChangedAValueItWasSent) {
     EXPECT_TRUE(lines[0].ends_with("\tok\tverified")) << lines[0];
     EXPECT_TRUE(lines[1].ends_with("\tVerify failed: Setup: Number of Plays sent 3, read 7"))
         << lines[1];
+}
+
+TEST_F(CliOverPtyTest, TraceOfFourUnits_EveryLineWholeAndLedByItsUnit) {
+    for (int port = 1; port <= 4; ++port) {
+        AddUnit(port, static_cast<uint16_t>(3000 + port));
+    }
+    const std::string trace = files / "fleet.trace";
+
+    const CliRun run = Run({"--trace", trace, "--port", "1-4", "info"});
+
+    EXPECT_EQ(run.status, 0);
+    // Per unit: what came after its tag, less the time.
+    std::map<std::string, std::vector<std::string>> by_unit;
+    const std::regex line_form(
+        R"(\[(port [1-4])\] +\d+\.\d ((>>|<<) \S+ +\d \S+)( +[0-9A-F]{2})*)");
+    std::istringstream lines(FileText(trace));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_TRUE(line.starts_with("# Orvane protocol trace written by keelsong-cli, began "))
+        << line;
+    while (std::getline(lines, line)) {
+        if (line.starts_with("#")) {
+            continue;
+        }
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, line_form)) << line;
+        by_unit[match[1]].push_back(match[2]);
+    }
+    ASSERT_EQ(by_unit.size(), 4u);
+    const std::vector<std::string>& first = by_unit["port 1"];
+    ASSERT_GE(first.size(), 2u);
+    EXPECT_EQ(first[0], ">> Enquire         1 sent");
+    EXPECT_EQ(first[1], "<< Enquire         1 good");
+    for (const auto& [unit, sequence] : by_unit) {
+        EXPECT_EQ(sequence, first) << unit;
+    }
+
+    // A trace that cannot be written stops the run before any unit is touched.
+    const CliRun refused =
+        Run({"--trace", files / "no/such/folder/x.trace", "--port", "1", "info"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.starts_with("keelsong-cli: cannot write the trace to ")) << refused.err;
+    EXPECT_EQ(refused.out, "");
 }
 
 }  // namespace
