@@ -149,7 +149,10 @@ int SerialLink::SendCommand(uint8_t command, uint16_t length, const uint8_t* pay
     if (transaction_running_) {
         // Its frames would run into those of the transaction waiting for its answer, and its
         // answer would overwrite the one that transaction is about to read.
-        Trace({.command = command, .outcome = FrameOutcome::NotSentBusy});
+        // Traced without an attempt: the one under way is the other transaction's.
+        if (trace_) {
+            trace_->Record({.command = command, .outcome = FrameOutcome::NotSentBusy});
+        }
         std::string name(CommandName(command));
         status_.ShowStatusMessage(
             false, FormatText("%s not sent: another exchange with the unit is under way",

@@ -290,6 +290,7 @@ TEST_F(SendCommandTest, AnotherStartedInItsPause_SendsNothingAndSaysSo) {
               "StatusRead not sent: another exchange with the unit is under way");
     ASSERT_EQ(trace.entries.size(), 3u);
     EXPECT_EQ(trace.entries[1].outcome, FrameOutcome::NotSentBusy);
+    EXPECT_EQ(trace.entries[1].attempt, 0) << "no attempt of its own";
 
     // Once the transaction is over, the next one goes out as usual.
     EXPECT_EQ(link.SendCommand(Command::StatusRead, Bytes{0x02}), 8);
