@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "app/connection.h"
-#include "app/program.h"
+#include "app/connection/connection.h"
+#include "app/shell/program.h"
 #include "headless/headless_ui.h"
 #include "platform/posix_platform.h"
 #include "platform/posix_serial_port.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/comm.h"
+#include "app/link/comm.h"
 #include "headless/headless_ui.h"
 #include "paced_unit.h"
 #include "platform/posix_platform.h"

@@ -14,9 +14,9 @@
 #include <ctime>
 #include <vector>
 
-#include "app/event_grid.h"
-#include "app/program.h"
-#include "app/setup_panel.h"
+#include "app/events/event_grid.h"
+#include "app/shell/program.h"
+#include "app/setup/setup_panel.h"
 #include "gui/timeline_view.h"
 #include "headless/headless_ui.h"
 #include "platform/port_directory.h"

@@ -10,8 +10,8 @@
 #include <system_error>
 #include <thread>
 
-#include "app/connection.h"
-#include "app/frame_trace.h"
+#include "app/connection/connection.h"
+#include "app/link/frame_trace.h"
 #include "cli/cli_options.h"
 #include "cli/progress_board.h"
 #include "cli/report_command.h"

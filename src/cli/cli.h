@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/shell.h"
+#include "app/shell/shell.h"
 #include "platform/posix_platform.h"
 
 namespace keelsong::cli {

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <map>
 
-#include "app/connection.h"
+#include "app/connection/connection.h"
 
 namespace keelsong::cli {
 

@@ -1,8 +1,8 @@
 #include "cli/report_command.h"
 
-#include "app/config_file_io.h"
-#include "app/program.h"
-#include "app/report.h"
+#include "app/files/config_file_io.h"
+#include "app/shell/program.h"
+#include "app/schedule/report.h"
 
 namespace keelsong::cli {
 

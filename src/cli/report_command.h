@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell.h"
+#include "app/shell/shell.h"
 #include "cli/cli_options.h"
 #include "cli/unit_report.h"
 #include "cli/unit_session.h"

@@ -3,14 +3,14 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/change_marks.h"
-#include "app/config_file_io.h"
-#include "app/event_grid.h"
-#include "app/event_transfer.h"
-#include "app/firmware_update.h"
-#include "app/playback.h"
-#include "app/service.h"
-#include "app/setup_panel.h"
+#include "app/shell/change_marks.h"
+#include "app/files/config_file_io.h"
+#include "app/events/event_grid.h"
+#include "app/events/event_transfer.h"
+#include "app/service/firmware_update.h"
+#include "app/setup/playback.h"
+#include "app/service/service.h"
+#include "app/setup/setup_panel.h"
 #include "cli/config_compare.h"
 
 namespace keelsong::cli {

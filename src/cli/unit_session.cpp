@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "app/connection.h"
-#include "app/enquiry.h"
-#include "app/event_transfer.h"
-#include "app/setup_panel.h"
+#include "app/connection/connection.h"
+#include "app/unit/enquiry.h"
+#include "app/events/event_transfer.h"
+#include "app/setup/setup_panel.h"
 #include "cli/device_port.h"
 #include "platform/posix_serial_port.h"
 

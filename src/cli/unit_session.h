@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "app/frame_trace.h"
-#include "app/program.h"
+#include "app/link/frame_trace.h"
+#include "app/shell/program.h"
 #include "cli/unit_report.h"
 #include "headless/headless_ui.h"
 #include "platform/port_directory.h"

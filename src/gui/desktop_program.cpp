@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/config_file_io.h"
-#include "app/startup.h"
+#include "app/files/config_file_io.h"
+#include "app/shell/startup.h"
 #include "gui/command_line.h"
 #include "keelsong_version.h"
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "app/frame_trace.h"
-#include "app/program.h"
+#include "app/link/frame_trace.h"
+#include "app/shell/program.h"
 #include "gui/event_loop_platform.h"
 #include "gui/qt_ui.h"
 #include "platform/posix_platform.h"

@@ -16,7 +16,7 @@
 #include <climits>
 #include <cmath>
 
-#include "app/schedule.h"
+#include "app/schedule/schedule.h"
 #include "gui/indicator_icons.h"
 #include "gui/mnemonics.h"
 #include "gui/panels.h"

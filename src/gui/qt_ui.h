@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui.h"
+#include "app/shell/ui.h"
 
 class QAction;
 class QDialog;

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QToolTip>
 
-#include "app/program.h"
+#include "app/shell/program.h"
 
 namespace keelsong {
 

@@ -3,8 +3,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/event_grid_model.h"
-#include "app/schedule.h"
+#include "app/events/event_grid_model.h"
+#include "app/schedule/schedule.h"
 #include "report/timeline_painter.h"
 
 namespace keelsong {

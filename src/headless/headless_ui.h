@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui.h"
+#include "app/shell/ui.h"
 
 namespace keelsong {
 

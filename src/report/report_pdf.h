@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/report.h"
+#include "app/schedule/report.h"
 
 namespace keelsong {
 

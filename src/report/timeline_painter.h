@@ -5,7 +5,7 @@
 #include <QRectF>
 #include <cstdint>
 
-#include "app/schedule.h"
+#include "app/schedule/schedule.h"
 
 class QPainter;
 

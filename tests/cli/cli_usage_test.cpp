@@ -2,7 +2,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/report.h"
+#include "app/schedule/report.h"
 
 #include "cli/progress_board.h"
 #include "cli_fixture.h"

@@ -10,9 +10,9 @@
 #include <span>
 #include <vector>
 
-#include "app/event_exchange.h"
-#include "app/event_grid.h"
-#include "app/program.h"
+#include "app/events/event_exchange.h"
+#include "app/events/event_grid.h"
+#include "app/shell/program.h"
 #include "headless/headless_ui.h"
 #include "protocol/event_record.h"
 #include "protocol/frame.h"

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <span>
 
-#include "app/enquiry.h"
-#include "app/program.h"
-#include "app/status_display.h"
+#include "app/unit/enquiry.h"
+#include "app/shell/program.h"
+#include "app/unit/status_display.h"
 #include "headless/headless_ui.h"
 #include "protocol/frame.h"
 #include "protocol/unit_identity.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/comm.h"
+#include "app/link/comm.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"

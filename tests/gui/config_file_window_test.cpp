@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/event_grid.h"
-#include "app/program.h"
-#include "app/startup.h"
+#include "app/events/event_grid.h"
+#include "app/shell/program.h"
+#include "app/shell/startup.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"
 #include "support/fake_platform.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/event_grid.h"
+#include "app/events/event_grid.h"
 #include "gui/command_line.h"
 #include "gui/desktop_program.h"
 #include "gui_support.h"

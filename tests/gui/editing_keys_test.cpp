@@ -13,11 +13,11 @@
 #include <QTest>
 #include <QToolTip>
 
-#include "app/callbacks.h"
-#include "app/edit_history.h"
-#include "app/program.h"
-#include "app/setup_panel.h"
-#include "app/startup.h"
+#include "app/shell/callbacks.h"
+#include "app/shell/edit_history.h"
+#include "app/shell/program.h"
+#include "app/setup/setup_panel.h"
+#include "app/shell/startup.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"

@@ -14,11 +14,11 @@
 
 #include <memory>
 
-#include "app/callbacks.h"
-#include "app/change_marks.h"
-#include "app/event_grid.h"
-#include "app/program.h"
-#include "app/table_editing.h"
+#include "app/shell/callbacks.h"
+#include "app/shell/change_marks.h"
+#include "app/events/event_grid.h"
+#include "app/shell/program.h"
+#include "app/events/table_editing.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"

@@ -17,10 +17,10 @@
 #include <fstream>
 #include <thread>
 
-#include "app/connection.h"
-#include "app/enquiry.h"
-#include "app/program.h"
-#include "app/startup.h"
+#include "app/connection/connection.h"
+#include "app/unit/enquiry.h"
+#include "app/shell/program.h"
+#include "app/shell/startup.h"
 #include "gui/event_loop_platform.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"

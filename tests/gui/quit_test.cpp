@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/callbacks.h"
-#include "app/program.h"
-#include "app/startup.h"
+#include "app/shell/callbacks.h"
+#include "app/shell/program.h"
+#include "app/shell/startup.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"
 #include "support/fake_platform.h"

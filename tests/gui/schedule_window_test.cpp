@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/event_grid.h"
-#include "app/program.h"
+#include "app/events/event_grid.h"
+#include "app/shell/program.h"
 #include "gui/qt_ui.h"
 #include "gui/timeline_view.h"
 #include "gui_support.h"

@@ -12,8 +12,8 @@
 #include <regex>
 #include <sstream>
 
-#include "app/event_table_fixture.h"
-#include "app/report.h"
+#include "app/events/event_table_fixture.h"
+#include "app/schedule/report.h"
 #include "gui_support.h"
 #include "report/report_pdf.h"
 #include "support/temp_dir.h"

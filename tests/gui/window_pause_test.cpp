@@ -6,11 +6,11 @@
 #include <set>
 #include <string>
 
-#include "app/enquiry.h"
-#include "app/event_grid.h"
-#include "app/event_transfer.h"
-#include "app/program.h"
-#include "app/setup_panel.h"
+#include "app/unit/enquiry.h"
+#include "app/events/event_grid.h"
+#include "app/events/event_transfer.h"
+#include "app/shell/program.h"
+#include "app/setup/setup_panel.h"
 #include "gui/event_loop_platform.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/shell/callbacks.h"
+#include "app/schedule/schedule.h"
+
+namespace keelsong {
+
+class Program;
+
+// The deployment report: what the unit is set to play, in a form a field team files with the
+// deployment. The program gathers it as texts and the schedule; the writer installed in the
+// shell (a PDF writer, for the window and the command line) lays it out.
+
+struct ReportCell {
+    std::string text;
+    bool dimmed = false;  // a cell the row's type does not use
+};
+
+struct ReportContent {
+    std::string made;  // local date and time the report was made
+    // The unit: label and value pairs (type, serial number, firmware), or one line saying
+    // there is none.
+    std::vector<std::pair<std::string, std::string>> unit;
+    // The setup in words: label and value pairs.
+    std::vector<std::pair<std::string, std::string>> setup;
+    // The event table as the grid shows it.
+    std::vector<std::string> column_titles;
+    std::vector<std::vector<ReportCell>> rows;
+    Schedule schedule;
+    std::string totals;
+    std::string program_version;
+};
+
+// Where the unit's fields of a report come from.
+enum class ReportUnitSource {
+    Connection,  // the connected unit, or "not connected"
+    File,        // a configuration file: the fields say "from file"
+};
+
+// The report for the grid and the setup controls as they stand.
+ReportContent MakeReport(Program& program, ReportUnitSource source = ReportUnitSource::Connection);
+
+// The name a new report is offered: "Keelsong_Report_Unit1042_261209_0600.pdf" (without the
+// unit when none is connected).
+std::string DefaultReportName(bool connected, uint32_t serial_number, const CalendarTime& local);
+
+// "Export Report…": asks for a file name, starting in the "Config Path" folder, and writes the
+// report there; the outcome goes to the status line. Acts on the commit event only.
+int ExportReportCB(Program& program, const CallbackEvent& event);  // MAIN EXPORT_REPORT
+
+}  // namespace keelsong

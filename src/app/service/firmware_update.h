@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/shell/callbacks.h"
+
+namespace keelsong {
+
+class Program;
+
+// Replacing the firmware of an Orvane HF from an image file: the image is read and checked,
+// the unit restarted into its loader (admin mode), the image written into it chunk by chunk,
+// and the unit restarted into the new firmware. Every stage is told in a progress text and the
+// status line, the share of the image written in the panel's progress bar.
+
+// The image offered on connecting to an out-of-date unit, relative to the working folder.
+inline constexpr char kOfferedFirmwareFile[] = "./OrvaneHF.bin";
+// An Orvane HF whose FirmwareVersion is below this (2.1.4) is offered the update on connecting.
+inline constexpr int32_t kLatestFirmware = 0x020104;
+// The largest image file read. A real image is a few tens of kilobytes; anything near this
+// would take hours to write and is not taken for one.
+inline constexpr size_t kMaxFirmwareFileBytes = size_t{16} << 20;
+
+// The Reset payload that restarts the unit into its loader: the mode word and its zero byte.
+inline constexpr uint8_t kLoaderModeWord[] = {'K', 'O', 'R', 'V', 'A', 0};
+
+// The text of the "Firmware updated failed" pop-up.
+std::string FirmwareFailureText();
+
+// Reads the image file, checks it, writes it into the unit and restarts the unit. The stage
+// texts go into (`panel`, `progress`). The file is read once and closed before anything is
+// sent, so what is written is exactly what was checked. 0 once the image is written, even if
+// the restart afterwards failed; -1 otherwise, with the failure in the status line.
+int InstallFirmwareFile(Program& program, const std::string& path, Panel panel, Control progress);
+
+// Reads `file` to its end into `image` and checks its CRC. "File read failed" (also for a file
+// larger than kMaxFirmwareFileBytes), "Invalid CRC value" (also for an image too short to
+// carry data) or "Firmware file verified successfully". 0 or -1.
+int VerifyFirmwareImage(Program& program, std::FILE* file, std::vector<uint8_t>& image);
+
+// Restarts the unit into its loader and writes `image` into it, one MemoryWrite per chunk. The
+// progress bar of `panel` shows the share written while it runs. 0, or -1 with the failure in
+// the status line ("Error, disconnected from device" with the port closed, "Failed to boot into
+// admin mode", "Failed to write data to unit memory").
+int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, Panel panel,
+                        Control progress);
+
+// Waits the 5 s a unit takes to restart, then enquires it. The enquiry's result.
+int EnquireAfterRestart(Program& program, bool show_in_status_line);
+// Restarts the unit into its loader (admin mode) and enquires it. The Reset's own answer is
+// not looked at: the unit may restart before it gets out. The enquiry's result.
+int RestartIntoLoader(Program& program, bool show_in_status_line);
+
+// Restarts an Orvane HF into its firmware and enquires it again; other types are left alone.
+// -1 when the unit did not answer the Reset ("No response received") or the enquiry ("Error,
+// disconnected from device", port closed); otherwise 0, also when the unit came back in its
+// loader ("Reset into admin mode").
+int RestartUnit(Program& program);
+
+// Installs the image at `path` (InstallFirmwareFile, stages in (`panel`, `progress`)) under the
+// wait cursor and tells the outcome in a message pop-up; once written, takes down `panel` when
+// it is a pop-up and brings program and unit together again: with `keep_contents` ("Update and
+// Save") the program's table and setup are sent back, otherwise the unit's are read. 0, or -1
+// when the update or what follows it failed.
+int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
+                   Control progress);
+
+// "Update Firmware" on the ADVANCED panel (commit only): asks, lets the user choose an image,
+// installs it and brings program and unit together again. Returns 0.
+int UpdateFirmwareCB(Program& program, const CallbackEvent& event);
+
+// Offers an Orvane HF with firmware older than 2.1.4 (admin mode included) the update from
+// kOfferedFirmwareFile; nothing for other units.
+void OfferFirmwareUpdate(Program& program);
+
+// Ties the offer into every successful connection. Called once at start-up.
+void InstallFirmwareUpdate(Program& program);
+
+}  // namespace keelsong

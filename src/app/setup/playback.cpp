@@ -1,0 +1,314 @@
+#include "app/setup/playback.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/shell/change_marks.h"
+#include "app/shell/edit_history.h"
+#include "app/unit/enquiry.h"
+#include "app/events/event_grid.h"
+#include "app/events/event_transfer.h"
+#include "app/shell/program.h"
+#include "app/setup/setup_panel.h"
+#include "app/unit/status_display.h"
+#include "app/shell/text_format.h"
+#include "protocol/frame.h"
+#include "protocol/unit_status.h"
+
+namespace keelsong {
+
+namespace {
+
+// What the play-state display is handed when the unit's answer carries no play state.
+constexpr int kNoPlayState = 0xFF;
+// A SetTime answer must carry the unit's whole clock.
+constexpr int kShortestSetTimeFrame = static_cast<int>(kFrameOverhead) + 4;
+constexpr int32_t kNoClock = -1;
+constexpr int32_t kSecondsPerDay = 86400;
+
+// The unit's answer to Play or Stop is newer than the last enquiry, which may be several
+// seconds old: later decisions (whether Accept resumes playback, whether Stop asks first) go
+// by what the unit said last.
+void RememberPlayState(Program& program, uint8_t state) {
+    UnitIdentity& identity = program.Identity();
+    std::array<uint8_t, kIdentityPayloadBytes> raw = identity.Raw();
+    raw[UnitIdentity::kPlayStateOffset] = state;
+    identity.StorePayload(raw);
+}
+
+bool AnyChangeMarked(const Program& program) {
+    return program.Marks().table_changed || program.Marks().setup_changed;
+}
+
+// Sends a command without payload that an Orvane HF alone understands.
+int SendToOrvaneHf(Program& program, Command command, const char* failure, const char* success) {
+    if (program.Identity().DeviceType() != device_type::kOrvaneHf) {
+        return 0;
+    }
+    if (program.Link().SendCommand(command) <= 0) {
+        program.ShowStatusMessage(false, failure);
+        return -1;
+    }
+    program.ShowStatusMessage(true, success);
+    return 0;
+}
+
+// Empties the grid and reads the unit's table into it. On failure the rows read so far stay,
+// marked changed.
+int ReadTablePart(Program& program) {
+    EmptyEventGrid(program);
+    const uint16_t result = RetrieveEventTable(program);
+    ClearEditHistory(program);
+    if (result != 0) {
+        program.ShowStatusMessage(false, "Retrieve table failed");
+        MarkTableChanged(program, true);
+        return -1;
+    }
+    MarkTableChanged(program, false);
+    return 0;
+}
+
+// Reads the unit's setup onto the controls. A failure marks the setup changed.
+int ReadSetupPart(Program& program) {
+    std::optional<UnitKey>& origin = program.Origin().setup;
+    const int result = ReadUnitSetup(program);
+    ClearEditHistory(program);
+    if (result != 0) {
+        program.ShowStatusMessage(false, "Retrieve setup failed");
+        MarkSetupChanged(program, true);
+        origin.reset();
+        return -1;
+    }
+    MarkSetupChanged(program, false);
+    origin = KeyOf(program.Identity());
+    return 0;
+}
+
+void PlayWithSaveUnderWaitCursor(Program& program) {
+    Ui& ui = program.GetUi();
+    ui.SetWaitCursor(true);
+    PlayWithSave(program);
+    ui.SetWaitCursor(false);
+}
+
+}  // namespace
+
+int PlayUnit(Program& program) {
+    SerialLink& link = program.Link();
+    if (link.SendCommand(Command::Play) <= 0) {
+        program.ShowStatusMessage(false, "No response for play command, please try again");
+        return -1;
+    }
+    const std::span<const uint8_t> payload = link.ResponsePayload();
+    const int state = payload.empty() ? kNoPlayState : payload[0];
+    ShowPlayState(program, state);
+    switch (state) {
+        case play_state::kEmptyTable:
+            RememberPlayState(program, play_state::kEmptyTable);
+            program.ShowStatusMessage(false, "No Events To Play");
+            return -1;
+        case play_state::kPlaying:
+            RememberPlayState(program, play_state::kPlaying);
+            program.ShowStatusMessage(true, "Playback started");
+            return 0;
+        case play_state::kWaiting:
+            RememberPlayState(program, play_state::kWaiting);
+            program.ShowStatusMessage(true, "Playback will begin when start time is reached");
+            return 0;
+        default:
+            if (state == play_state::kStopped) {
+                RememberPlayState(program, play_state::kStopped);
+            }
+            program.ShowStatusMessage(false, "Wrong play response has been received");
+            return -1;
+    }
+}
+
+int PlayWithSave(Program& program) {
+    UnitOperationScope operation(program);
+    if (AcceptChanges(program) != 0) {
+        program.ShowStatusMessage(false, "Failed to save changes before playing");
+        return -1;
+    }
+    return PlayUnit(program);
+}
+
+int SaveUnitSettings(Program& program) {
+    return SendToOrvaneHf(program, Command::SaveSettings, "No response for save command",
+                          "Settings saved successfully");
+}
+
+int RestoreUnitSettings(Program& program) {
+    return SendToOrvaneHf(program, Command::RestoreSettings, "No response for restore command",
+                          "Settings restored successfully");
+}
+
+int RetrieveTableAndSetup(Program& program) {
+    UnitOperationScope operation(program);
+    if (ReadTablePart(program) != 0) {
+        return -1;
+    }
+    if (ReadSetupPart(program) != 0) {
+        return -1;
+    }
+    program.ShowStatusMessage(true, "Retrieved table and setup successfully");
+    return 0;
+}
+
+int ReloadUnitContents(Program& program) {
+    const ChangeMarks& marks = program.Marks();
+    const ContentsOrigin& origin = program.Origin();
+    const UnitKey unit = KeyOf(program.Identity());
+    const bool keep_table = marks.table_changed && origin.table == unit;
+    const bool keep_setup = marks.setup_changed && origin.setup == unit;
+    if (!keep_table && !keep_setup) {
+        return RetrieveTableAndSetup(program);
+    }
+    UnitOperationScope operation(program);
+    if (!keep_table && ReadTablePart(program) != 0) {
+        return -1;
+    }
+    if (!keep_setup && ReadSetupPart(program) != 0) {
+        return -1;
+    }
+    return 0;
+}
+
+namespace {
+
+// "Undo Changes" itself: reads back from the unit what was changed.
+int ReadBackChanges(Program& program) {
+    UnitOperationScope operation(program);
+    if (program.Marks().table_changed) {
+        if (RereadEventTable(program) != 0) {
+            program.ShowStatusMessage(false, "Retrieve table failed");
+            return -1;
+        }
+        MarkTableChanged(program, false);
+    }
+    if (program.Marks().setup_changed && ReadSetupPart(program) != 0) {
+        return -1;
+    }
+    program.ShowStatusMessage(true, "Undo changes successfully");
+    return 0;
+}
+
+}  // namespace
+
+int UndoAllChanges(Program& program) {
+    const int result = ReadBackChanges(program);
+    // Whatever was read, the edits before it no longer lead to what the grid shows.
+    ClearEditHistory(program);
+    return result;
+}
+
+int SendPlayCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::Commit) {
+        return 0;
+    }
+    if (SaveBeforePlaying(program) || !AnyChangeMarked(program)) {
+        PlayWithSaveUnderWaitCursor(program);
+    } else {
+        program.GetUi().InstallPopup(Panel::AUTO);
+    }
+    return 0;
+}
+
+int PlayPopupSaveCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::Commit) {
+        return 0;
+    }
+    Ui& ui = program.GetUi();
+    if (ui.IntValue(Panel::AUTO, Control::REMEMBER) != 0) {
+        SetSaveBeforePlaying(program, true);
+    }
+    ui.RemovePopup(Panel::AUTO);
+    PlayWithSaveUnderWaitCursor(program);
+    return 0;
+}
+
+int PlayPopupCancelCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::Commit) {
+        return 0;
+    }
+    Ui& ui = program.GetUi();
+    ui.SetInt(Panel::AUTO, Control::REMEMBER, 0);
+    ui.RemovePopup(Panel::AUTO);
+    return 0;
+}
+
+int StopUnit(Program& program) {
+    UnitOperationScope operation(program);
+    if (program.Link().SendCommand(Command::Stop) <= 0) {
+        program.ShowStatusMessage(false, "No response from stop command");
+        return -1;
+    }
+    program.ShowStatusMessage(true, "Playback stopped");
+    RememberPlayState(program, play_state::kStopped);
+    ShowPlayState(program, play_state::kStopped);
+    return 0;
+}
+
+int SyncPCTimeToInstrument(Program& program) {
+    UnitOperationScope operation(program);
+    std::array<uint8_t, 4> request{};
+    WriteLe32(request.data(), static_cast<uint32_t>(program.GetPlatform().UtcNow()));
+    SerialLink& link = program.Link();
+    int32_t unit_clock = kNoClock;
+    // Checked against the payload, not only the frame, so that no CRC byte is taken as time.
+    if (link.SendCommand(Command::SetTime, request) >= kShortestSetTimeFrame) {
+        unit_clock = static_cast<int32_t>(ReadLe32(link.ResponsePayload().data()));
+    }
+    if (unit_clock == kNoClock) {
+        program.ShowStatusMessage(false, "Set time failed");
+        return -1;
+    }
+    const int32_t of_day = ((unit_clock % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+    const std::string name(DeviceTypeName(program.Identity().DeviceType()));
+    program.ShowStatusMessage(true, FormatText("%s time set to %.2d:%.2d:%.2d UTC", name.c_str(),
+                                               of_day / 3600, of_day / 60 % 60, of_day % 60));
+    return 0;
+}
+
+int SendStopCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::Commit) {
+        return 0;
+    }
+    // Held across the question too, so that no poll slips in while it waits for the answer.
+    UnitOperationScope operation(program);
+    if (program.Identity().PlayState() == play_state::kWaiting &&
+        !program.GetUi().ConfirmPopup("Continue",
+                                      "Warning: Stopping with prevent unit from playing at the "
+                                      "start time.\nContinue?")) {
+        return 0;
+    }
+    StopUnit(program);
+    return 0;
+}
+
+int SyncPCTimeToInstrumentCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::Commit) {
+        return 0;
+    }
+    Ui& ui = program.GetUi();
+    ui.SetWaitCursor(true);
+    SyncPCTimeToInstrument(program);
+    ui.SetWaitCursor(false);
+    return 0;
+}
+
+int UndoChangesCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::Commit) {
+        return 0;
+    }
+    Ui& ui = program.GetUi();
+    ui.SetWaitCursor(true);
+    if (UndoAllChanges(program) != 0) {
+        program.ShowStatusMessage(false, "Undo changes failed");
+    }
+    ui.SetWaitCursor(false);
+    return 0;
+}
+
+}  // namespace keelsong

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
+
+#include "app/shell/change_marks.h"
+#include "app/link/comm.h"
+#include "app/unit/contents_origin.h"
+#include "app/shell/edit_history.h"
+#include "app/events/event_grid_model.h"
+#include "app/shell/keelsong_ini.h"
+#include "app/connection/replug_watch.h"
+#include "app/shell/shell.h"
+#include "app/shell/status_line.h"
+#include "app/shell/ui.h"
+#include "app/unit/unit_context.h"
+#include "app/shell/unit_hooks.h"
+#include "platform/platform.h"
+#include "platform/serial_port.h"
+#include "protocol/unit_identity.h"
+#include "protocol/unit_setup.h"
+
+namespace keelsong {
+
+// Everything the running program knows, reachable from one object that main creates. Two
+// Programs in one process never see each other: there is no program-wide state elsewhere.
+class Program {
+  public:
+    Program(Ui& ui, SerialPort& port, Platform& platform)
+        : ui_(ui), platform_(platform), status_(ui), link_(port, platform, status_) {}
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    Ui& GetUi() { return ui_; }
+    const Ui& GetUi() const { return ui_; }
+    Platform& GetPlatform() { return platform_; }
+    StatusLine& Status() { return status_; }
+    SerialLink& Link() { return link_; }
+
+    void ShowStatusMessage(bool success, std::string_view text) {
+        status_.ShowStatusMessage(success, text);
+    }
+
+    // The event table: the grid is the program's only copy of it.
+    EventGridModel& Grid() { return grid_; }
+    // What the grid and the setup panel go by: the device type and firmware of the last
+    // enquiry, and the setup format chosen for them.
+    UnitContext Unit() const {
+        return {identity_.DeviceType(), identity_.firmware_version, setup_format_};
+    }
+    uint16_t& SetupFormat() { return setup_format_; }
+    // Describes the unit as an enquiry and the setup panel would leave it (tests and tools).
+    void SetUnit(const UnitContext& unit) {
+        identity_.SetDeviceType(static_cast<uint8_t>(unit.device_type));
+        identity_.firmware_version = unit.firmware_version;
+        setup_format_ = unit.setup_format;
+    }
+    // The user's edits of the grid and the setup controls, for undo and redo.
+    EditHistory& History() { return history_; }
+    const EditHistory& History() const { return history_; }
+    ChangeMarks& Marks() { return marks_; }
+    const ChangeMarks& Marks() const { return marks_; }
+    // The setup last read from the unit (the setup format lives in Unit()). Only records from
+    // the unit change it; a configuration file's setup is shown but not remembered.
+    UnitSetup& CurrentUnitSetup() { return current_unit_setup_; }
+    const UnitSetup& CurrentUnitSetup() const { return current_unit_setup_; }
+    // Which unit the grid's and the setup's contents came from (contents_origin.h).
+    ContentsOrigin& Origin() { return origin_; }
+    // How many events the unit held when its table was last read or sent in full, or after
+    // the failed send that stopped short; nullopt when no such exchange has told. What
+    // "Accept Changes" expects to remove, for its progress.
+    std::optional<int>& UnitEventCount() { return unit_event_count_; }
+
+    // Reads the unit's whole table over the grid ("Refresh Table"). The table transfer
+    // installs the reader; without one the answer is 1, as when the unit does not answer.
+    using TableRetriever = std::function<uint16_t(Program&)>;
+    void SetTableRetriever(TableRetriever retriever) { retriever_ = std::move(retriever); }
+    uint16_t RetrieveEventTable() { return retriever_ ? retriever_(*this) : uint16_t{1}; }
+
+    // The connected unit as the last enquiry described it.
+    UnitIdentity& Identity() { return identity_; }
+    const UnitIdentity& Identity() const { return identity_; }
+    // Set once the newer-firmware warning was shown; only the Enquire button clears it.
+    bool NewerFirmwareWarned() const { return newer_firmware_warned_; }
+    void SetNewerFirmwareWarned(bool warned) { newer_firmware_warned_ = warned; }
+    // Other subsystems' steps in the enquiry, connection and status display (unit_hooks.h).
+    UnitHooks& Hooks() { return hooks_; }
+    const UnitHooks& Hooks() const { return hooks_; }
+    // How many operations that talk to the unit are under way. Such an operation can wait in a
+    // pop-up, where the window's event loop still runs the timer; the timer does not poll then.
+    int& UnitOperationsRunning() { return unit_operations_running_; }
+
+    // The connected unit's device, and the watch for a unit whose device went away.
+    ReplugWatch& Replug() { return replug_; }
+
+    // The user settings store with its folders, and the shell's ties to the window and to
+    // "Accept Changes", which quitting calls (shell.h).
+    UserSettings& Settings() { return settings_; }
+    Shell& GetShell() { return shell_; }
+    const Shell& GetShell() const { return shell_; }
+
+  private:
+    Ui& ui_;
+    Platform& platform_;
+    StatusLine status_;
+    SerialLink link_;
+    EventGridModel grid_;
+    uint16_t setup_format_ = UnitContext{}.setup_format;
+    ChangeMarks marks_;
+    EditHistory history_;
+    UnitSetup current_unit_setup_;
+    ContentsOrigin origin_;
+    std::optional<int> unit_event_count_;
+    TableRetriever retriever_;
+    UnitIdentity identity_;
+    bool newer_firmware_warned_ = false;
+    UnitHooks hooks_;
+    int unit_operations_running_ = 0;
+    ReplugWatch replug_;
+    UserSettings settings_;
+    Shell shell_;
+};
+
+}  // namespace keelsong

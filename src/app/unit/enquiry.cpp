@@ -1,0 +1,174 @@
+#include "app/unit/enquiry.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "app/service/maker_contact.h"
+#include "app/shell/program.h"
+#include "app/unit/status_display.h"
+#include "app/shell/text_format.h"
+#include "protocol/frame.h"
+
+namespace keelsong {
+
+namespace {
+
+// A SetTime answer must carry the whole 4-byte clock; anything shorter would read the CRC as
+// clock bytes.
+constexpr int kMinSetTimeFrame = static_cast<int>(kFrameOverhead) + 4;
+constexpr int kMinEnquireFrame = static_cast<int>(kFrameOverhead + kMinEnquirePayload);
+
+// Clock modes 1 and 2 leave a clock alone while it is within this many seconds of the PC's.
+constexpr int64_t kClockTolerance = 2'592'000;
+
+std::string NewerFirmwareText() {
+    return "The connected device is newer than this version of Keelsong.\nSome features may be "
+           "unresponsive or unavailable.\n" +
+           ContactMakerText("for an update to ensure full functionality.");
+}
+
+int32_t ClampToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+// Sends SetTime with `seconds` (0 only reads the clock); the unit's clock from the answer, or
+// nullopt when no whole answer came.
+std::optional<int64_t> ExchangeClock(Program& program, uint32_t seconds) {
+    uint8_t payload[4];
+    WriteLe32(payload, seconds);
+    SerialLink& link = program.Link();
+    if (link.SendCommand(Command::SetTime, payload) < kMinSetTimeFrame) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(ReadLe32(link.ResponsePayload().data()));
+}
+
+}  // namespace
+
+UnitOperationScope::UnitOperationScope(Program& program) : program_(program) {
+    ++program_.UnitOperationsRunning();
+}
+
+UnitOperationScope::~UnitOperationScope() {
+    --program_.UnitOperationsRunning();
+}
+
+int EnquireUnit(Program& program, bool show_in_status_line) {
+    UnitOperationScope operation(program);
+    SerialLink& link = program.Link();
+    if (link.SendCommand(Command::Enquire) < kMinEnquireFrame) {
+        return -1;
+    }
+    // A copy, because the warning below waits for the user and the shared response buffer
+    // belongs to whatever transaction runs next.
+    const std::span<const uint8_t> received = link.ResponsePayload();
+    const std::vector<uint8_t> payload(received.begin(), received.end());
+    const std::optional<int32_t> version = DecodeEnquiry(payload);
+    if (!version) {
+        return -1;
+    }
+
+    UnitIdentity& identity = program.Identity();
+    identity.firmware_version = *version;
+    if (!program.NewerFirmwareWarned() &&
+        payload[UnitIdentity::kDeviceTypeOffset] == device_type::kOrvaneHf &&
+        *version > kNewestKnownFirmware) {
+        program.SetNewerFirmwareWarned(true);
+        program.GetUi().MessagePopup("Warning", NewerFirmwareText());
+    }
+
+    const uint8_t previous_type = identity.DeviceType();
+    const uint16_t previous_serial = identity.SerialNumber();
+    identity.StorePayload(payload);
+
+    const UnitHooks& hooks = program.Hooks();
+    hooks.ChooseSetupFormat(program);
+    SyncUnitClock(program);
+    ShowBatteryState(program);
+    ShowSyncState(program);
+    ShowPlayState(program, identity.PlayState());
+    hooks.UpdateControlsForUnit(program);
+    ShowIdentity(program, show_in_status_line);
+
+    if (previous_type != device_type::kNone &&
+        (identity.DeviceType() != previous_type || identity.SerialNumber() != previous_serial)) {
+        program.GetUi().MessagePopup("Unit replaced",
+                                     "Warning, your unit was replaced by a different unit, the "
+                                     "event table and all setup will be reloaded");
+        hooks.RetrieveTableAndSetup(program);
+    }
+    return identity.firmware_version;
+}
+
+void SyncUnitClock(Program& program) {
+    UnitIdentity& identity = program.Identity();
+    if (identity.DeviceType() != device_type::kOrvaneHf ||
+        identity.firmware_version < kSyncFirmware) {
+        return;
+    }
+    const std::optional<int64_t> unit_clock = ExchangeClock(program, 0);
+    if (!unit_clock) {
+        return;
+    }
+    Platform& platform = program.GetPlatform();
+    const int64_t pc_time = platform.UtcNow();
+    const int64_t offset = pc_time - *unit_clock;
+    identity.clock_offset = ClampToInt32(offset);
+
+    const uint8_t mode = identity.ClockMode();
+    if (mode > 3) {
+        return;
+    }
+    if ((mode == 1 || mode == 2) && offset >= -kClockTolerance && offset <= kClockTolerance) {
+        return;
+    }
+    const std::optional<int64_t> set_clock = ExchangeClock(program, static_cast<uint32_t>(pc_time));
+    if (set_clock) {
+        identity.clock_offset = ClampToInt32(platform.UtcNow() - *set_clock);
+    }
+}
+
+std::string IdentityText(const UnitIdentity& identity) {
+    std::string text =
+        FormatText("%s # %d", std::string(DeviceTypeName(identity.DeviceType())).c_str(),
+                   identity.SerialNumber());
+    if (identity.firmware_version < 0) {
+        return text;
+    }
+    text += identity.firmware_version >= kNormalFirmware ? " Firmware " : " Admin Mode ";
+    // The version as parsed: whatever the unit sent after the patch number is not shown.
+    text += FirmwareVersionText(identity.firmware_version);
+    return text;
+}
+
+void ShowIdentity(Program& program, bool show_in_status_line) {
+    const std::string text = IdentityText(program.Identity());
+    program.GetUi().SetText(Panel::MAIN, Control::DEVICE, text);
+    if (program.Identity().firmware_version < 0) {
+        return;
+    }
+    if (show_in_status_line) {
+        program.ShowStatusMessage(true, text);
+    }
+    program.Hooks().ApplyUnitTypeLimits(program, text);
+}
+
+int SendEnquireCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::Commit) {
+        return 0;
+    }
+    Ui& ui = program.GetUi();
+    ui.SetWaitCursor(true);
+    program.SetNewerFirmwareWarned(false);
+    if (EnquireUnit(program, true) < 0) {
+        program.ShowStatusMessage(true, "No response from device");
+    } else {
+        ReadUnitStatus(program);
+    }
+    ui.SetWaitCursor(false);
+    return 0;
+}
+
+}  // namespace keelsong

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/shell/callbacks.h"
+#include "protocol/unit_identity.h"
+
+namespace keelsong {
+
+class Program;
+
+// Marks an operation that talks to the unit as under way for as long as it lives (see
+// Program::UnitOperationsRunning); scopes nest.
+class UnitOperationScope {
+  public:
+    explicit UnitOperationScope(Program& program);
+    ~UnitOperationScope();
+    UnitOperationScope(const UnitOperationScope&) = delete;
+    UnitOperationScope& operator=(const UnitOperationScope&) = delete;
+
+  private:
+    Program& program_;
+};
+
+// Asks the unit who it is and how it is doing, and brings everything that depends on the
+// answer up to date: the identity record, the setup format, the unit's clock, the status
+// displays, the controls, the identity line (also in the status line when
+// `show_in_status_line`), and a reload when a different unit has been plugged in. Returns
+// FirmwareVersion (0 or more), or -1 when no acceptable answer came; the record is then
+// unchanged.
+int EnquireUnit(Program& program, bool show_in_status_line);
+
+// Compares the unit's clock with the PC's (Orvane HF from firmware 2.0.0) and sets it from the
+// PC when its clock mode asks for that, or when it is more than 30 days out. A failed exchange
+// keeps the last measured offset and says nothing.
+void SyncUnitClock(Program& program);
+
+// "Orvane HF # 1042 Firmware v2.1.4"; without the firmware part before any enquiry succeeded.
+std::string IdentityText(const UnitIdentity& identity);
+
+// Shows the identity line in DEVICE and, when asked, in the status line; hands it to the unit
+// type limits.
+void ShowIdentity(Program& program, bool show_in_status_line);
+
+// The MAIN panel's Enquire button: shows the newer-firmware warning again if it applies,
+// enquires with the identity in the status line, and reads the unit status.
+int SendEnquireCB(Program& program, const CallbackEvent& event);
+
+}  // namespace keelsong

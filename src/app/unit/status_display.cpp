@@ -1,0 +1,151 @@
+#include "app/unit/status_display.h"
+
+#include "app/unit/enquiry.h"
+#include "app/shell/program.h"
+#include "app/connection/replug_watch.h"
+#include "app/shell/text_format.h"
+#include "protocol/unit_status.h"
+
+namespace keelsong {
+
+namespace {
+
+constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// Polls only after this many whole quiet seconds, so at most every sixth tick.
+constexpr int kQuietSecondsBeforePoll = 4;
+constexpr int kMaxFailedPolls = 3;
+
+}  // namespace
+
+void ShowDateAndTime(Program& program) {
+    Platform& platform = program.GetPlatform();
+    const std::optional<CalendarTime> now = platform.ToLocal(platform.UtcNow());
+    if (!now) {
+        return;
+    }
+    Ui& ui = program.GetUi();
+    if (now->month >= 1 && now->month <= 12) {
+        ui.SetText(Panel::MAIN, Control::DATE,
+                   FormatText("%d %s.%d", now->day, kMonths[now->month - 1], now->year));
+    }
+    ui.SetText(Panel::MAIN, Control::TIME,
+               FormatText("%02d:%02d:%02d", now->hour, now->minute, now->second));
+}
+
+int OneSecondCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::TimerTick) {
+        return 0;
+    }
+    ShowDateAndTime(program);
+    // An operation waiting in a pop-up must not find its exchange interleaved with a poll.
+    if (program.UnitOperationsRunning() > 0) {
+        return 0;
+    }
+    WatchLink(program);
+    ActivityCounters& activity = program.Status().Activity();
+    const int idle = activity.idle_seconds++;
+    if (idle <= kQuietSecondsBeforePoll || !program.Link().IsConnected()) {
+        return 0;
+    }
+    activity.idle_seconds = 0;
+    if (activity.failed_polls >= kMaxFailedPolls) {
+        return 0;
+    }
+    if (EnquireUnit(program, false) < 0) {
+        ++activity.failed_polls;
+    } else {
+        ReadUnitStatus(program);
+    }
+    return 0;
+}
+
+int ReadUnitStatus(Program& program) {
+    UnitOperationScope operation(program);
+    Ui& ui = program.GetUi();
+    const UnitIdentity& identity = program.Identity();
+    uint8_t flags = status_flag::kHumidity;
+    if (identity.DeviceType() != device_type::kOrvaneHf ||
+        identity.firmware_version < kNormalFirmware) {
+        ui.SetText(Panel::MAIN, Control::TEMP_HUMI, "");
+        return 0;
+    }
+    if (identity.StatusPresent() != 0 &&
+        (identity.PlayState() == play_state::kPlaying || identity.BatteryState() == 1 ||
+         identity.BatteryState() == 3)) {
+        flags |= status_flag::kTemperature;
+    }
+    const uint8_t request[1] = {flags};
+    SerialLink& link = program.Link();
+    if (link.SendCommand(Command::StatusRead, request) <= 0) {
+        return -1;
+    }
+    ui.SetText(Panel::MAIN, Control::TEMP_HUMI,
+               TemperatureHumidityText(WalkStatusPayload(link.ResponsePayload(), flags)));
+    return 0;
+}
+
+void ShowBatteryState(Program& program) {
+    Ui& ui = program.GetUi();
+    const UnitIdentity& identity = program.Identity();
+    if (identity.StatusPresent() != 0 && identity.BatteryState() != 0 &&
+        identity.BatteryLevel() != -1) {
+        const int level = identity.BatteryLevel();
+        ui.SetVisible(Panel::MAIN, Control::BATT_ICON, true);
+        ui.SetTooltip(Panel::MAIN, Control::BATT_ICON, BatteryTooltip(level));
+        ui.SetInt(Panel::MAIN, Control::BATT_ICON, BatteryGaugeValue(level));
+        ui.SetVisible(Panel::MAIN, Control::CHARGING_ICON, identity.BatteryState() == 1);
+    } else {
+        ui.SetVisible(Panel::MAIN, Control::BATT_ICON, false);
+        ui.SetVisible(Panel::MAIN, Control::CHARGING_ICON, false);
+    }
+}
+
+void ShowSyncState(Program& program) {
+    Ui& ui = program.GetUi();
+    const UnitIdentity& identity = program.Identity();
+    if (identity.StatusPresent() != 0 && identity.firmware_version >= kSyncFirmware) {
+        ui.SetInt(Panel::MAIN, Control::SYNC_ICON, identity.SyncState());
+        ui.SetTooltip(Panel::MAIN, Control::SYNC_ICON,
+                      std::string(SyncStateText(identity.SyncState())));
+        ui.SetVisible(Panel::MAIN, Control::SYNC_ICON, true);
+    } else {
+        ui.SetVisible(Panel::MAIN, Control::SYNC_ICON, false);
+    }
+}
+
+void ShowPlayState(Program& program, int state) {
+    Ui& ui = program.GetUi();
+    const UnitIdentity& identity = program.Identity();
+    state &= 0xFF;
+    std::string text;
+    if (identity.StatusPresent() != 0 && state < 4) {
+        if (state == play_state::kWaiting) {
+            const int64_t unit_now =
+                program.GetPlatform().UtcNow() - int64_t{identity.clock_offset};
+            text = CountdownText(int64_t{program.Hooks().CurrentStartTime(program)} - unit_now);
+        } else {
+            text = PlayStateText(state);
+        }
+    }
+    ui.SetText(Panel::MAIN, Control::PLAY_CODE_MSG, text);
+    if (identity.StatusPresent() == 1) {
+        const bool playing = state == play_state::kPlaying || state == play_state::kWaiting;
+        ui.SetDimmed(Panel::MAIN, Control::PLAY, playing);
+        ui.SetDimmed(Panel::MAIN, Control::STOP, !playing);
+    }
+}
+
+void ShowNoConnection(Program& program) {
+    program.Hooks().SetUnitControlsDimmed(program, true);
+    UnitIdentity& identity = program.Identity();
+    identity.SetSerialNumber(0);
+    identity.SetDeviceType(device_type::kNone);
+    Ui& ui = program.GetUi();
+    ui.SetText(Panel::MAIN, Control::DEVICE, "No Connection");
+    program.ShowStatusMessage(true, "No Connection");
+    ui.SetText(Panel::MAIN, Control::TEMP_HUMI, "");
+}
+
+}  // namespace keelsong

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/shell/callbacks.h"
+
+namespace keelsong {
+
+class Program;
+
+// The live picture of the PC clock and of the connected unit on MAIN, and the one-second timer
+// that keeps it current and polls the unit when the program has been quiet.
+
+// Every five idle seconds polls the connected unit: enquiry and status read. Three failed polls
+// in a row stop the polling until another transaction succeeds. Acts on the timer tick only.
+int OneSecondCB(Program& program, const CallbackEvent& event);
+
+// DATE ("7 Dec.2026") and TIME ("14:05:09") from the PC's local clock.
+void ShowDateAndTime(Program& program);
+
+// Reads temperature and humidity (Orvane HF with normal firmware) into TEMP_HUMI. 0 when the
+// unit answered or nothing was asked, -1 when the exchange failed (TEMP_HUMI kept as it was).
+int ReadUnitStatus(Program& program);
+
+// The battery gauge with its tooltip and the charging indicator, from the identity.
+void ShowBatteryState(Program& program);
+// The synchronisation indicator with its tooltip, from the identity.
+void ShowSyncState(Program& program);
+// The play-state text (a countdown while waiting for the start time) and, with live state,
+// which of PLAY and STOP can be pressed. `state` counts by its low 8 bits.
+void ShowPlayState(Program& program, int state);
+// What MAIN shows when no unit is connected; forgets the unit's serial number and type.
+void ShowNoConnection(Program& program);
+
+}  // namespace keelsong

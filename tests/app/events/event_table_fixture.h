@@ -1,0 +1,69 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/events/event_grid.h"
+#include "app/shell/program.h"
+#include "headless/headless_ui.h"
+#include "support/fake_platform.h"
+#include "support/fake_serial_port.h"
+
+namespace keelsong::testing {
+
+// A program on a headless screen and a fake port, with a unit described as the enquiry and
+// the setup panel would leave it: device type, firmware, setup format and the grid's limits.
+struct EventTableFixture : ::testing::Test {
+    enum class Unit { None, Lf, Hf, HfOldFirmware, HfR1 };
+
+    void Connect(Unit unit) {
+        EventGridModel& grid = program.Grid();
+        switch (unit) {
+            case Unit::None:
+                program.SetUnit(UnitContext{});
+                return;
+            case Unit::Lf:
+                program.SetUnit({device_type::kOrvaneLf, 0x010103, 14});
+                grid.SetColumnRange(grid_column::kStartFrequency, 20, 8000);
+                grid.SetColumnRange(grid_column::kEndFrequency, 20, 8000);
+                grid.SetColumnRange(grid_column::kLevel, 0, 24);
+                grid.SetColumnTitle(grid_column::kLevel, "Attenuation(dB)");
+                break;
+            case Unit::Hf:
+            case Unit::HfOldFirmware:
+            case Unit::HfR1: {
+                const bool old = unit == Unit::HfOldFirmware;
+                program.SetUnit(
+                    {unit == Unit::HfR1 ? device_type::kOrvaneHfR1 : device_type::kOrvaneHf,
+                     old ? 0x010909 : 0x020104, static_cast<uint16_t>(unit == Unit::Hf ? 21 : 17)});
+                grid.SetColumnRange(grid_column::kStartFrequency, 3000, 200000);
+                grid.SetColumnRange(grid_column::kEndFrequency, 3000, 200000);
+                grid.SetColumnRange(grid_column::kLevel, old ? -20 : -24, old ? 0 : 7);
+                grid.SetColumnTitle(grid_column::kLevel, "Level(dB)");
+                break;
+            }
+        }
+        grid.SetColumnMinimum(grid_column::kDuration, 0.1);
+    }
+
+    // Appends a row and sets it up for `type` as choosing it in the Type cell would.
+    int AddRow(int32_t type) {
+        static const char* const kTexts[] = {"None", "Tone", "Sweep", "Rest", "Click", "Tone"};
+        const int row = program.Grid().RowCount() + 1;
+        EXPECT_EQ(InsertEventRow(program, static_cast<uint8_t>(row)), 0);
+        program.Grid().SetText(grid_column::kType, row, kTexts[type]);
+        SetRowType(program, type, row);
+        return row;
+    }
+
+    std::string StatusText() const { return ui.TextValue(Panel::MAIN, Control::STATUS_LINE); }
+    uint32_t StatusColor() const { return ui.TextColor(Panel::MAIN, Control::STATUS_LINE); }
+
+    HeadlessUi ui;
+    FakePlatform platform;
+    FakeSerialPort port;
+    Program program{ui, port, platform};
+};
+
+}  // namespace keelsong::testing
