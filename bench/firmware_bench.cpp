@@ -10,9 +10,9 @@
 #include <optional>
 #include <vector>
 
-#include "app/unit/enquiry.h"
 #include "app/service/firmware_update.h"
 #include "app/shell/program.h"
+#include "app/unit/enquiry.h"
 #include "headless/headless_ui.h"
 #include "paced_unit.h"
 #include "platform/posix_platform.h"

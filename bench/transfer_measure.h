@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/shell/change_marks.h"
-#include "app/unit/enquiry.h"
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/change_marks.h"
+#include "app/shell/program.h"
+#include "app/unit/enquiry.h"
 #include "paced_unit.h"
 #include "protocol/commands.h"
 #include "protocol/frame.h"

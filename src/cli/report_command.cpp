@@ -1,8 +1,8 @@
 #include "cli/report_command.h"
 
 #include "app/files/config_file_io.h"
-#include "app/shell/program.h"
 #include "app/schedule/report.h"
+#include "app/shell/program.h"
 
 namespace keelsong::cli {
 

@@ -3,14 +3,14 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/shell/change_marks.h"
-#include "app/files/config_file_io.h"
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
+#include "app/files/config_file_io.h"
 #include "app/service/firmware_update.h"
-#include "app/setup/playback.h"
 #include "app/service/service.h"
+#include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/change_marks.h"
 #include "cli/config_compare.h"
 
 namespace keelsong::cli {

@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "app/connection/connection.h"
-#include "app/unit/enquiry.h"
 #include "app/events/event_transfer.h"
 #include "app/setup/setup_panel.h"
+#include "app/unit/enquiry.h"
 #include "cli/device_port.h"
 #include "platform/posix_serial_port.h"
 
@@ -38,9 +38,6 @@ UnitSession::UnitSession(const FleetSettings& settings, const UnitTarget& target
     // menu, the settings file, the firmware offer on connecting).
     InstallSetupPanel(*program_);
     InstallTableTransfer(*program_);
-    // Connecting reads no table or setup: each command reads what it needs itself, and knows
-    // whether that worked.
-    program_->Hooks().retrieve_table_and_setup = nullptr;
 
     ui_.SetInt(Panel::CONNECT, Control::COM_TIMEOUT, static_cast<int>(settings_.timeout_ms));
     ui_.SetInt(Panel::CONNECT, Control::PORT, target_.port.value_or(1));
@@ -63,7 +60,9 @@ UnitSession::~UnitSession() {
 
 int UnitSession::Connect() {
     BeginStep();
-    return ConnectToPort(*program_, false);
+    // Connecting reads no table or setup: each command reads what it needs itself, and knows
+    // whether that worked.
+    return ConnectToPort(*program_, false, UnitContents::LeftToCaller);
 }
 
 int UnitSession::Probe() {

@@ -16,11 +16,11 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include "app/events/table_editing.h"
+#include "app/events/table_paste.h"
 #include "app/shell/callbacks.h"
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
-#include "app/events/table_editing.h"
-#include "app/events/table_paste.h"
 #include "gui/event_table_view.h"
 #include "gui/panels.h"
 #include "gui/qt_ui.h"

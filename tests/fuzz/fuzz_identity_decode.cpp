@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <span>
 
-#include "app/unit/enquiry.h"
 #include "app/shell/program.h"
+#include "app/unit/enquiry.h"
 #include "app/unit/status_display.h"
 #include "headless/headless_ui.h"
 #include "protocol/frame.h"
@@ -63,9 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     });
     Program program(ui, port, platform);
     program.Link().Settings().open = 1;
-    program.Hooks().current_start_time = [&](const Program&) {
-        return payload.size() >= 4 ? static_cast<int32_t>(ReadLe32(payload.data())) : 0;
-    };
+    program.CurrentUnitSetup().start_time =
+        payload.size() >= 4 ? static_cast<int32_t>(ReadLe32(payload.data())) : 0;
     const int version = EnquireUnit(program, true);
     if (version >= 0 && payload.size() < kMinEnquirePayload) {
         __builtin_trap();

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/program.h"
 #include "headless/headless_ui.h"
 #include "protocol/frame.h"
 #include "protocol/unit_setup.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/shell/edit_history.h"
 #include "app/events/table_paste.h"
+#include "app/shell/edit_history.h"
 #include "config_load_check.h"
 
 namespace {

@@ -4,11 +4,11 @@
 #include <set>
 #include <string>
 
-#include "app/unit/enquiry.h"
-#include "app/shell/program.h"
 #include "app/connection/replug_watch.h"
-#include "app/unit/status_display.h"
+#include "app/shell/program.h"
 #include "app/shell/text_format.h"
+#include "app/unit/enquiry.h"
+#include "app/unit/status_display.h"
 #include "platform/serial_port.h"
 
 namespace keelsong {
@@ -47,27 +47,29 @@ int ConnectionFailed(Program& program, bool popup, const std::string& text) {
 
 // Reads the table and setup of a unit that has them, restoring its settings first when it asks
 // for that, then offers a firmware update.
-void LoadUnitContents(Program& program) {
-    const UnitHooks& hooks = program.Hooks();
+void LoadUnitContents(Program& program, UnitContents contents) {
+    const UnitSteps& steps = program.Steps();
     const UnitIdentity& identity = program.Identity();
     if (identity.firmware_version >= kNormalFirmware) {
         bool restored = true;
         if (identity.SettingsRestored() == 0 || identity.StatusPresent() == 0) {
-            if (hooks.RestoreUnitSettings(program) < 0) {
+            if (steps.RestoreUnitSettings(program) < 0) {
                 program.ShowStatusMessage(false,
                                           "Failed to retrieve table, please reset your unit");
                 restored = false;
             }
         }
         if (restored) {
-            if (hooks.RetrieveTableAndSetup(program) < 0) {
+            if (contents == UnitContents::Read && steps.ReloadUnitContents(program) < 0) {
                 program.ShowStatusMessage(false, "Failed to get configuration");
             } else if (EnquireUnit(program, true) > 0) {
                 ReadUnitStatus(program);
             }
         }
     }
-    hooks.OfferFirmwareUpdate(program);
+    if (contents == UnitContents::Read) {
+        steps.OfferFirmwareUpdate(program);
+    }
 }
 
 void SelectedPortIntoPanel(Program& program) {
@@ -89,7 +91,7 @@ void ShowConnectStatus(Program& program, const std::string& text) {
     ui.SetTooltip(Panel::CONNECT, Control::STATUS_LINE, text);
 }
 
-int ConnectToPort(Program& program, bool popup_on_failure) {
+int ConnectToPort(Program& program, bool popup_on_failure, UnitContents contents) {
     UnitOperationScope operation(program);
     Disconnect(program);
     StopReplugWatch(program);
@@ -124,7 +126,7 @@ int ConnectToPort(Program& program, bool popup_on_failure) {
     ui.ProcessDrawEvents();
 
     if (HasEventTable(identity.DeviceType())) {
-        LoadUnitContents(program);
+        LoadUnitContents(program, contents);
     }
     return 0;
 }

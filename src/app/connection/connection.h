@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/callbacks.h"
 #include "app/link/comm.h"
+#include "app/shell/callbacks.h"
 
 namespace keelsong {
 
@@ -16,11 +16,18 @@ inline constexpr int kSearchedPorts = 30;
 // MAIN's CONNECTION button while a unit is connected (red 189, green 187, blue 138).
 inline constexpr uint32_t kConnectedColor = 0xBDBB8A;
 
+// What connecting does with the table and setup of a unit that has them: the window reads them
+// and offers newer firmware; a caller that reads what it needs itself (keelsong-cli) leaves
+// both to itself. The settings a unit asks to have restored are restored either way.
+enum class UnitContents { Read, LeftToCaller };
+
 // Connects to the unit on the port shown in PORT with the time-out in COM_TIMEOUT: opens the
 // port, identifies the unit and, for a unit with an event table, reads its table and setup and
-// offers a firmware update. A port that cannot be opened tells why in the CONNECT status line.
-// With `popup_on_failure` a failure also shows "Connection Failed". 0 when connected, else -1.
-int ConnectToPort(Program& program, bool popup_on_failure);
+// offers a firmware update (as `contents` says). A port that cannot be opened tells why in the
+// CONNECT status line. With `popup_on_failure` a failure also shows "Connection Failed". 0 when
+// connected, else -1.
+int ConnectToPort(Program& program, bool popup_on_failure,
+                  UnitContents contents = UnitContents::Read);
 
 // Closes the port and shows that no unit is connected; nothing when not connected.
 void Disconnect(Program& program);

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "app/connection/connection.h"
-#include "app/unit/enquiry.h"
 #include "app/shell/program.h"
 #include "app/shell/text_format.h"
+#include "app/unit/enquiry.h"
 #include "protocol/frame.h"
 
 namespace keelsong {

@@ -4,16 +4,16 @@
 #include <optional>
 #include <string>
 
-#include "app/shell/change_marks.h"
-#include "app/shell/edit_history.h"
-#include "app/unit/enquiry.h"
 #include "app/events/event_exchange.h"
 #include "app/events/event_grid.h"
 #include "app/setup/playback.h"
+#include "app/setup/setup_panel.h"
+#include "app/shell/change_marks.h"
+#include "app/shell/edit_history.h"
 #include "app/shell/program.h"
 #include "app/shell/progress_bar.h"
-#include "app/setup/setup_panel.h"
 #include "app/shell/text_format.h"
+#include "app/unit/enquiry.h"
 #include "protocol/unit_status.h"
 
 namespace keelsong {
@@ -304,9 +304,6 @@ int ResyncAfterUpdate(Program& program, bool keep_program_contents) {
 }
 
 void InstallTableTransfer(Program& program) {
-    UnitHooks& hooks = program.Hooks();
-    hooks.restore_unit_settings = RestoreUnitSettings;
-    hooks.retrieve_table_and_setup = ReloadUnitContents;
     program.SetTableRetriever(RereadEventTable);
     program.GetShell().SetChangesAcceptor(AcceptChanges);
 }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "app/events/event_grid.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
-#include "app/events/event_grid.h"
 #include "app/shell/program.h"
 #include "app/shell/text_format.h"
 

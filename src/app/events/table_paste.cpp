@@ -9,11 +9,11 @@
 #include <variant>
 #include <vector>
 
+#include "app/events/event_grid.h"
+#include "app/events/table_editing.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
-#include "app/events/event_grid.h"
 #include "app/shell/program.h"
-#include "app/events/table_editing.h"
 #include "app/shell/text_format.h"
 
 namespace keelsong {

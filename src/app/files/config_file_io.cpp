@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "app/events/event_grid.h"
+#include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
-#include "app/events/event_grid.h"
 #include "app/shell/program.h"
-#include "app/setup/setup_panel.h"
 #include "files/config_file.h"
 
 namespace keelsong {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <system_error>
 
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/program.h"
 #include "app/shell/text_format.h"
 #include "keelsong_version.h"
 #include "protocol/unit_identity.h"

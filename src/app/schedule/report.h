@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/shell/callbacks.h"
 #include "app/schedule/schedule.h"
+#include "app/shell/callbacks.h"
 
 namespace keelsong {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/program.h"
 #include "app/shell/text_format.h"
 #include "protocol/event_record.h"
 #include "protocol/unit_setup.h"

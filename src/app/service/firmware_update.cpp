@@ -1,16 +1,17 @@
 #include "app/service/firmware_update.h"
+#include "app/setup/setup_panel.h"
 
 #include <array>
 #include <memory>
 #include <optional>
 
 #include "app/connection/connection.h"
-#include "app/unit/enquiry.h"
 #include "app/events/event_transfer.h"
 #include "app/service/maker_contact.h"
 #include "app/shell/program.h"
 #include "app/shell/progress_bar.h"
 #include "app/shell/text_format.h"
+#include "app/unit/enquiry.h"
 #include "protocol/firmware_image.h"
 
 namespace keelsong {
@@ -172,7 +173,7 @@ int RestartUnit(Program& program) {
     } else {
         program.ShowStatusMessage(false, "Reset into admin mode");
     }
-    program.Hooks().UpdateControlsForUnit(program);
+    UpdateControlsForUnit(program);
     return 0;
 }
 
@@ -225,10 +226,6 @@ void OfferFirmwareUpdate(Program& program) {
         UpdateFirmware(program, kOfferedFirmwareFile, *keep_contents, Panel::MAIN,
                        Control::STATUS_LINE);
     }
-}
-
-void InstallFirmwareUpdate(Program& program) {
-    program.Hooks().offer_firmware_update = OfferFirmwareUpdate;
 }
 
 }  // namespace keelsong

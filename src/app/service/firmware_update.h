@@ -78,7 +78,4 @@ int UpdateFirmwareCB(Program& program, const CallbackEvent& event);
 // kOfferedFirmwareFile; nothing for other units.
 void OfferFirmwareUpdate(Program& program);
 
-// Ties the offer into every successful connection. Called once at start-up.
-void InstallFirmwareUpdate(Program& program);
-
 }  // namespace keelsong

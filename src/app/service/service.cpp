@@ -5,10 +5,10 @@
 #include <string>
 
 #include "app/connection/connection.h"
-#include "app/unit/enquiry.h"
 #include "app/events/event_transfer.h"
 #include "app/service/firmware_update.h"
 #include "app/shell/program.h"
+#include "app/unit/enquiry.h"
 #include "protocol/firmware_image.h"
 
 namespace keelsong {

@@ -1,8 +1,8 @@
 // The ADVANCED pop-up: the "Save Changes Before Playing" choice, applied or thrown away
 // explicitly, beside the service buttons that other parts of the program handle.
 
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/program.h"
 
 namespace keelsong {
 

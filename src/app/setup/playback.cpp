@@ -4,15 +4,15 @@
 #include <cstdint>
 #include <string>
 
-#include "app/shell/change_marks.h"
-#include "app/shell/edit_history.h"
-#include "app/unit/enquiry.h"
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
-#include "app/unit/status_display.h"
+#include "app/shell/change_marks.h"
+#include "app/shell/edit_history.h"
+#include "app/shell/program.h"
 #include "app/shell/text_format.h"
+#include "app/unit/enquiry.h"
+#include "app/unit/status_display.h"
 #include "protocol/frame.h"
 #include "protocol/unit_status.h"
 

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/events/event_grid_model.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
-#include "app/events/event_grid_model.h"
 #include "app/shell/program.h"
 #include "app/shell/text_format.h"
 #include "protocol/unit_identity.h"
@@ -66,13 +66,6 @@ void ShowLocalStartTime(Program& program, int64_t utc_seconds) {
 }  // namespace
 
 void InstallSetupPanel(Program& program) {
-    UnitHooks& hooks = program.Hooks();
-    hooks.choose_setup_format = ChooseSetupFormat;
-    hooks.update_controls_for_unit = UpdateControlsForUnit;
-    hooks.apply_unit_type_limits = ApplyUnitTypeLimits;
-    hooks.set_unit_controls_dimmed = SetUnitControlsDimmed;
-    hooks.current_start_time = [](const Program& p) { return p.CurrentUnitSetup().start_time; };
-
     Ui& ui = program.GetUi();
     ui.SetRange(Panel::MAIN, Control::YEAR, kFirstYear, kLastYear);
     ui.SetRange(Panel::MAIN, Control::DAY, 1, 31);

@@ -14,9 +14,8 @@ class Program;
 // The unit setup on the MAIN panel ("Repeat Setup", "Start Delay", "Sync - PPS", the magnetic
 // switch), its exchange with the unit, and the ADVANCED pop-up.
 
-// Ties the setup panel into the program: the enquiry's and connection's steps (format choice,
-// enabled state, unit limits, dimming on disconnection), the countdown's start time, and the
-// controls' fixed ranges. APPLY starts dimmed. Called once while the program is set up.
+// Sets the setup controls' fixed ranges; APPLY starts dimmed. Called once while the program is
+// set up.
 void InstallSetupPanel(Program& program);
 
 // ---- Exchange with the unit (setup_transfer.cpp) ----

@@ -5,8 +5,8 @@
 #include <limits>
 #include <vector>
 
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/program.h"
 #include "app/shell/text_format.h"
 #include "protocol/frame.h"
 #include "protocol/unit_setup.h"

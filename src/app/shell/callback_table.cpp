@@ -1,20 +1,20 @@
 #include <vector>
 
-#include "app/shell/callbacks.h"
-#include "app/files/config_file_io.h"
 #include "app/connection/connection.h"
-#include "app/unit/enquiry.h"
-#include "app/events/event_transfer.h"
-#include "app/service/firmware_update.h"
-#include "app/setup/playback.h"
-#include "app/schedule/report.h"
 #include "app/connection/replug_watch.h"
-#include "app/files/screenshots.h"
-#include "app/service/service.h"
-#include "app/setup/setup_panel.h"
-#include "app/shell/startup.h"
-#include "app/unit/status_display.h"
+#include "app/events/event_transfer.h"
 #include "app/events/table_editing.h"
+#include "app/files/config_file_io.h"
+#include "app/files/screenshots.h"
+#include "app/schedule/report.h"
+#include "app/service/firmware_update.h"
+#include "app/service/service.h"
+#include "app/setup/playback.h"
+#include "app/setup/setup_panel.h"
+#include "app/shell/callbacks.h"
+#include "app/shell/startup.h"
+#include "app/unit/enquiry.h"
+#include "app/unit/status_display.h"
 
 namespace keelsong {
 

@@ -5,9 +5,9 @@
 #include <iterator>
 #include <utility>
 
+#include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/program.h"
-#include "app/setup/setup_panel.h"
 #include "app/shell/text_format.h"
 #include "protocol/unit_setup.h"
 

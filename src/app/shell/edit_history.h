@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/shell/controls.h"
 #include "app/events/event_grid_model.h"
+#include "app/shell/controls.h"
 #include "app/shell/ui.h"
 
 namespace keelsong {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/connection/connection.h"
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/program.h"
 #include "app/shell/startup.h"
 
 namespace keelsong {

@@ -5,18 +5,18 @@
 #include <optional>
 #include <utility>
 
-#include "app/shell/change_marks.h"
-#include "app/link/comm.h"
-#include "app/unit/contents_origin.h"
-#include "app/shell/edit_history.h"
-#include "app/events/event_grid_model.h"
-#include "app/shell/keelsong_ini.h"
 #include "app/connection/replug_watch.h"
+#include "app/events/event_grid_model.h"
+#include "app/link/comm.h"
+#include "app/shell/change_marks.h"
+#include "app/shell/edit_history.h"
+#include "app/shell/keelsong_ini.h"
 #include "app/shell/shell.h"
 #include "app/shell/status_line.h"
 #include "app/shell/ui.h"
+#include "app/shell/unit_steps.h"
+#include "app/unit/contents_origin.h"
 #include "app/unit/unit_context.h"
-#include "app/shell/unit_hooks.h"
 #include "platform/platform.h"
 #include "platform/serial_port.h"
 #include "protocol/unit_identity.h"
@@ -28,8 +28,15 @@ namespace keelsong {
 // Programs in one process never see each other: there is no program-wide state elsewhere.
 class Program {
   public:
-    Program(Ui& ui, SerialPort& port, Platform& platform)
-        : ui_(ui), platform_(platform), status_(ui), link_(port, platform, status_) {}
+    // `steps` are the other subsystems' steps that identifying and connecting a unit run: the
+    // real ones unless a test of those sequences stands in for them.
+    Program(Ui& ui, SerialPort& port, Platform& platform,
+            const UnitSteps& steps = ProgramUnitSteps())
+        : ui_(ui),
+          platform_(platform),
+          status_(ui),
+          link_(port, platform, status_),
+          steps_(steps) {}
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -85,12 +92,11 @@ class Program {
     // Set once the newer-firmware warning was shown; only the Enquire button clears it.
     bool NewerFirmwareWarned() const { return newer_firmware_warned_; }
     void SetNewerFirmwareWarned(bool warned) { newer_firmware_warned_ = warned; }
-    // Other subsystems' steps in the enquiry, connection and status display (unit_hooks.h).
-    UnitHooks& Hooks() { return hooks_; }
-    const UnitHooks& Hooks() const { return hooks_; }
     // How many operations that talk to the unit are under way. Such an operation can wait in a
     // pop-up, where the window's event loop still runs the timer; the timer does not poll then.
     int& UnitOperationsRunning() { return unit_operations_running_; }
+    // What identifying and connecting a unit run in the subsystems that follow the unit.
+    const UnitSteps& Steps() const { return steps_; }
 
     // The connected unit's device, and the watch for a unit whose device went away.
     ReplugWatch& Replug() { return replug_; }
@@ -114,9 +120,9 @@ class Program {
     ContentsOrigin origin_;
     std::optional<int> unit_event_count_;
     TableRetriever retriever_;
+    const UnitSteps& steps_;
     UnitIdentity identity_;
     bool newer_firmware_warned_ = false;
-    UnitHooks hooks_;
     int unit_operations_running_ = 0;
     ReplugWatch replug_;
     UserSettings settings_;

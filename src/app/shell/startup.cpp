@@ -3,13 +3,13 @@
 #include <string>
 
 #include "app/connection/connection.h"
-#include "app/shell/edit_history.h"
 #include "app/events/event_transfer.h"
+#include "app/events/table_editing.h"
 #include "app/service/firmware_update.h"
+#include "app/setup/setup_panel.h"
+#include "app/shell/edit_history.h"
 #include "app/shell/keelsong_ini.h"
 #include "app/shell/program.h"
-#include "app/setup/setup_panel.h"
-#include "app/events/table_editing.h"
 
 namespace keelsong {
 
@@ -43,7 +43,6 @@ int StartProgram(Program& program, const std::string& default_folder,
     program.Settings().ConfigFolder() = default_folder;
     InstallSetupPanel(program);
     InstallTableTransfer(program);
-    InstallFirmwareUpdate(program);
     BuildTableMenu(program);
     program.Grid().DeleteAllRows();
     ClearEditHistory(program);

@@ -6,8 +6,8 @@
 
 #include "app/service/maker_contact.h"
 #include "app/shell/program.h"
-#include "app/unit/status_display.h"
 #include "app/shell/text_format.h"
+#include "app/unit/status_display.h"
 #include "protocol/frame.h"
 
 namespace keelsong {
@@ -83,13 +83,13 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
     const uint16_t previous_serial = identity.SerialNumber();
     identity.StorePayload(payload);
 
-    const UnitHooks& hooks = program.Hooks();
-    hooks.ChooseSetupFormat(program);
+    const UnitSteps& steps = program.Steps();
+    steps.ChooseSetupFormat(program);
     SyncUnitClock(program);
     ShowBatteryState(program);
     ShowSyncState(program);
     ShowPlayState(program, identity.PlayState());
-    hooks.UpdateControlsForUnit(program);
+    steps.UpdateControlsForUnit(program);
     ShowIdentity(program, show_in_status_line);
 
     if (previous_type != device_type::kNone &&
@@ -97,7 +97,7 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
         program.GetUi().MessagePopup("Unit replaced",
                                      "Warning, your unit was replaced by a different unit, the "
                                      "event table and all setup will be reloaded");
-        hooks.RetrieveTableAndSetup(program);
+        steps.ReloadUnitContents(program);
     }
     return identity.firmware_version;
 }
@@ -152,7 +152,7 @@ void ShowIdentity(Program& program, bool show_in_status_line) {
     if (show_in_status_line) {
         program.ShowStatusMessage(true, text);
     }
-    program.Hooks().ApplyUnitTypeLimits(program, text);
+    program.Steps().ApplyUnitTypeLimits(program, text);
 }
 
 int SendEnquireCB(Program& program, const CallbackEvent& event) {

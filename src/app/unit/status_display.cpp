@@ -1,9 +1,9 @@
 #include "app/unit/status_display.h"
 
-#include "app/unit/enquiry.h"
-#include "app/shell/program.h"
 #include "app/connection/replug_watch.h"
+#include "app/shell/program.h"
 #include "app/shell/text_format.h"
+#include "app/unit/enquiry.h"
 #include "protocol/unit_status.h"
 
 namespace keelsong {
@@ -124,7 +124,7 @@ void ShowPlayState(Program& program, int state) {
         if (state == play_state::kWaiting) {
             const int64_t unit_now =
                 program.GetPlatform().UtcNow() - int64_t{identity.clock_offset};
-            text = CountdownText(int64_t{program.Hooks().CurrentStartTime(program)} - unit_now);
+            text = CountdownText(int64_t{program.CurrentUnitSetup().start_time} - unit_now);
         } else {
             text = PlayStateText(state);
         }
@@ -138,7 +138,7 @@ void ShowPlayState(Program& program, int state) {
 }
 
 void ShowNoConnection(Program& program) {
-    program.Hooks().SetUnitControlsDimmed(program, true);
+    program.Steps().SetUnitControlsDimmed(program, true);
     UnitIdentity& identity = program.Identity();
     identity.SetSerialNumber(0);
     identity.SetDeviceType(device_type::kNone);

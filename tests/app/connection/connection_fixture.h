@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/callbacks.h"
 #include "app/connection/connection.h"
+#include "app/shell/callbacks.h"
 #include "app/shell/program.h"
 #include "headless/headless_ui.h"
 #include "platform/posix_serial_port.h"
@@ -21,6 +21,7 @@
 #include "sim/pty_server.h"
 #include "support/fake_platform.h"
 #include "support/temp_dir.h"
+#include "support/unit_steps_stand_in.h"
 
 namespace keelsong::testing {
 
@@ -129,7 +130,10 @@ class ConnectionFixture : public ::testing::Test {
     HeadlessUi ui;
     FakePlatform platform;
     PosixSerialPort port{PortDirectory(settings.Path(), devices.Path())};
-    Program program{ui, port, platform};
+    // The steps in other subsystems are skipped unless a test sets them or a fixture built on
+    // this one falls back to the real ones.
+    UnitStepsStandIn steps;
+    Program program{ui, port, platform, steps};
 
   private:
     std::atomic<int64_t> unit_clock_{0};

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/callbacks.h"
 #include "app/connection/connection.h"
-#include "app/unit/enquiry.h"
 #include "app/connection/connection_fixture.h"
+#include "app/shell/callbacks.h"
+#include "app/unit/enquiry.h"
 #include "support/fake_serial_port.h"
 
 namespace keelsong {
@@ -46,22 +46,21 @@ double SecondsSince(SteadyClock::time_point start) {
 class ConnectionTest : public ConnectionFixture {
   protected:
     // Stand-ins for the steps other subsystems provide, each noting that it ran.
-    void RecordHooks(int restore_result = 0, int retrieve_result = 0) {
-        UnitHooks& hooks = program.Hooks();
-        hooks.restore_unit_settings = [this, restore_result](Program&) {
-            steps.push_back("restore");
+    void RecordSteps(int restore_result = 0, int retrieve_result = 0) {
+        steps.restore_unit_settings = [this, restore_result](Program&) {
+            ran.push_back("restore");
             return restore_result;
         };
-        hooks.retrieve_table_and_setup = [this, retrieve_result](Program&) {
-            steps.push_back("retrieve");
+        steps.reload_unit_contents = [this, retrieve_result](Program&) {
+            ran.push_back("retrieve");
             return retrieve_result;
         };
-        hooks.offer_firmware_update = [this](Program&) { steps.push_back("offer"); };
-        hooks.apply_unit_type_limits = [this](Program&, const std::string& text) {
-            steps.push_back("limits " + text);
+        steps.offer_firmware_update = [this](Program&) { ran.push_back("offer"); };
+        steps.apply_unit_type_limits = [this](Program&, const std::string& text) {
+            ran.push_back("limits " + text);
         };
-        hooks.set_unit_controls_dimmed = [this](Program&, bool dimmed) {
-            steps.push_back(dimmed ? "dim" : "undim");
+        steps.set_unit_controls_dimmed = [this](Program&, bool dimmed) {
+            ran.push_back(dimmed ? "dim" : "undim");
         };
     }
 
@@ -80,7 +79,7 @@ class ConnectionTest : public ConnectionFixture {
         return values;
     }
 
-    std::vector<std::string> steps;
+    std::vector<std::string> ran;
 };
 
 TEST_F(ConnectionTest, Search_UnitsOnPorts3And7_ListedInOrderAndFirstConnected) {
@@ -155,14 +154,14 @@ TEST_F(ConnectionTest, Search_PortThatStaysSilent_CostsThreeAttempts) {
 
 TEST_F(ConnectionTest, Connect_HfWithTable_ReadsTableThenEnquiresAndReadsStatus) {
     sim::PtyServer& server = AddUnit(3, Unit(4, 1042));
-    RecordHooks();
+    RecordSteps();
     EXPECT_EQ(Connect(3), 0);
-    EXPECT_EQ(steps, (std::vector<std::string>{
-                         "limits Orvane HF # 1042 Firmware v2.1.4",
-                         "retrieve",
-                         "limits Orvane HF # 1042 Firmware v2.1.4",
-                         "offer",
-                     }));
+    EXPECT_EQ(ran, (std::vector<std::string>{
+                       "limits Orvane HF # 1042 Firmware v2.1.4",
+                       "retrieve",
+                       "limits Orvane HF # 1042 Firmware v2.1.4",
+                       "offer",
+                   }));
     EXPECT_EQ(Commands(server),
               (std::vector<uint8_t>{kEnquire, kSetTime, kEnquire, kSetTime, kStatusRead}));
     EXPECT_TRUE(program.Link().IsConnected());
@@ -252,12 +251,12 @@ TEST_F(ConnectionTest, Connect_SequenceByUnitKindAndOutcome) {
     int number = 1;
     for (const Case& c : cases) {
         sim::PtyServer& server = AddUnit(number, c.unit);
-        steps.clear();
-        RecordHooks(c.restore_result, c.retrieve_result);
-        program.Hooks().apply_unit_type_limits = nullptr;
-        program.Hooks().set_unit_controls_dimmed = nullptr;
+        ran.clear();
+        RecordSteps(c.restore_result, c.retrieve_result);
+        steps.apply_unit_type_limits = nullptr;
+        steps.set_unit_controls_dimmed = nullptr;
         EXPECT_EQ(Connect(number), 0) << c.name;
-        EXPECT_EQ(steps, c.steps) << c.name;
+        EXPECT_EQ(ran, c.steps) << c.name;
         EXPECT_EQ(Commands(server), c.commands) << c.name;
         EXPECT_EQ(MainStatus(), c.status) << c.name;
         EXPECT_EQ(MainStatusColor(), c.status_color) << c.name;
@@ -283,15 +282,15 @@ TEST_F(ConnectionTest, Connect_WhileConnected_DisconnectsFirst) {
 
 TEST_F(ConnectionTest, UnitReplaced_OnlyWhileConnected) {
     sim::PtyServer& server = AddUnit(3, Unit(4, 1042));
-    RecordHooks();
+    RecordSteps();
     ASSERT_EQ(Connect(3), 0);
-    steps.clear();
+    ran.clear();
 
     // Another unit on the same port while connected: the next poll notices.
     Change(server, [](sim::UnitSimulator& unit) { unit.State().serial_number = 2222; });
     ASSERT_GE(EnquireUnit(program, false), 0);
     EXPECT_EQ(MessagePopups("Unit replaced"), 1);
-    EXPECT_EQ(steps,
+    EXPECT_EQ(ran,
               (std::vector<std::string>{"limits Orvane HF # 2222 Firmware v2.1.4", "retrieve"}));
 
     // Disconnected first, the next unit is just a new connection.
@@ -311,7 +310,7 @@ TEST_F(ConnectionTest, ConnectedState_LabelsColourAndDimming) {
         EXPECT_TRUE(ui.IsDimmed(Panel::CONNECT, control)) << ControlName(control);
     }
 
-    RecordHooks();
+    RecordSteps();
     program.Identity().clock_offset = 99;
     ui.SetText(Panel::MAIN, Control::TEMP_HUMI, "45.3% RH");
     Press(program, Panel::CONNECT, Control::SEARCH);  // reads "Disconnect" now
@@ -322,7 +321,7 @@ TEST_F(ConnectionTest, ConnectedState_LabelsColourAndDimming) {
     EXPECT_EQ(program.Unit().device_type, 0);
     EXPECT_EQ(program.Unit().firmware_version, 131332) << "kept";
     EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::TEMP_HUMI), "");
-    EXPECT_EQ(steps, std::vector<std::string>{"dim"});
+    EXPECT_EQ(ran, std::vector<std::string>{"dim"});
     EXPECT_EQ(ConnectStatus(), "Disconnected from Unit");
     EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::DEVICE), "No Connection");
     EXPECT_EQ(MainStatus(), "No Connection");

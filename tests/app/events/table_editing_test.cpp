@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shell/callbacks.h"
 #include "app/events/event_table_fixture.h"
+#include "app/shell/callbacks.h"
 
 namespace keelsong {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shell/edit_history.h"
 #include "app/events/event_table_fixture.h"
+#include "app/shell/edit_history.h"
 
 namespace keelsong {
 namespace {

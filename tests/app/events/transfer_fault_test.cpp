@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/shell/program.h"
 #include "app/events/transfer_fixture.h"
+#include "app/shell/program.h"
 
 namespace keelsong {
 namespace {

@@ -10,13 +10,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/shell/callbacks.h"
-#include "app/unit/enquiry.h"
+#include "app/connection/connection_fixture.h"
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
-#include "app/setup/setup_panel.h"
 #include "app/events/table_editing.h"
-#include "app/connection/connection_fixture.h"
+#include "app/setup/setup_panel.h"
+#include "app/shell/callbacks.h"
+#include "app/unit/enquiry.h"
 #include "sim/event_checks.h"
 
 namespace keelsong::testing {
@@ -39,6 +39,9 @@ inline sim::StoredEvent UnitRest(uint16_t tenths) {
 class TransferFixture : public ConnectionFixture {
   protected:
     TransferFixture() {
+        // The program's own steps, but for the firmware offer, which its own tests take.
+        steps.fallback = &ProgramUnitSteps();
+        steps.offer_firmware_update = [](Program&) {};
         InstallSetupPanel(program);
         InstallTableTransfer(program);
     }

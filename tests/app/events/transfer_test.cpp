@@ -4,12 +4,12 @@
 
 #include <optional>
 
-#include "app/shell/change_marks.h"
 #include "app/events/event_transfer.h"
+#include "app/events/transfer_fixture.h"
+#include "app/shell/change_marks.h"
 #include "app/shell/program.h"
 #include "protocol/unit_status.h"
 #include "sim/event_checks.h"
-#include "app/events/transfer_fixture.h"
 
 namespace keelsong {
 namespace {

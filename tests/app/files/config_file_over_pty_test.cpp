@@ -3,9 +3,9 @@
 // that.
 #include <gtest/gtest.h>
 
+#include "app/events/transfer_fixture.h"
 #include "app/files/config_file_io.h"
 #include "support/temp_dir.h"
-#include "app/events/transfer_fixture.h"
 
 namespace keelsong {
 namespace {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/files/screenshots.h"
 #include "app/shell/callbacks.h"
 #include "app/shell/program.h"
-#include "app/files/screenshots.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"

@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "app/schedule/report.h"
 #include "app/files/config_file_fixture.h"
+#include "app/schedule/report.h"
 #include "keelsong_version.h"
 
 namespace keelsong {

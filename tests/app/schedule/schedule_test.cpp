@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "app/schedule/schedule.h"
 #include "app/files/config_file_fixture.h"
+#include "app/schedule/schedule.h"
 #include "platform/posix_platform.h"
 
 namespace keelsong {

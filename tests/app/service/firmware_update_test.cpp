@@ -10,9 +10,9 @@
 #include <functional>
 #include <set>
 
+#include "app/events/transfer_fixture.h"
 #include "app/service/support_contact.h"
 #include "protocol/crc.h"
-#include "app/events/transfer_fixture.h"
 
 namespace keelsong {
 namespace {
@@ -61,7 +61,7 @@ sim::UnitState Unit(const std::string& firmware = "v2.1.4") {
 
 struct FirmwareUpdateTest : testing::TransferFixture {
     FirmwareUpdateTest() {
-        InstallFirmwareUpdate(program);
+        steps.offer_firmware_update = nullptr;
         ui.RecordHistory(Panel::ADVANCED, Control::FW_STAGE_STR);
     }
 

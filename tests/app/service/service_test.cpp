@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 
-#include "app/shell/change_marks.h"
 #include "app/events/transfer_fixture.h"
+#include "app/shell/change_marks.h"
 
 namespace keelsong {
 namespace {

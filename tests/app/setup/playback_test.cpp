@@ -6,11 +6,11 @@
 
 #include <optional>
 
+#include "app/events/transfer_fixture.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/program.h"
 #include "app/shell/startup.h"
 #include "protocol/unit_status.h"
-#include "app/events/transfer_fixture.h"
 
 namespace keelsong {
 namespace {

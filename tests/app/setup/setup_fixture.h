@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/callbacks.h"
-#include "app/unit/enquiry.h"
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/callbacks.h"
+#include "app/shell/program.h"
+#include "app/unit/enquiry.h"
 #include "headless/headless_ui.h"
 #include "protocol/frame.h"
 #include "protocol/unit_identity.h"

@@ -5,10 +5,10 @@
 #include <limits>
 #include <map>
 
+#include "app/setup/setup_fixture.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/text_format.h"
 #include "platform/posix_platform.h"
-#include "app/setup/setup_fixture.h"
 
 namespace keelsong {
 namespace {

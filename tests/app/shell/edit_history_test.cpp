@@ -7,13 +7,13 @@
 
 #include <functional>
 
-#include "app/shell/callbacks.h"
-#include "app/setup/setup_panel.h"
+#include "app/events/event_table_fixture.h"
 #include "app/events/table_editing.h"
 #include "app/events/table_paste.h"
-#include "app/events/event_table_fixture.h"
-#include "support/temp_dir.h"
 #include "app/events/transfer_fixture.h"
+#include "app/setup/setup_panel.h"
+#include "app/shell/callbacks.h"
+#include "support/temp_dir.h"
 
 namespace keelsong {
 namespace {

@@ -6,10 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/setup/setup_panel.h"
 #include "app/shell/callbacks.h"
 #include "app/shell/keelsong_ini.h"
 #include "app/shell/program.h"
-#include "app/setup/setup_panel.h"
 #include "app/shell/startup.h"
 #include "files/ini.h"
 #include "headless/headless_ui.h"

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "app/connection/connection_fixture.h"
+#include "app/service/support_contact.h"
 #include "app/shell/callbacks.h"
 #include "app/unit/enquiry.h"
-#include "app/service/support_contact.h"
-#include "app/connection/connection_fixture.h"
 #include "support/fake_serial_port.h"
 
 namespace keelsong {
@@ -74,7 +74,7 @@ TEST_F(EnquiryTest, IdentityLine_ForEachTypeAndFirmware_ShownInDeviceAndStatusLi
     };
     sim::PtyServer& server = Serve();
     std::vector<std::string> limits_texts;
-    program.Hooks().apply_unit_type_limits = [&](Program&, const std::string& text) {
+    steps.apply_unit_type_limits = [&](Program&, const std::string& text) {
         limits_texts.push_back(text);
     };
     for (const Case& c : cases) {
@@ -170,7 +170,7 @@ TEST_F(EnquiryTest, NewerFirmwareWarning_OncePerRun_AgainAfterEnquireButton) {
 TEST_F(EnquiryTest, DifferentUnitAnswering_ShowsUnitReplacedAndReloads) {
     sim::PtyServer& server = Serve(Unit(4, 1042, "v2.1.4"));
     std::vector<uint16_t> reloaded_with_serial;
-    program.Hooks().retrieve_table_and_setup = [&](Program& p) {
+    steps.reload_unit_contents = [&](Program& p) {
         reloaded_with_serial.push_back(p.Identity().SerialNumber());
         return 0;
     };
@@ -323,26 +323,26 @@ TEST_F(EnquiryTest, ClockAnswers_Invalid_ShortOrMissing) {
 
 TEST_F(EnquiryTest, Refresh_RunsInOrderAfterTheIdentityIsStored) {
     sim::PtyServer& server = Serve(Unit(4, 1042, "v2.1.4"));
-    std::vector<std::string> steps;
-    program.Hooks().choose_setup_format = [&](Program& p) {
-        steps.push_back("format: type " + std::to_string(p.Unit().device_type) + ", requests " +
-                        std::to_string(server.RequestCount()));
+    std::vector<std::string> ran;
+    steps.choose_setup_format = [&](Program& p) {
+        ran.push_back("format: type " + std::to_string(p.Unit().device_type) + ", requests " +
+                      std::to_string(server.RequestCount()));
     };
-    program.Hooks().update_controls_for_unit = [&](Program& p) {
-        steps.push_back("controls: requests " + std::to_string(server.RequestCount()) +
-                        ", play text " + p.GetUi().TextValue(Panel::MAIN, Control::PLAY_CODE_MSG));
+    steps.update_controls_for_unit = [&](Program& p) {
+        ran.push_back("controls: requests " + std::to_string(server.RequestCount()) +
+                      ", play text " + p.GetUi().TextValue(Panel::MAIN, Control::PLAY_CODE_MSG));
     };
-    program.Hooks().apply_unit_type_limits = [&](Program& p, const std::string& text) {
-        steps.push_back("limits: " + text + ", device " +
-                        p.GetUi().TextValue(Panel::MAIN, Control::DEVICE));
+    steps.apply_unit_type_limits = [&](Program& p, const std::string& text) {
+        ran.push_back("limits: " + text + ", device " +
+                      p.GetUi().TextValue(Panel::MAIN, Control::DEVICE));
     };
     ASSERT_EQ(EnquireUnit(program, false), 131332);
-    EXPECT_EQ(steps, (std::vector<std::string>{
-                         "format: type 4, requests 1",
-                         "controls: requests 2, play text Stopped (Empty Table)",
-                         "limits: Orvane HF # 1042 Firmware v2.1.4, device Orvane HF # 1042 "
-                         "Firmware v2.1.4",
-                     }));
+    EXPECT_EQ(ran, (std::vector<std::string>{
+                       "format: type 4, requests 1",
+                       "controls: requests 2, play text Stopped (Empty Table)",
+                       "limits: Orvane HF # 1042 Firmware v2.1.4, device Orvane HF # 1042 "
+                       "Firmware v2.1.4",
+                   }));
 }
 
 TEST_F(EnquiryTest, EnquireButton_ReadsStatusOrSaysNoResponse) {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "app/connection/connection_fixture.h"
 #include "app/shell/callbacks.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/status_display.h"
-#include "app/connection/connection_fixture.h"
 
 namespace keelsong {
 namespace {
@@ -163,7 +163,7 @@ TEST_F(StatusDisplayTest, TimerTicksDuringAnEnquiry_DoNotPollInBetween) {
     sim::PtyServer& server = AddUnit(1);
     OpenConnected(1);
     std::vector<int> polled_inside;
-    program.Hooks().update_controls_for_unit = [&](Program&) {
+    steps.update_controls_for_unit = [&](Program&) {
         program.Status().Activity().idle_seconds = 10;
         polled_inside = PollingTicks(server, 12);
         EXPECT_FALSE(ui.TextValue(Panel::MAIN, Control::TIME).empty());
@@ -436,22 +436,19 @@ TEST_F(StatusDisplayTest, Countdown_BoundariesBelongToTheSmallerUnit) {
     // The unit's clock runs 1000 s behind the PC's; the start time is on the unit's clock.
     const int64_t pc_now = 1'700'000'000;
     const int32_t offset = 1000;
-    int64_t start_time = 0;
-    program.Hooks().current_start_time = [&](const Program&) {
-        return static_cast<int32_t>(start_time);
-    };
     platform.SetUtcNow(pc_now);
     for (const Case& c : cases) {
         SetLive({.play_state = 2});
         program.Identity().clock_offset = offset;
-        start_time = (pc_now - offset) + c.remaining;
+        program.CurrentUnitSetup().start_time =
+            static_cast<int32_t>((pc_now - offset) + c.remaining);
         ShowPlayState(program, 2);
         EXPECT_EQ(PlayText(), c.text) << c.remaining;
         EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::PLAY));
         EXPECT_FALSE(ui.IsDimmed(Panel::MAIN, Control::STOP));
     }
     // Before any setup was read the start time is 0: long passed.
-    program.Hooks().current_start_time = nullptr;
+    program.CurrentUnitSetup() = UnitSetup{};
     ShowPlayState(program, 2);
     EXPECT_EQ(PlayText(), "Play in < 1 min");
 }
