@@ -74,15 +74,15 @@ While it works on a terminal, a progress line per unit goes to standard error.
 Exit status: 0 when every unit succeeded, 1 when any failed, 2 for a usage error.
 )";
 
-struct CommandSpec {
+struct CommandForm {
     CommandKind kind;
     int arguments;  // positional arguments after the command
     bool one_unit;  // works on a single unit only
     bool needs_units;
 };
 
-const std::map<std::string_view, CommandSpec>& Commands() {
-    static const std::map<std::string_view, CommandSpec> commands = {
+const std::map<std::string_view, CommandForm>& Commands() {
+    static const std::map<std::string_view, CommandForm> commands = {
         {"list", {CommandKind::List, 0, false, false}},
         {"info", {CommandKind::Info, 0, false, true}},
         {"read", {CommandKind::Read, 1, false, true}},
@@ -177,21 +177,21 @@ ParsedCommandLine UsageError(std::string text) {
 
 // The checks that need the whole command line.
 std::string CheckRequest(const CliRequest& request, std::string_view name,
-                         const CommandSpec& spec) {
+                         const CommandForm& form) {
     const int unit_kinds =
         !request.ports.empty() + !request.device.empty() + !request.serials.empty();
     if (unit_kinds > 1) {
         return "give the units by one of --port, --device and --serial";
     }
-    if (!spec.needs_units && unit_kinds > 0) {
+    if (!form.needs_units && unit_kinds > 0) {
         return std::string(name) +
                (request.command == CommandKind::Report ? " asks no unit" : " searches every port") +
                ": --port, --device and --serial do not apply";
     }
-    if (spec.needs_units && unit_kinds == 0) {
+    if (form.needs_units && unit_kinds == 0) {
         return std::string(name) + " needs the units: --port, --device or --serial";
     }
-    if (spec.one_unit && (request.ports.size() > 1 || request.serials.size() > 1)) {
+    if (form.one_unit && (request.ports.size() > 1 || request.serials.size() > 1)) {
         return std::string(name) + " works on one unit only";
     }
     if (request.verify && request.command != CommandKind::Write) {
@@ -306,10 +306,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
         return UsageError("unknown command '" + std::string(positional.front()) + "'");
     }
     const std::string_view name = command->first;
-    const CommandSpec& spec = command->second;
-    request.command = spec.kind;
+    const CommandForm& form = command->second;
+    request.command = form.kind;
     const size_t arguments = positional.size() - 1;
-    if (arguments < static_cast<size_t>(spec.arguments)) {
+    if (arguments < static_cast<size_t>(form.arguments)) {
         static const std::map<CommandKind, std::string_view> kWhat = {
             {CommandKind::Read, "a FILE"},
             {CommandKind::Write, "a FILE"},
@@ -317,27 +317,27 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             {CommandKind::Firmware, "an IMAGE"},
             {CommandKind::Report, "a FILE.tlk and an OUT.pdf"},
         };
-        return UsageError(std::string(name) + " needs " + std::string(kWhat.at(spec.kind)));
+        return UsageError(std::string(name) + " needs " + std::string(kWhat.at(form.kind)));
     }
-    if (arguments > static_cast<size_t>(spec.arguments)) {
+    if (arguments > static_cast<size_t>(form.arguments)) {
         return UsageError("too many arguments for " + std::string(name) + ": '" +
-                          std::string(positional[static_cast<size_t>(spec.arguments) + 1]) + "'");
+                          std::string(positional[static_cast<size_t>(form.arguments) + 1]) + "'");
     }
-    if (spec.kind == CommandKind::Serial) {
+    if (form.kind == CommandKind::Serial) {
         const auto serial = SerialNumber(positional[1], 1);
         if (!serial) {
             return UsageError("the new serial number runs from 1 to 65535: '" +
                               std::string(positional[1]) + "'");
         }
         request.new_serial = *serial;
-    } else if (spec.arguments >= 1) {
+    } else if (form.arguments >= 1) {
         request.file = std::string(positional[1]);
-        request.output = spec.arguments == 2 ? std::string(positional[2]) : std::string();
-        if (request.file.empty() || (spec.arguments == 2 && request.output.empty())) {
+        request.output = form.arguments == 2 ? std::string(positional[2]) : std::string();
+        if (request.file.empty() || (form.arguments == 2 && request.output.empty())) {
             return UsageError(std::string(name) + " needs a file name, not an empty one");
         }
     }
-    if (const std::string error = CheckRequest(request, name, spec); !error.empty()) {
+    if (const std::string error = CheckRequest(request, name, form); !error.empty()) {
         return UsageError(error);
     }
     ParsedCommandLine parsed;
