@@ -16,7 +16,7 @@
 namespace keelsong::testing {
 
 // One grid row as the user would set it up.
-struct RowSpec {
+struct RowValues {
     const char* type_text;
     int32_t type;
     double duration = 1;
@@ -32,18 +32,18 @@ using SetupValues = std::array<uint32_t, setup_tag::kCount>;
 struct ConfigFileFixture : SetupFixture {
     ConfigFileFixture() { program.Settings().ConfigFolder() = files.Path(); }
 
-    void FillGrid(const std::vector<RowSpec>& rows) {
+    void FillGrid(const std::vector<RowValues>& rows) {
         EmptyEventGrid(program);
         namespace col = grid_column;
         EventGridModel& grid = program.Grid();
-        for (const RowSpec& spec : rows) {
-            const int row = AddRow(spec.type_text, spec.type);
+        for (const RowValues& values : rows) {
+            const int row = AddRow(values.type_text, values.type);
             // Only the cells the type uses; the others keep the row's defaults.
             for (const auto& [column, value] :
-                 {std::pair{col::kDuration, spec.duration},
-                  std::pair{col::kStartFrequency, spec.start_frequency},
-                  std::pair{col::kEndFrequency, spec.end_frequency},
-                  std::pair{col::kLevel, spec.level}, std::pair{col::kPhase, spec.phase}}) {
+                 {std::pair{col::kDuration, values.duration},
+                  std::pair{col::kStartFrequency, values.start_frequency},
+                  std::pair{col::kEndFrequency, values.end_frequency},
+                  std::pair{col::kLevel, values.level}, std::pair{col::kPhase, values.phase}}) {
                 if (!grid.IsDimmed(column, row)) {
                     grid.SetNumber(column, row, value);
                 }

@@ -14,7 +14,7 @@ namespace keelsong {
 namespace {
 
 using testing::ConfigFileFixture;
-using testing::RowSpec;
+using testing::RowValues;
 using testing::SetupValues;
 using testing::UnitDescription;
 
@@ -25,13 +25,13 @@ constexpr UnitDescription kHf{device_type::kOrvaneHf, 0x020104};
 constexpr uint32_t kNoStartTime = 0xFFFFFFFF;     // -1
 constexpr uint32_t kStartTime = 1772874300;       // 2026-03-07 09:05 UTC (local = UTC here)
 constexpr uint32_t kOtherStartTime = 1780000000;  // 2026-05-28
-const RowSpec kNone{"None", 0};
-const RowSpec kRest5s{"Rest", 3, 5.0};
+const RowValues kNone{"None", 0};
+const RowValues kRest5s{"Rest", 3, 5.0};
 
 struct SaveCase {
     const char* name;
     UnitDescription unit;
-    std::vector<RowSpec> rows;
+    std::vector<RowValues> rows;
     SetupValues setup;
     std::string file;
     friend void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct RoundTripCase {
     const char* name;
     UnitDescription unit;
-    std::vector<RowSpec> rows;
+    std::vector<RowValues> rows;
     SetupValues setup;
     friend void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
 };

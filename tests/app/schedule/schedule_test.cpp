@@ -13,7 +13,7 @@ namespace keelsong {
 namespace {
 
 using testing::ConfigFileFixture;
-using testing::RowSpec;
+using testing::RowValues;
 using testing::ScopedTimeZone;
 using testing::UnitDescription;
 
@@ -35,7 +35,7 @@ class ScheduleTest : public ConfigFileFixture {
 struct RowCase {
     const char* name;
     std::optional<UnitDescription> unit;  // nullopt: no unit identified yet
-    RowSpec row;
+    RowValues row;
     int32_t type;  // the segment's type; 0 when the row plays nothing
     double seconds = 0;
     std::optional<double> start_frequency = std::nullopt;
@@ -149,13 +149,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ScheduleTest, FortyRowsWithAnEmptyOne_PlayedBackToBackWithoutIt) {
     Identify(kHf);
-    std::vector<RowSpec> rows;
-    const RowSpec kinds[] = {{"Tone", 5, 0.5, 4000},
-                             {"Sweep", 2, 0.5, 4000, 90000},
-                             {"Rest", 3, 0.5},
-                             {"Click", 4, 0.5, 60000}};
+    std::vector<RowValues> rows;
+    const RowValues kinds[] = {{"Tone", 5, 0.5, 4000},
+                               {"Sweep", 2, 0.5, 4000, 90000},
+                               {"Rest", 3, 0.5},
+                               {"Click", 4, 0.5, 60000}};
     for (int row = 1; row <= 40; ++row) {
-        rows.push_back(row == 20 ? RowSpec{"None", 0} : kinds[(row - 1) % 4]);
+        rows.push_back(row == 20 ? RowValues{"None", 0} : kinds[(row - 1) % 4]);
     }
     FillGrid(rows);
     const Schedule schedule = ComputeSchedule(program);
