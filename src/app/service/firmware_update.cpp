@@ -72,6 +72,26 @@ int RestartIntoLoader(Program& program, bool show_in_status_line) {
     return EnquireAfterRestart(program, show_in_status_line);
 }
 
+std::optional<std::string> UnitNotBackText(Program& program) {
+    constexpr char kWhatToDo[] = "Power the unit off and on, then connect again.";
+    if (!program.Link().IsConnected()) {
+        return std::string("The unit did not answer after its restart and was disconnected.\n") +
+               kWhatToDo;
+    }
+    const UnitIdentity& identity = program.Identity();
+    if (identity.firmware_version >= kNormalFirmware) {
+        return std::nullopt;
+    }
+    std::string text = "The unit is in admin mode (" + IdentityText(identity) + ")";
+    if (identity.DeviceType() == device_type::kOrvaneHf) {
+        text += ": it did not start its firmware.\n";
+    } else {
+        // RestartUnit leaves every other type alone: nothing brings it out of its loader.
+        text += ", and Keelsong cannot restart a unit of this type.\n";
+    }
+    return text + kWhatToDo;
+}
+
 std::string FirmwareFailureText() {
     return "Please check USB connection, unit power or firmware file, and try again.\n\n" +
            ContactMakerText("for support.");
@@ -183,8 +203,15 @@ int UpdateFirmware(Program& program, const std::string& path, bool keep_contents
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
     int result = InstallFirmwareFile(program, path, panel, progress);
+    const std::optional<std::string> not_back =
+        result == 0 ? UnitNotBackText(program) : std::nullopt;
     if (result != 0) {
         ui.MessagePopup("Firmware updated failed", FirmwareFailureText());
+    } else if (not_back) {
+        ui.MessagePopup("Firmware updated failed",
+                        "The new firmware was written.\n" + *not_back + "\n\n" +
+                            ContactMakerText("if it still does not start."));
+        result = -1;
     } else {
         ui.MessagePopup("Complete", "Firmware updated successfully");
         if (panel != Panel::MAIN) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -62,10 +63,17 @@ int RestartIntoLoader(Program& program, bool show_in_status_line);
 // loader ("Reset into admin mode").
 int RestartUnit(Program& program);
 
+// Whether the unit a restart left behind is at work again: nullopt when it answers in its
+// application firmware, otherwise what state it is in (port closed after it stopped answering,
+// or admin mode) and what the user can do about it, for a message.
+std::optional<std::string> UnitNotBackText(Program& program);
+
 // Installs the image at `path` (InstallFirmwareFile, stages in (`panel`, `progress`)) under the
 // wait cursor and tells the outcome in a message pop-up; once written, takes down `panel` when
 // it is a pop-up and brings program and unit together again: with `keep_contents` ("Update and
-// Save") the program's table and setup are sent back, otherwise the unit's are read. 0, or -1
+// Save") the program's table and setup are sent back, otherwise the unit's are read. An image
+// written into a unit that does not come back in its application firmware (in admin mode, or
+// silent after the restart) is a failed update, told with the state the unit is in. 0, or -1
 // when the update or what follows it failed.
 int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
                    Control progress);

@@ -106,6 +106,12 @@ int UpdateSerialNumber(Program& program, uint16_t serial) {
         ui.MessagePopup("Error", kReconnectFailed);
         return -1;
     }
+    // Checked before the number: a unit left in its loader may report the new number all the
+    // same, yet cannot be used until it is restarted.
+    if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
+        ui.MessagePopup("Error", "The serial number update did not finish.\n" + *not_back);
+        return -1;
+    }
     if (program.Identity().SerialNumber() != serial) {
         ui.MessagePopup("Error", "Failed to update seral number.");
         return -1;
@@ -143,6 +149,10 @@ int ResetUnit(Program& program, bool keep_changes) {
         return -1;
     }
     ui.SetWaitCursor(false);
+    if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
+        ui.MessagePopup("Error", *not_back);
+        return -1;
+    }
     ui.MessagePopup("Success", "Reset unit successfully");
     ui.RemovePopup(Panel::ADVANCED);
     ui.SetWaitCursor(true);

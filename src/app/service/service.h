@@ -19,13 +19,15 @@ inline constexpr size_t kSerialNumberTextLength = 5;
 uint16_t SerialNumberFromText(std::string_view text);
 
 // Restarts the unit into its loader, writes `serial`, restarts it into its firmware and tells
-// in a message pop-up whether it now reports that number. The table and setup are left as they
+// in a message pop-up whether it now reports that number in its application firmware (a unit
+// left in its loader is a failure, told with what to do). The table and setup are left as they
 // are. 0 when it does, else -1.
 int UpdateSerialNumber(Program& program, uint16_t serial);
 
 // Restarts the unit and tells how that went in a message pop-up; then writes the program's
 // pending changes into it (`keep_changes`, "Reset and Save") or reads its table and setup
-// again. 0, or -1 when the restart or what follows it failed.
+// again. A unit that comes back in its loader is a failed reset. 0, or -1 when the restart or
+// what follows it failed.
 int ResetUnit(Program& program, bool keep_changes);
 
 // UPDATE_SER_NUM: asks for the number, restarts the unit into its loader, writes the number,

@@ -32,6 +32,16 @@ const std::string kFailureText =
     "Vantrel (" +
     std::string(kSupportContact) + ") for support.";
 
+// The pop-up of an image written into a unit that is not back in its firmware: `state`.
+std::string NotBackText(const std::string& state) {
+    return "The new firmware was written.\n" + state +
+           "\nPower the unit off and on, then connect again.\n\nContact Vantrel (" +
+           std::string(kSupportContact) + ") if it still does not start.";
+}
+const std::string kInLoader = NotBackText(
+    "The unit is in admin mode (Orvane HF # 1042 Admin Mode v0.3.1): it did not start its "
+    "firmware.");
+
 // `size` bytes of data (at least 2) ending in their CRC, low byte first.
 std::vector<uint8_t> Image(size_t size) {
     std::vector<uint8_t> image(size - 2);
@@ -146,7 +156,7 @@ struct UpdateCase {
     ImageFile file;
     sim::UnitState unit;
     Texts messages;
-    bool done;  // counted as done ("Complete"), or failed
+    std::string failure;  // the failure pop-up's text; empty for "Complete"
     bool port_open;
     bool final_reset_unanswered = false;  // every Reset answer but the first is lost
 };
@@ -166,45 +176,57 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
     };
     const std::string not_uploaded = "Failed to upload firmware file to unit";
     const UpdateCase cases[] = {
-        {"file missing", ImageFile::Missing, Unit(), {"Open firmware file failed"}, false, true},
+        {"file missing",
+         ImageFile::Missing,
+         Unit(),
+         {"Open firmware file failed"},
+         kFailureText,
+         true},
         {"read error",
          ImageFile::Directory,
          Unit(),
          {"File read failed", "Firmware file corrupted"},
-         false,
+         kFailureText,
          true},
         {"CRC wrong",
          ImageFile::CrcWrong,
          Unit(),
          {"Invalid CRC value", "Firmware file corrupted"},
-         false,
+         kFailureText,
          true},
         {"empty image",
          ImageFile::Empty,
          Unit(),
          {"Invalid CRC value", "Firmware file corrupted"},
-         false,
+         kFailureText,
          true},
         {"no answer after the admin-mode restart", ImageFile::Good,
          with([](sim::UnitState& u) { u.silent_after_restart = 1; }),
-         plus(checked, {"Error, disconnected from device", not_uploaded}), false, false},
+         plus(checked, {"Error, disconnected from device", not_uploaded}), kFailureText, false},
         {"still normal firmware", ImageFile::Good,
          with([](sim::UnitState& u) { u.ignore_loader_word = true; }),
-         plus(checked, {"Failed to boot into admin mode", not_uploaded}), false, true},
+         plus(checked, {"Failed to boot into admin mode", not_uploaded}), kFailureText, true},
         {"chunk refused", ImageFile::Good,
          with([](sim::UnitState& u) { u.refuse_memory_write = 2; }),
          plus(checked, {"Reading data from firmware file", "Failed to write data to unit memory",
                         not_uploaded}),
-         false, true},
+         kFailureText, true},
+        // Written, but the unit is not back in its firmware: no success, whatever the restart.
         {"no answer to the final Reset", ImageFile::Good, Unit(),
-         plus(uploaded, {"No response received", "Reset Failed"}), true, true, true},
+         plus(uploaded, {"No response received", "Reset Failed"}), kInLoader, true, true},
         {"no answer after the final restart", ImageFile::Good,
          with([](sim::UnitState& u) { u.silent_after_restart = 2; }),
-         plus(uploaded, {"Error, disconnected from device", "Reset Failed"}), true, false},
+         plus(uploaded, {"Error, disconnected from device", "Reset Failed"}),
+         NotBackText("The unit did not answer after its restart and was disconnected."), false},
         {"back in admin mode", ImageFile::Good,
          with([](sim::UnitState& u) { u.stay_in_loader = true; }),
-         plus(uploaded, {"Reset into admin mode"}), true, true},
-        {"new firmware", ImageFile::Good, Unit(), plus(uploaded, {"Reset unit successfully"}), true,
+         plus(uploaded, {"Reset into admin mode"}), kInLoader, true},
+        {"Orvane LF, which is not restarted", ImageFile::Good,
+         with([](sim::UnitState& u) { u.device_type = device_type::kOrvaneLf; }), uploaded,
+         NotBackText("The unit is in admin mode (Orvane LF # 1042 Admin Mode v0.3.1), and "
+                     "Keelsong cannot restart a unit of this type."),
+         true},
+        {"new firmware", ImageFile::Good, Unit(), plus(uploaded, {"Reset unit successfully"}), "",
          true},
     };
     int port = 1;
@@ -230,13 +252,13 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
         EXPECT_EQ(Since(UpdateMessages(), before), c.messages);
         const HeadlessUi::PopupRecord* popup = LastMessage();
         ASSERT_NE(popup, nullptr);
-        if (c.done) {
+        if (c.failure.empty()) {
             EXPECT_EQ(popup->title, "Complete");
             EXPECT_EQ(popup->text, "Firmware updated successfully");
             EXPECT_FALSE(ui.IsPopupInstalled(Panel::ADVANCED));
         } else {
             EXPECT_EQ(popup->title, "Firmware updated failed");
-            EXPECT_EQ(popup->text, kFailureText);
+            EXPECT_EQ(popup->text, c.failure);
             EXPECT_TRUE(ui.IsPopupInstalled(Panel::ADVANCED));
         }
         EXPECT_EQ(program.Link().IsConnected(), c.port_open);

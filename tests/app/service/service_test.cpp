@@ -109,6 +109,12 @@ TEST_F(ServiceTest, SerialNumberUpdate_EveryFailure_PopupAndPort) {
          "Failed to update seral number.\nCould not enter admin mode.", true, 0, 1042},
         {"write refused", [](sim::UnitSimulator& u) { u.State().refuse_memory_write = 1; },
          "Failed to update seral number.", true, 1, 1042},
+        {"number written, unit back in admin mode",
+         [](sim::UnitSimulator& u) { u.State().stay_in_loader = true; },
+         "The serial number update did not finish.\nThe unit is in admin mode (Orvane HF # 2000 "
+         "Admin Mode v0.3.1): it did not start its firmware.\nPower the unit off and on, then "
+         "connect again.",
+         true, 1, 2000},
     };
     int port = 1;
     for (const FailureCase& c : cases) {
@@ -154,6 +160,14 @@ TEST_F(ServiceTest, ResetUnit_QuestionsAndOutcomes) {
          failed, true},
         {"no answer after the restart", false, std::nullopt, true,
          [](sim::UnitSimulator& u) { u.State().silent_after_restart = 1; }, failed, false},
+        {"back in admin mode", false, std::nullopt, true,
+         [](sim::UnitSimulator& u) {
+             u.State().in_loader = true;
+             u.State().stay_in_loader = true;
+         },
+         "The unit is in admin mode (Orvane HF # 1042 Admin Mode v0.3.1): it did not start its "
+         "firmware.\nPower the unit off and on, then connect again.",
+         true},
     };
     int port = 1;
     for (const Case& c : cases) {
@@ -179,8 +193,9 @@ TEST_F(ServiceTest, ResetUnit_QuestionsAndOutcomes) {
         if (!c.popup) {
             EXPECT_EQ(server.RequestCount(), 0u);
             EXPECT_EQ(grid.RowCount(), c.edited ? 2 : 1);
-        } else if (*c.popup == failed) {
+        } else if (*c.popup != "Reset unit successfully") {
             EXPECT_EQ(LastMessage()->title, "Error");
+            EXPECT_EQ(LastMessage()->text, *c.popup);
             EXPECT_TRUE(ui.IsPopupInstalled(Panel::ADVANCED));
         } else {
             EXPECT_EQ(LastMessage()->title, "Success");
