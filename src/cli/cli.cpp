@@ -160,6 +160,7 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     settings.device_folder = environment.device_folder;
     settings.environment = environment.environment;
     settings.timeout_ms = request.timeout_ms;
+    settings.pause_scale = environment.pause_scale;
     std::unique_ptr<FileFrameTrace> trace;
     if (!request.trace_file.empty()) {
         std::string problem;

@@ -27,6 +27,10 @@ struct CliEnvironment {
     PosixPlatform::Environment environment;
     // Writes report's PDF; empty in a build without the report library.
     Shell::ReportWriter report_writer;
+    // Share of their length that the pauses take (the 5 s a unit is given to restart, the
+    // 0.1 s before each answer is read). 1 for real units; tests that serve simulated units
+    // restarting as much faster set less, so that a firmware update takes well under a second.
+    double pause_scale = 1.0;
 };
 
 // The whole command: parses `args` (without the program name), runs the command on every unit,

@@ -19,6 +19,9 @@ namespace {
 
 constexpr char kAdminMode[] =
     "Unit in admin mode: only a firmware update can bring it back (keelsong-cli firmware IMAGE)";
+constexpr char kNothingToKeep[] =
+    "Unit in admin mode: it has no table or setup to keep; nothing written (update it without "
+    "--keep-table)";
 
 // How a step tells its failure: most in the status line, the serial-number update in a pop-up.
 enum class ToldIn { StatusLine, Popup };
@@ -63,8 +66,8 @@ class UnitRun {
         }
         const UnitIdentity& identity = program_.Identity();
         if (identity.firmware_version < kNormalFirmware &&
-            request_.command != CommandKind::Firmware) {
-            return Fail(kAdminMode);
+            (request_.command != CommandKind::Firmware || request_.keep_table)) {
+            return Fail(request_.command == CommandKind::Firmware ? kNothingToKeep : kAdminMode);
         }
         if (!HasEventTable(identity.DeviceType())) {
             return Fail(session_.StepFailure());
@@ -86,16 +89,11 @@ class UnitRun {
             case CommandKind::Restore:
                 return Step([&] { return RestoreUnitSettings(program_); });
             case CommandKind::Serial:
-                return Step([&] { return UpdateSerialNumber(program_, request_.new_serial); },
-                            nullptr, ToldIn::Popup);
+                return Serial();
             case CommandKind::Reset:
-                // Nothing of the program's own waits to be sent: "Reset without saving".
-                return Step([&] { return ResetUnit(program_, false); });
+                return Reset();
             case CommandKind::Firmware:
-                return Step([&] {
-                    return UpdateFirmware(program_, request_.file, request_.keep_table,
-                                          Panel::ADVANCED, Control::FW_STAGE_STR);
-                });
+                return Firmware();
             case CommandKind::List:
             case CommandKind::Report:
                 break;
@@ -219,6 +217,73 @@ class UnitRun {
         }
         fields.push_back({"verified", true});
         return Succeed("verified", fields);
+    }
+
+    // The unit after a restart: ok only when it answers in its application firmware; a failure
+    // tells the state it is in (and what `failure_` says went wrong before, when `failed`).
+    UnitReport AfterRestart(bool failed, std::string detail = {},
+                            std::vector<ReportField> fields = {}) {
+        if (const std::optional<std::string> not_back = UnitNotBackText(program_)) {
+            if (!failed) {
+                return Fail(*not_back);
+            }
+            // The step's own message may tell the state already (a pop-up that says it).
+            return Fail(failure_.find(*not_back) != std::string::npos
+                            ? failure_
+                            : failure_ + ": " + *not_back);
+        }
+        if (failed) {
+            return Fail(failure_);
+        }
+        return Succeed(std::move(detail), std::move(fields));
+    }
+
+    UnitReport Serial() {
+        const bool failed =
+            !Try([&] { return UpdateSerialNumber(program_, request_.new_serial); }, ToldIn::Popup);
+        if (!failed && program_.Identity().SerialNumber() != request_.new_serial) {
+            failure_ = "The unit reports serial number " +
+                       std::to_string(program_.Identity().SerialNumber()) + ", not " +
+                       std::to_string(request_.new_serial);
+            return AfterRestart(true);
+        }
+        return AfterRestart(failed);
+    }
+
+    UnitReport Reset() {
+        // Nothing of the program's own waits to be sent: "Reset without saving".
+        return AfterRestart(!Try([&] { return ResetUnit(program_, false); }));
+    }
+
+    // With --keep-table, what the unit holds is read before anything is written, and read back
+    // after the update to see that it was kept.
+    UnitReport Firmware() {
+        std::unique_ptr<IniDocument> kept;
+        if (request_.keep_table) {
+            if (!Try([&] { return RetrieveTableAndSetup(program_); })) {
+                return Fail("Table and setup to keep not read, nothing written: " + failure_);
+            }
+            if (!(kept = ConfigurationOf(program_))) {
+                return Fail("Out of system memory");
+            }
+        }
+        const bool failed = !Try([&] {
+            return UpdateFirmware(program_, request_.file, request_.keep_table, Panel::ADVANCED,
+                                  Control::FW_STAGE_STR);
+        });
+        std::vector<ReportField> fields = {{"file", request_.file}, {"kept", request_.keep_table}};
+        if (failed || !kept) {
+            return AfterRestart(failed, {}, fields);
+        }
+        const std::unique_ptr<IniDocument> read = ConfigurationOf(program_);
+        if (!read) {
+            return Fail("Out of system memory");
+        }
+        if (const auto difference = FirstDifference(*kept, *read)) {
+            return Fail("Table and setup not kept: " + *difference);
+        }
+        fields.push_back({"events", int64_t{EventCount(program_)}});
+        return AfterRestart(false, "table and setup kept", fields);
     }
 
     UnitSession& session_;

@@ -22,7 +22,7 @@ std::string TextOf(const ControlValue& value) {
 
 UnitSession::UnitSession(const FleetSettings& settings, const UnitTarget& target,
                          ProgressSink progress)
-    : settings_(settings), target_(target), platform_(settings.environment) {
+    : settings_(settings), target_(target), platform_(settings.environment, settings.pause_scale) {
     if (target_.port) {
         port_ = std::make_unique<PosixSerialPort>(settings_.Ports());
     } else {

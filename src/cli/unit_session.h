@@ -9,10 +9,10 @@
 
 #include "app/link/frame_trace.h"
 #include "app/shell/program.h"
+#include "cli/paced_platform.h"
 #include "cli/unit_report.h"
 #include "headless/headless_ui.h"
 #include "platform/port_directory.h"
-#include "platform/posix_platform.h"
 
 namespace keelsong::cli {
 
@@ -24,6 +24,8 @@ struct FleetSettings {
     uint32_t timeout_ms = 600;
     // The run's protocol trace (--trace), which every unit's link writes to; nullptr for none.
     FileFrameTrace* trace = nullptr;
+    // Share of their length that the logic's pauses take (see CliEnvironment).
+    double pause_scale = 1.0;
 
     PortDirectory Ports() const { return PortDirectory(settings_folder, device_folder); }
 };
@@ -76,7 +78,7 @@ class UnitSession {
     FleetSettings settings_;
     UnitTarget target_;
     HeadlessUi ui_;
-    PosixPlatform platform_;
+    PacedPlatform platform_;
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<FrameTrace> trace_;
     std::unique_ptr<Program> program_;

@@ -57,6 +57,7 @@ class CliFixture : public ::testing::Test {
         std::ostringstream out;
         std::ostringstream err;
         cli::CliEnvironment environment{out, err, false, 80, devices.Path(), {}, report_writer};
+        environment.pause_scale = pause_scale;
         const std::vector<std::string_view> views(args.begin(), args.end());
         CliRun run;
         run.status = cli::RunCli(views, environment);
@@ -68,6 +69,8 @@ class CliFixture : public ::testing::Test {
     TempDir settings;
     TempDir devices;
     Shell::ReportWriter report_writer;
+    // The CLI's pauses, as a share of their length (see CliEnvironment).
+    double pause_scale = 1.0;
     TempDir files;
 
   private:

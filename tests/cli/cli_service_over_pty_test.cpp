@@ -1,0 +1,173 @@
+// keelsong-cli's service commands (firmware, serial, reset) end to end against simulated units
+// on pseudo-terminals. The units restart in 20 ms and the CLI waits 2% of its 5 s for them:
+// the wait still outlasts the restart, as on a real unit, yet an update takes a fraction of a
+// second.
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/service/support_contact.h"
+#include "cli_fixture.h"
+#include "protocol/commands.h"
+#include "protocol/crc.h"
+
+namespace keelsong {
+namespace {
+
+using testing::CliRun;
+
+constexpr char kPowerCycle[] = " Power the unit off and on, then connect again.";
+
+std::string InLoader(const std::string& unit) {
+    return "The unit is in admin mode (" + unit + " Admin Mode v0.3.1): it did not start its " +
+           "firmware." + kPowerCycle;
+}
+
+class CliServiceTest : public testing::CliFixture {
+  protected:
+    CliServiceTest() { pause_scale = 0.02; }
+
+    // An Orvane HF with firmware 2.1.3 that restarts quickly and runs 2.1.4 once updated.
+    sim::PtyServer& AddQuickUnit(int port, uint16_t serial, void (*change)(sim::UnitState&) = {}) {
+        sim::UnitState state;
+        state.firmware = "v2.1.3";
+        state.firmware_after_update = "v2.1.4";
+        state.restart_period = std::chrono::milliseconds(20);
+        if (change) {
+            change(state);
+        }
+        return AddUnit(port, serial, state);
+    }
+
+    // A 300-byte image ending in its CRC, low byte first.
+    std::string ImageFile() {
+        std::vector<uint8_t> image(298);
+        for (size_t i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<uint8_t>(i * 7 + 3);
+        }
+        const uint16_t crc = CrcOf(image);
+        image.push_back(static_cast<uint8_t>(crc));
+        image.push_back(static_cast<uint8_t>(crc >> 8));
+        const std::string path = files / "OrvaneHF.bin";
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()),
+                   static_cast<std::streamsize>(image.size()));
+        return path;
+    }
+
+    static int Sent(const sim::PtyServer& server, Command command) {
+        int count = 0;
+        for (const sim::LoggedRequest& request : server.RequestLog()) {
+            count += request.command == CommandCode(command);
+        }
+        return count;
+    }
+};
+
+// The third column (the unit) and what follows it.
+std::string UnitAndOutcome(const std::string& line) {
+    const size_t first = line.find('\t');
+    return line.substr(line.find('\t', first + 1) + 1);
+}
+
+TEST_F(CliServiceTest, Firmware_EveryWayTheUnitEndsUp_OkOnlyWhenItRunsItsFirmware) {
+    AddQuickUnit(1, 1001);
+    AddQuickUnit(2, 1002, [](sim::UnitState& u) { u.refuse_memory_write = 2; });
+    AddQuickUnit(3, 1003, [](sim::UnitState& u) { u.silent_after_restart = 2; });
+    AddQuickUnit(4, 1004, [](sim::UnitState& u) { u.stay_in_loader = true; });
+    AddQuickUnit(5, 1005, [](sim::UnitState& u) { u.device_type = device_type::kOrvaneLf; });
+
+    const CliRun run = Run({"--port", "1-5", "firmware", ImageFile()});
+
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = run.Lines();
+    ASSERT_EQ(lines.size(), 5u) << run.out;
+    const std::vector<std::string> expected = {
+        "Orvane HF # 1001 Firmware v2.1.4\tok",
+        "Orvane HF # 1002 Admin Mode v0.3.1\tFailed to upload firmware file to unit: " +
+            InLoader("Orvane HF # 1002"),
+        "-\tReset Failed: The unit did not answer after its restart and was disconnected." +
+            std::string(kPowerCycle),
+        "Orvane HF # 1004 Admin Mode v0.3.1\tReset into admin mode: " +
+            InLoader("Orvane HF # 1004"),
+        "Orvane LF # 1005 Admin Mode v0.3.1\tThe new firmware was written. The unit is in admin "
+        "mode (Orvane LF # 1005 Admin Mode v0.3.1), and Keelsong cannot restart a unit of this "
+        "type." +
+            std::string(kPowerCycle) + "  Contact Vantrel (" + std::string(kSupportContact) +
+            ") if it still does not start.",
+    };
+    for (size_t k = 0; k < lines.size(); ++k) {
+        EXPECT_EQ(UnitAndOutcome(lines[k]), expected[k]) << "port " << k + 1;
+    }
+}
+
+TEST_F(CliServiceTest, FirmwareKeepTable_KeptWhenRead_NothingWrittenWhenNot) {
+    sim::PtyServer& kept = AddQuickUnit(1, 1001);
+    kept.WithSimulator([](sim::UnitSimulator& unit) {
+        unit.Events() = {{3, {0x64, 0x00}}, {3, {0x32, 0x00}}, {3, {0x05, 0x00}}};  // rests
+        unit.Setup().number_of_plays = 3;
+        unit.Setup().magnetic_switch = 1;
+    });
+    const sim::SetupState setup =
+        kept.WithSimulator([](sim::UnitSimulator& u) { return u.Setup(); });
+    sim::PtyServer& unreadable = AddQuickUnit(2, 1002);
+    unreadable.WithSimulator([](sim::UnitSimulator& unit) {
+        unit.Events() = {{3, {0x64, 0x00}}};
+        unit.InjectFault(sim::Fault::Drop().OnlyFor(Command::EventEnquire).Forever());
+    });
+    sim::PtyServer& in_loader =
+        AddQuickUnit(3, 1003, [](sim::UnitState& u) { u.in_loader = true; });
+
+    const CliRun run = Run({"--port", "1-3", "firmware", ImageFile(), "--keep-table"});
+
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = run.Lines();
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    EXPECT_EQ(UnitAndOutcome(lines[0]),
+              "Orvane HF # 1001 Firmware v2.1.4\tok\ttable and setup kept");
+    EXPECT_EQ(kept.WithSimulator([](sim::UnitSimulator& u) { return u.Events().size(); }), 3u);
+    EXPECT_EQ(kept.WithSimulator([](sim::UnitSimulator& u) { return u.Setup(); }), setup);
+
+    EXPECT_TRUE(UnitAndOutcome(lines[1]).starts_with(
+        "Orvane HF # 1002 Firmware v2.1.3\tTable and setup to keep not read, nothing written: "))
+        << lines[1];
+    EXPECT_TRUE(UnitAndOutcome(lines[2]).starts_with(
+        "Orvane HF # 1003 Admin Mode v0.3.1\tUnit in admin mode: it has no table or setup to "
+        "keep; nothing written"))
+        << lines[2];
+    for (const sim::PtyServer* untouched : {&unreadable, &in_loader}) {
+        EXPECT_EQ(Sent(*untouched, Command::Reset) + Sent(*untouched, Command::MemoryWrite), 0);
+    }
+}
+
+TEST_F(CliServiceTest, SerialAndReset_OkOnlyWhenBackInItsFirmware) {
+    AddQuickUnit(1, 1001);
+    AddQuickUnit(2, 1002, [](sim::UnitState& u) { u.stay_in_loader = true; });
+    AddQuickUnit(3, 1003);
+    AddQuickUnit(4, 1004, [](sim::UnitState& u) { u.silent_after_restart = 1; });
+    struct Case {
+        std::vector<std::string> args;
+        std::string outcome;
+    };
+    const Case cases[] = {
+        {{"--port", "1", "serial", "2001"}, "Orvane HF # 2001 Firmware v2.1.3\tok"},
+        {{"--port", "2", "serial", "2002"},
+         "Orvane HF # 2002 Admin Mode v0.3.1\tThe serial number update did not finish. " +
+             InLoader("Orvane HF # 2002")},
+        {{"--port", "3", "reset"}, "Orvane HF # 1003 Firmware v2.1.3\tok"},
+        {{"--port", "4", "reset"},
+         "-\tError, disconnected from device: The unit did not answer after its restart and was "
+         "disconnected." +
+             std::string(kPowerCycle)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1] + " " + c.args[2]);
+        const CliRun run = Run(c.args);
+        EXPECT_EQ(run.status, c.outcome.find("\tok") != std::string::npos ? 0 : 1);
+        ASSERT_EQ(run.Lines().size(), 1u) << run.out;
+        EXPECT_EQ(UnitAndOutcome(run.Lines()[0]), c.outcome);
+    }
+}
+
+}  // namespace
+}  // namespace keelsong
