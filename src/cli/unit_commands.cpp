@@ -11,7 +11,9 @@
 #include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
+#include "app/unit/status_display.h"
 #include "cli/config_compare.h"
+#include "protocol/unit_status.h"
 
 namespace keelsong::cli {
 
@@ -142,6 +144,14 @@ class UnitRun {
     UnitReport Info() {
         const HeadlessUi& ui = session_.Screen();
         const UnitIdentity& identity = program_.Identity();
+        // Connecting left the setup unread, and the countdown runs to the setup's start time:
+        // read it, as the window does on connecting, and show the play state again.
+        if (identity.StatusPresent() != 0 && identity.PlayState() == play_state::kWaiting) {
+            if (!Try([&] { return ReadUnitSetup(program_); })) {
+                return Fail(failure_);
+            }
+            ShowPlayState(program_, identity.PlayState());
+        }
         const std::string battery = VisibleTooltip(ui, Control::BATT_ICON);
         const bool charging = !battery.empty() && ui.IsVisible(Panel::MAIN, Control::CHARGING_ICON);
         const std::string sync = VisibleTooltip(ui, Control::SYNC_ICON);

@@ -88,6 +88,20 @@ TEST_F(CliOverPtyTest, InfoJson_EachLineParsesAndCarriesTheIdentity) {
     }
 }
 
+TEST_F(CliOverPtyTest, InfoOfAUnitWaitingForItsStartTime_CountsDownToThatTime) {
+    sim::PtyServer& unit = AddUnit(1, 1001);
+    unit.WithSimulator([](sim::UnitSimulator& u) {
+        u.Setup().start_time = static_cast<int32_t>(u.UnitClock() + 15 * 3600 + 1800);
+        u.State().play_state = 2;
+    });
+
+    const CliRun run = Run({"--port", "1", "info"});
+
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(run.Lines().size(), 1u) << run.out;
+    EXPECT_NE(run.Lines()[0].find("; Play in 15 hours;"), std::string::npos) << run.Lines()[0];
+}
+
 TEST_F(CliOverPtyTest, ReadThenWriteToAnotherUnit_ItReadsBackTheSameTableAndSetup) {
     sim::PtyServer& source = AddUnit(1, 1001);
     source.WithSimulator([](sim::UnitSimulator& unit) {
