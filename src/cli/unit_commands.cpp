@@ -1,7 +1,11 @@
 #include "cli/unit_commands.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
@@ -55,6 +59,36 @@ std::unique_ptr<IniDocument> ConfigurationOf(Program& program) {
 
 std::string VisibleTooltip(const HeadlessUi& ui, Control control) {
     return ui.IsVisible(Panel::MAIN, control) ? ui.Tooltip(Panel::MAIN, control) : std::string{};
+}
+
+// What errno says, safely from any unit's thread.
+std::string ErrnoText() {
+    return std::error_code(errno, std::generic_category()).message();
+}
+
+// Why a file could not be written at `path`, as far as its folder tells; empty when the folder
+// gives no reason.
+std::string WhyNotWritable(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code error;
+    if (!fs::exists(folder, error)) {
+        return "the folder " + folder.string() + " does not exist";
+    }
+    if (!fs::is_directory(folder, error)) {
+        return folder.string() + " is not a folder";
+    }
+    if (fs::is_directory(target, error)) {
+        return path + " is a folder";
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        return "the folder " + folder.string() + ": " + ErrnoText();
+    }
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
+        return path + ": " + ErrnoText();
+    }
+    return {};
 }
 
 class UnitRun {
@@ -189,7 +223,8 @@ class UnitRun {
             return Fail("Another unit writes " + path);
         }
         if (!Try([&] { return SaveConfigurationFile(program_, path); })) {
-            return Fail(failure_);
+            const std::string why = WhyNotWritable(path);
+            return Fail(failure_ + " " + path + (why.empty() ? "" : ": " + why));
         }
         return Succeed(path, {{"file", path}, {"events", int64_t{EventCount(program_)}}});
     }

@@ -102,6 +102,20 @@ TEST_F(CliOverPtyTest, InfoOfAUnitWaitingForItsStartTime_CountsDownToThatTime) {
     EXPECT_NE(run.Lines()[0].find("; Play in 15 hours;"), std::string::npos) << run.Lines()[0];
 }
 
+TEST_F(CliOverPtyTest, ReadIntoAMissingFolder_NamesThePathAndWhy) {
+    AddUnit(1, 1001);
+    const std::string folder = files / "nosuch";
+
+    const CliRun run = Run({"--port", "1", "read", folder + "/unit-{serial}.tlk"});
+
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.Lines().size(), 1u) << run.out;
+    EXPECT_TRUE(run.Lines()[0].ends_with("\tFailed to save configuration file " + folder +
+                                         "/unit-1001.tlk: the folder " + folder +
+                                         " does not exist"))
+        << run.Lines()[0];
+}
+
 TEST_F(CliOverPtyTest, ReadThenWriteToAnotherUnit_ItReadsBackTheSameTableAndSetup) {
     sim::PtyServer& source = AddUnit(1, 1001);
     source.WithSimulator([](sim::UnitSimulator& unit) {
