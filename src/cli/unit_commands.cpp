@@ -296,8 +296,13 @@ class UnitRun {
     }
 
     UnitReport Reset() {
+        // Only an Orvane HF is restarted; the window counts the others' reset as done all the
+        // same, and so does the line, but it does not claim a restart that never happened.
+        const bool restarted = program_.Identity().DeviceType() == device_type::kOrvaneHf;
         // Nothing of the program's own waits to be sent: "Reset without saving".
-        return AfterRestart(!Try([&] { return ResetUnit(program_, false); }));
+        return AfterRestart(!Try([&] { return ResetUnit(program_, false); }),
+                            restarted ? "" : "not restarted: Keelsong restarts only an Orvane HF",
+                            {{"restarted", restarted}});
     }
 
     // With --keep-table, what the unit holds is read before anything is written, and read back

@@ -145,6 +145,7 @@ TEST_F(CliServiceTest, SerialAndReset_OkOnlyWhenBackInItsFirmware) {
     AddQuickUnit(2, 1002, [](sim::UnitState& u) { u.stay_in_loader = true; });
     AddQuickUnit(3, 1003);
     AddQuickUnit(4, 1004, [](sim::UnitState& u) { u.silent_after_restart = 1; });
+    AddQuickUnit(5, 1005, [](sim::UnitState& u) { u.device_type = device_type::kOrvaneLf; });
     struct Case {
         std::vector<std::string> args;
         std::string outcome;
@@ -159,6 +160,9 @@ TEST_F(CliServiceTest, SerialAndReset_OkOnlyWhenBackInItsFirmware) {
          "-\tError, disconnected from device: The unit did not answer after its restart and was "
          "disconnected." +
              std::string(kPowerCycle)},
+        {{"--port", "5", "reset"},
+         "Orvane LF # 1005 Firmware v2.1.3\tok\tnot restarted: Keelsong restarts only an Orvane "
+         "HF"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[1] + " " + c.args[2]);
