@@ -148,7 +148,8 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
         return kExitOk;
     }
     if (!parsed.request) {
-        environment.err << "keelsong-cli: " << parsed.error << "\n\n" << UsageText() << std::flush;
+        environment.err << "keelsong-cli: " << parsed.error << "\nTry 'keelsong-cli --help'."
+                        << std::endl;
         return kExitUsage;
     }
     const CliRequest& request = *parsed.request;
