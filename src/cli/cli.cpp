@@ -148,7 +148,8 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
         return kExitOk;
     }
     if (!parsed.request) {
-        environment.err << "keelsong-cli: " << parsed.error << "\n\n" << UsageText() << std::flush;
+        environment.err << "keelsong-cli: " << parsed.error << "\nTry 'keelsong-cli --help'."
+                        << std::endl;
         return kExitUsage;
     }
     const CliRequest& request = *parsed.request;
@@ -164,7 +165,15 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     std::unique_ptr<FileFrameTrace> trace;
     if (!request.trace_file.empty()) {
         std::string problem;
-        trace = FileFrameTrace::Open(request.trace_file, "keelsong-cli", &problem);
+        TraceOrigin origin{"keelsong-cli", kVersion, {"keelsong-cli"}, {}};
+        origin.command_line.insert(origin.command_line.end(), args.begin(), args.end());
+        if (request.device.empty()) {
+            // The ports named, or for a search every port with a device now.
+            origin.devices = DescribePorts(PosixSerialPort(settings.Ports()), request.ports);
+        } else {
+            origin.devices.push_back("device: " + request.device);
+        }
+        trace = FileFrameTrace::Open(request.trace_file, origin, &problem);
         if (!trace) {
             environment.err << "keelsong-cli: cannot write the trace to " << request.trace_file
                             << ": " << problem << std::endl;

@@ -41,7 +41,8 @@ Commands:
   read FILE             the table and setup into a ".tlk" file; "{port}" and "{serial}" in
                         FILE are replaced per unit (needed when reading several units)
                           keelsong-cli --port 1-4 read 'fleet/unit-{serial}.tlk'
-  write FILE [--verify] send a ".tlk" file's table and setup and have the unit save them,
+  write FILE [--verify]
+                        send a ".tlk" file's table and setup and have the unit save them,
                         as "Accept Changes"; --verify reads them back and compares
                           keelsong-cli --port 1-4 write deployment.tlk --verify
   play                  start playback
@@ -72,6 +73,13 @@ the fields port, device, unit, status and ok, and what the command read.
 While it works on a terminal, a progress line per unit goes to standard error.
 
 Exit status: 0 when every unit succeeded, 1 when any failed, 2 for a usage error.
+
+To try it without units, orvane-sim serves a simulated unit on a pseudo-terminal and
+publishes it as a port in the settings folder given, where keelsong-cli finds it as it
+finds a unit on USB:
+  $ orvane-sim --port 1 --serial 1201 --settings-dir /tmp/fleet &
+  $ orvane-sim --port 2 --serial 1202 --settings-dir /tmp/fleet &
+  $ keelsong-cli --settings-dir /tmp/fleet --port 1,2 info
 )";
 
 struct CommandForm {

@@ -65,9 +65,12 @@ int DesktopProgram::Start(const std::string& config_file) {
     return settings_loaded;
 }
 
-std::string DesktopProgram::TraceTo(const std::string& path) {
+std::string DesktopProgram::TraceTo(const std::string& path,
+                                    std::vector<std::string> command_line) {
+    const TraceOrigin origin{"keelsong", kVersion, std::move(command_line),
+                             DescribePorts(port_, {})};
     std::string problem;
-    std::unique_ptr<FileFrameTrace> trace = FileFrameTrace::Open(path, "keelsong", &problem);
+    std::unique_ptr<FileFrameTrace> trace = FileFrameTrace::Open(path, origin, &problem);
     if (!trace) {
         return problem;
     }
@@ -108,6 +111,8 @@ int RunKeelsong(int& argc, char** argv) {
         return 0;
     }
 
+    // As typed, for the trace: Qt takes its own options out of argv.
+    const std::vector<std::string> started_as(argv, argv + argc);
     std::unique_ptr<QApplication> application;
     qInstallMessageHandler(StartupMessageHandler);
     try {
@@ -143,7 +148,7 @@ int RunKeelsong(int& argc, char** argv) {
     }
     if (!line.trace_file.isEmpty()) {
         const std::string path = QFile::encodeName(line.trace_file).toStdString();
-        if (const std::string problem = program->TraceTo(path); !problem.empty()) {
+        if (const std::string problem = program->TraceTo(path, started_as); !problem.empty()) {
             std::fprintf(stderr, "keelsong: cannot write the trace to %s: %s\n", path.c_str(),
                          problem.c_str());
             return 1;

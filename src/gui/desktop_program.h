@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/link/frame_trace.h"
 #include "app/shell/program.h"
@@ -29,9 +30,10 @@ class DesktopProgram {
     // settings and the connection attempt they end in, then, when `config_file` names one, the
     // loading of that configuration file as "Load" does. The settings' load result.
     int Start(const std::string& config_file = {});
-    // From now on every frame of the link goes to a trace in `path` as well. Empty on success,
-    // otherwise why the file cannot be written.
-    std::string TraceTo(const std::string& path);
+    // From now on every frame of the link goes to a trace in `path` as well, whose header
+    // names the program started as `command_line` and the serial devices present. Empty on
+    // success, otherwise why the file cannot be written.
+    std::string TraceTo(const std::string& path, std::vector<std::string> command_line = {});
     // After the event loop: closes the port.
     void ShutDown();
 

@@ -13,6 +13,14 @@ namespace {
 constexpr int kCommandWidth = 15;  // "RestoreSettings"
 constexpr int kOutcomeWidth = 20;
 
+// The time column every line of a trace begins with, in milliseconds to the tenth.
+std::string TimeColumn(std::chrono::nanoseconds elapsed) {
+    const long long tenths = elapsed.count() / 100'000;
+    char text[32];
+    const int length = std::snprintf(text, sizeof text, "%8lld.%lld", tenths / 10, tenths % 10);
+    return std::string(text, static_cast<size_t>(std::max(length, 0)));
+}
+
 std::string OutcomeText(const FrameRecord& record) {
     char text[64];
     switch (record.outcome) {
@@ -58,6 +66,13 @@ std::string OutcomeText(const FrameRecord& record) {
 
 }  // namespace
 
+std::string FormatTraceNote(std::chrono::nanoseconds elapsed, std::string_view text) {
+    std::string line = TimeColumn(elapsed);
+    line += " -- ";
+    line += text;
+    return line;
+}
+
 std::string FormatTraceLine(std::chrono::nanoseconds elapsed, const FrameRecord& record) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string outcome = OutcomeText(record);
@@ -72,13 +87,13 @@ std::string FormatTraceLine(std::chrono::nanoseconds elapsed, const FrameRecord&
     }
     const char attempt =
         record.attempt > 0 && record.attempt < 10 ? static_cast<char>('0' + record.attempt) : '-';
-    const long long tenths = elapsed.count() / 100'000;
     char head[160];
     const int length =
-        std::snprintf(head, sizeof head, "%8lld.%lld %s %-*s %c %-*s", tenths / 10, tenths % 10,
+        std::snprintf(head, sizeof head, " %s %-*s %c %-*s",
                       record.direction == FrameDirection::ToUnit ? ">>" : "<<", kCommandWidth,
                       command.c_str(), attempt, kOutcomeWidth, outcome.c_str());
-    std::string line(head, static_cast<size_t>(std::max(length, 0)));
+    std::string line = TimeColumn(elapsed);
+    line.append(head, static_cast<size_t>(std::max(length, 0)));
     line.reserve(line.size() + 3 * record.payload.size());
     for (const uint8_t byte : record.payload) {
         line += ' ';

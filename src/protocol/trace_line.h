@@ -52,6 +52,10 @@ struct FrameRecord {
 // the trace began; no line end.
 std::string FormatTraceLine(std::chrono::nanoseconds elapsed, const FrameRecord& record);
 
+// "  3012.4 -- port 1 opened: /dev/ttyUSB0" for something that befell the serial device rather
+// than a frame, `elapsed` after the trace began; no line end.
+std::string FormatTraceNote(std::chrono::nanoseconds elapsed, std::string_view text);
+
 // The comment lines that open a trace, each ending in a line end: who wrote it (`side`, such
 // as "keelsong" or "orvane-sim") and when it began, on the UTC clock, to the millisecond.
 std::string FormatTraceHeader(std::string_view side, std::chrono::system_clock::time_point began);

@@ -219,22 +219,40 @@ TEST_F(CliOverPtyTest, TraceOfFourUnits_EveryLineWholeAndLedByItsUnit) {
     const CliRun run = Run({"--trace", trace, "--port", "1-4", "info"});
 
     EXPECT_EQ(run.status, 0);
-    // Per unit: what came after its tag, less the time.
+    // Per unit: what came after its tag, less the time; its port's notes apart.
     std::map<std::string, std::vector<std::string>> by_unit;
+    std::map<std::string, std::vector<std::string>> notes;
+    std::vector<std::string> devices;
     const std::regex line_form(
         R"(\[(port [1-4])\] +\d+\.\d ((>>|<<) \S+ +\d \S+)( +[0-9A-F]{2})*)");
+    const std::regex note_form(R"(\[(port [1-4])\] +\d+\.\d -- (.*))");
     std::istringstream lines(FileText(trace));
     std::string line;
     std::getline(lines, line);
     EXPECT_TRUE(line.starts_with("# Orvane protocol trace written by keelsong-cli, began "))
         << line;
     while (std::getline(lines, line)) {
-        if (line.starts_with("#")) {
-            continue;
-        }
         std::smatch match;
-        ASSERT_TRUE(std::regex_match(line, match, line_form)) << line;
-        by_unit[match[1]].push_back(match[2]);
+        if (line.starts_with("# port ")) {
+            devices.push_back(line);
+        } else if (line.starts_with("#")) {
+            continue;
+        } else if (std::regex_match(line, match, note_form)) {
+            notes[match[1]].push_back(match[2]);
+        } else {
+            ASSERT_TRUE(std::regex_match(line, match, line_form)) << line;
+            by_unit[match[1]].push_back(match[2]);
+        }
+    }
+    ASSERT_EQ(devices.size(), 4u);
+    for (int port = 1; port <= 4; ++port) {
+        const std::string unit = "port " + std::to_string(port);
+        EXPECT_TRUE(devices[port - 1].starts_with("# " + unit + ": ports/COM"))
+            << devices[port - 1];
+        const std::vector<std::string>& told = notes[unit];
+        ASSERT_EQ(told.size(), 2u) << unit;
+        EXPECT_TRUE(told[0].starts_with(unit + " opened: ports/COM")) << told[0];
+        EXPECT_EQ(told[1], unit + " closed");
     }
     ASSERT_EQ(by_unit.size(), 4u);
     const std::vector<std::string>& first = by_unit["port 1"];

@@ -223,8 +223,8 @@ TEST_F(OpenAtStartTest, MissingFile_FailsAsLoadDoesAndTheProgramRunsOn) {
     EXPECT_TRUE(program_->Window().MainWindow()->isVisible());
 }
 
-// The columns of a trace's lines after the time: direction, command, attempt, outcome and
-// payload bytes; the header's comment lines left out.
+// The columns of a trace's frame lines after the time: direction, command, attempt, outcome
+// and payload bytes; the header's comment lines and the notes on the device left out.
 std::vector<std::vector<std::string>> TraceColumns(const std::string& path) {
     std::vector<std::vector<std::string>> lines;
     std::ifstream in(path);
@@ -238,6 +238,9 @@ std::vector<std::vector<std::string>> TraceColumns(const std::string& path) {
             columns.push_back(word);
         }
         columns.erase(columns.begin());
+        if (!columns.empty() && columns.front() == "--") {
+            continue;
+        }
         lines.push_back(columns);
     }
     return lines;

@@ -54,6 +54,8 @@ TEST(TraceLine, Records_GiveTheirColumnsAsWrittenOut) {
     for (const Case& c : cases) {
         EXPECT_EQ(FormatTraceLine(c.elapsed, c.record), c.line);
     }
+    // A note on the device keeps the time column of the frames around it.
+    EXPECT_EQ(FormatTraceNote(1'234'567'890'000ns, "port 1 closed"), " 1234567.8 -- port 1 closed");
 }
 
 TEST(TraceLine, Header_NamesTheWriterAndTheUtcStartToTheMillisecond) {

@@ -204,9 +204,7 @@ std::span<const uint8_t> SerialLink::ResponsePayload() const {
 }
 
 void SerialLink::ClosePort() {
-    if (port_.IsOpen()) {
-        port_.Close();
-    }
+    port_.Close();
     settings_.open = 0;
     device_lost_ = false;
 }
@@ -219,7 +217,7 @@ void SerialLink::CheckDevice() {
 
 int SerialLink::Checked(int result) {
     if (result == kSerialDeviceGone && port_.IsOpen()) {
-        port_.Close();
+        port_.CloseLost();
         // A search or a connection not yet made has its own way of telling the user.
         device_lost_ = settings_.open != 0;
     }

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "app/link/frame_trace.h"
+#include "app/link/traced_port.h"
 #include "app/shell/status_line.h"
 #include "platform/platform.h"
 #include "platform/serial_port.h"
@@ -68,11 +69,16 @@ class SerialLink {
 
     ConnectionSettings& Settings() { return settings_; }
     const ConnectionSettings& Settings() const { return settings_; }
+    // The port, as traced: what befalls its device is in the trace with the frames.
     SerialPort& Port() { return port_; }
 
     // Every frame written and every response read or failed from now on is recorded there
-    // too; nullptr ends that. The trace must outlive the link or be unset first.
-    void SetTrace(FrameTrace* trace) { trace_ = trace; }
+    // too, and every port opened, closed or lost; nullptr ends that. The trace must outlive
+    // the link or be unset first.
+    void SetTrace(FrameTrace* trace) {
+        trace_ = trace;
+        port_.SetTrace(trace);
+    }
 
   private:
     // Passes a port result through; a device that went away closes the port.
@@ -100,7 +106,7 @@ class SerialLink {
         }
     }
 
-    SerialPort& port_;
+    TracedPort port_;
     Platform& platform_;
     StatusLine& status_;
     ConnectionSettings settings_;

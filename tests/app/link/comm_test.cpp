@@ -47,6 +47,7 @@ struct RecordingTrace final : FrameTrace {
         entries.push_back({record.direction, record.attempt, record.outcome, record.noise,
                            Bytes(record.payload.begin(), record.payload.end())});
     }
+    void Note(std::string_view /*text*/) override {}
     FrameOutcome LastOutcome() const {
         return entries.empty() ? FrameOutcome::Silent : entries.back().outcome;
     }
