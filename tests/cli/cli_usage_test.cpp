@@ -1,5 +1,6 @@
 // keelsong-cli's command line and its progress lines, without any unit.
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "app/schedule/report.h"
@@ -79,23 +80,65 @@ TEST_F(CliUsageTest, Report_WritesTheFilesTableWithTheUnitFromFileAndSaysWhatFai
     EXPECT_EQ(written->rows.size(), 2u);
     EXPECT_EQ(written->schedule.plays, 4u);
     EXPECT_EQ(written->unit.front(),
-              (std::pair<std::string, std::string>{"Unit type", "from file"}));
+              (std::pair<std::string, std::string>{"Unit",
+                                                   "none, the report of a configuration "
+                                                   "file"}));
+
+    // A file that does not load is said as the loader says it, and no report is written.
+    const auto write = [this](const std::string& name, const std::string& text) {
+        const std::string path = files.Path() + "/" + name;
+        std::ofstream(path) << text;
+        return path;
+    };
+    const struct {
+        std::string file;
+        std::string line;
+    } unloadable[] = {
+        {files.Path() + "/missing.tlk", "Failed to open file"},
+        {files.Path(), "Failed to open file"},
+        {write("empty.tlk", ""), "Failed to read from file"},
+        {write("notes.tlk", "shopping list\nbread\n"), "Failed to read from file"},
+        {write("no-end.tlk", "[Event 01]\nStart Frequency = 5000\nTime = 10\nType = 2\n"),
+         "Error reading events from file"},
+        {write("bad-time.tlk", "[Event 01]\nTime = soon\nType = 3\n"),
+         "Error reading events from file"},
+    };
+    for (const auto& c : unloadable) {
+        written.reset();
+        const CliRun failed = RunBare({"report", c.file, "out.pdf"});
+        EXPECT_EQ(failed.status, 1) << c.file;
+        EXPECT_EQ(failed.out, "-\t-\t-\t" + c.line + "\n") << c.file;
+        EXPECT_FALSE(written) << c.file;
+    }
 
     writer_result = -1;
-    const struct {
-        std::vector<std::string> args;
-        std::string line;
-    } failures[] = {
-        {{"report", files.Path() + "/missing.tlk", "out.pdf"}, "Failed to open file"},
-        {{"report", tlk, "/no/such/folder/out.pdf"}, "Failed to save report"},
-    };
-    for (const auto& c : failures) {
-        const CliRun failed = RunBare(c.args);
-        EXPECT_EQ(failed.status, 1) << c.line;
-        EXPECT_EQ(failed.out, "-\t-\t-\t" + c.line + "\n");
-    }
+    const CliRun unwritten = RunBare({"report", tlk, "/no/such/folder/out.pdf"});
+    EXPECT_EQ(unwritten.status, 1);
+    EXPECT_EQ(unwritten.out, "-\t-\t-\tFailed to save report\n");
     EXPECT_EQ(RunBare({"--port", "1", "report", tlk, "out.pdf"}).status, 2);
     EXPECT_EQ(RunBare({"report", tlk}).status, 2);
+}
+
+TEST_F(CliUsageTest, Report_OfAFileWithEveryKindOfEvent_AllOfThemAsTheWindowShowsThem) {
+    const std::string tlk = files.Path() + "/every-kind.tlk";
+    std::ofstream(tlk) << "[Event 01]\nEnd Frequency = 20000\nLevel = 0\nStart Frequency = "
+                          "5000\nTime = 10\nType = 2\n[Event 02]\nTime = 5\nType = 3\n[Event "
+                          "03]\nFrequency = 12000\nLevel = -6\nTime = 25\nType = 5\n[Event "
+                          "04]\nFrequency = 10000\nLevel = -3\nPhase = -90\nTime = 1\nType = "
+                          "4\n[Setup]\nAUX Function = 4\nNumber of Plays = 1\nStart Time = -1\n";
+    std::optional<ReportContent> written;
+    report_writer = [&](const ReportContent& report, const std::string&) {
+        written = report;
+        return 0;
+    };
+    ASSERT_EQ(RunBare({"report", tlk, "out.pdf"}).status, 0);
+    ASSERT_TRUE(written);
+    ASSERT_EQ(written->rows.size(), 4u);
+    EXPECT_EQ(written->rows[3][0].text, "Click");
+    EXPECT_EQ(written->schedule.segments.size(), 4u);
+    EXPECT_EQ(written->totals, "One play 4.1 s \u00B7 played once");
+    EXPECT_EQ(written->setup[1], (std::pair<std::string, std::string>{"Start Delay", "none"}));
+    EXPECT_EQ(written->setup[2], (std::pair<std::string, std::string>{"Sync - PPS", "Disabled"}));
 }
 
 TEST(ProgressBoardTest, OnATerminal_LinesOfUnitsAtWorkStayBelowTheResults) {

@@ -47,13 +47,20 @@ std::string RepeatText(const Schedule& schedule) {
 
 std::vector<std::pair<std::string, std::string>> UnitLines(Program& program,
                                                            ReportUnitSource source) {
-    if (source == ReportUnitSource::File) {
-        return {
-            {"Unit type", "from file"}, {"Serial number", "from file"}, {"Firmware", "from file"}};
-    }
     const UnitIdentity& identity = program.Identity();
-    if (!program.Link().IsConnected() || identity.firmware_version < 0) {
-        return {{"Unit", "not connected"}};
+    std::vector<std::pair<std::string, std::string>> lines;
+    if (source == ReportUnitSource::File) {
+        // A configuration file names no unit.
+        lines.emplace_back("Unit", "none, the report of a configuration file");
+    } else if (!program.Link().IsConnected() || identity.firmware_version < 0) {
+        lines.emplace_back("Unit", "not connected");
+    }
+    if (!lines.empty()) {
+        if (identity.DeviceType() == device_type::kNone && program.StandInUnit()) {
+            lines.emplace_back("Events read as for",
+                               std::string(DeviceTypeName(program.StandInUnit()->device_type)));
+        }
+        return lines;
     }
     return {{"Unit type", std::string(DeviceTypeName(identity.DeviceType()))},
             {"Serial number", std::to_string(identity.SerialNumber())},
