@@ -125,7 +125,8 @@ TEST_F(CliUsageTest, Report_OfAFileWithEveryKindOfEvent_AllOfThemAsTheWindowShow
                           "5000\nTime = 10\nType = 2\n[Event 02]\nTime = 5\nType = 3\n[Event "
                           "03]\nFrequency = 12000\nLevel = -6\nTime = 25\nType = 5\n[Event "
                           "04]\nFrequency = 10000\nLevel = -3\nPhase = -90\nTime = 1\nType = "
-                          "4\n[Setup]\nAUX Function = 4\nNumber of Plays = 1\nStart Time = -1\n";
+                          "4\n[Setup]\nAUX Function = 4\nAUX Messages = 0\nMagnetic Switch = "
+                          "0\nNumber of Plays = 1\nStart Time = -1\nTime Between Repeats = 0\n";
     std::optional<ReportContent> written;
     report_writer = [&](const ReportContent& report, const std::string&) {
         written = report;
@@ -139,6 +140,18 @@ TEST_F(CliUsageTest, Report_OfAFileWithEveryKindOfEvent_AllOfThemAsTheWindowShow
     EXPECT_EQ(written->totals, "One play 4.1 s \u00B7 played once");
     EXPECT_EQ(written->setup[1], (std::pair<std::string, std::string>{"Start Delay", "none"}));
     EXPECT_EQ(written->setup[2], (std::pair<std::string, std::string>{"Sync - PPS", "Disabled"}));
+
+    // Setup fields the file does not hold are said to be missing, not shown as the blank
+    // controls hold them; the run they decide is left out of the totals.
+    std::ofstream(tlk, std::ios::trunc) << "[Event 01]\nTime = 41\nType = 3\n[Setup]\nMagnetic "
+                                           "Switch = 1\nNumber of Plays = 3\n";
+    ASSERT_EQ(RunBare({"report", tlk, "out.pdf"}).status, 0);
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(written->setup, (Pairs{{"Repeat Setup", "not in the file"},
+                                     {"Start Delay", "not in the file"},
+                                     {"Sync - PPS", "not in the file"},
+                                     {"Magnetic Switch", "enabled"}}));
+    EXPECT_EQ(written->totals, "One play 4.1 s");
 }
 
 TEST(ProgressBoardTest, OnATerminal_LinesOfUnitsAtWorkStayBelowTheResults) {
