@@ -1,8 +1,10 @@
 #include "cli/report_command.h"
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include "app/files/config_file_io.h"
 #include "app/schedule/report.h"
@@ -54,6 +56,12 @@ UnitReport RunReportCommand(const FleetSettings& settings, const CliRequest& req
     }
     if (!writer) {
         report.failure = "This keelsong-cli was built without the report writer";
+        return report;
+    }
+    std::error_code error;
+    if (std::filesystem::equivalent(request.file, request.output, error)) {
+        // Writing the report there would lose the very configuration it reports.
+        report.failure = "Failed to save report: OUT.pdf is the configuration file itself";
         return report;
     }
     program.GetShell().SetReportWriter(writer);

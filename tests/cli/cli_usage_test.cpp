@@ -111,6 +111,13 @@ TEST_F(CliUsageTest, Report_WritesTheFilesTableWithTheUnitFromFileAndSaysWhatFai
         EXPECT_FALSE(written) << c.file;
     }
 
+    // Nor is a report written over the configuration file it reports.
+    const CliRun over_itself = RunBare({"report", tlk, tlk});
+    EXPECT_EQ(over_itself.status, 1);
+    EXPECT_EQ(over_itself.out,
+              "-\t-\t-\tFailed to save report: OUT.pdf is the configuration file itself\n");
+    EXPECT_FALSE(written);
+
     writer_result = -1;
     const CliRun unwritten = RunBare({"report", tlk, "/no/such/folder/out.pdf"});
     EXPECT_EQ(unwritten.status, 1);
