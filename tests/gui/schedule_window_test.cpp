@@ -104,8 +104,9 @@ TEST_F(ScheduleWindowTest, FileWithoutUnit_StripAndTotalsAsTheCommandLineReports
                            "5000\nTime = 10\nType = 2\n[Event 02]\nTime = 5\nType = 3\n[Event "
                            "03]\nFrequency = 12000\nLevel = -6\nTime = 25\nType = 5\n[Event "
                            "04]\nFrequency = 10000\nLevel = -3\nPhase = -90\nTime = 1\nType = "
-                           "4\n[Setup]\nAUX Function = 4\nAUX Messages = 0\nMagnetic Switch = "
-                           "0\nNumber of Plays = 3\nStart Time = -1\nTime Between Repeats = 20\n";
+                           "4\n[Setup]\nAUX Function = 1\nAUX Messages = 1\nMagnetic Switch = "
+                           "0\nNumber of Plays = 3\nStart Time = 1796796000\nTime Between "
+                           "Repeats = 20\n";
     ASSERT_EQ(LoadConfigurationFile(program_, path), 0);
     QCoreApplication::processEvents();
 
@@ -134,6 +135,13 @@ TEST_F(ScheduleWindowTest, FileWithoutUnit_StripAndTotalsAsTheCommandLineReports
     EXPECT_EQ(report->schedule.segments.size(), 4u);
     EXPECT_EQ(Totals().toStdString(), report->totals);
     EXPECT_EQ(program_.Grid().Text(grid_column::kType, 4), "Click");
+
+    // Showing the file's start time, PPS messages and repeats opens none of their controls,
+    // nor "Accept Changes": there is no unit to use them with.
+    for (Control control : {Control::YEAR, Control::MIN, Control::ENCODE_TIME, Control::PLAYBACKS,
+                            Control::ACCEPT_CHANGES, Control::UNDO_CHANGES}) {
+        EXPECT_TRUE(ui_.IsDimmed(Panel::MAIN, control)) << ControlName(control);
+    }
 }
 
 }  // namespace

@@ -156,6 +156,7 @@ int LoadTlkFile(Program& program, const std::string& path) {
     program.ShowStatusMessage(true, "Configuration loaded");
     MarkTableChanged(program, true);
     MarkSetupChanged(program, true);
+    DimUnitControlsWithoutUnit(program);
     ClearEditHistory(program);
     return 0;
 }

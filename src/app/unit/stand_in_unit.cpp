@@ -36,4 +36,10 @@ void GoByUnitHolding(Program& program, std::span<const EventRecord> events) {
     program.SetStandInUnit(UnitHoldingEvents(events));
 }
 
+void DimUnitControlsWithoutUnit(Program& program) {
+    if (program.Identity().DeviceType() == device_type::kNone) {
+        program.Steps().SetUnitControlsDimmed(program, true);
+    }
+}
+
 }  // namespace keelsong
