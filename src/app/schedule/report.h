@@ -40,7 +40,7 @@ struct ReportContent {
 // Where the unit's fields of a report come from.
 enum class ReportUnitSource {
     Connection,  // the connected unit, or "not connected"
-    File,        // a configuration file: the fields say "from file"
+    File,        // a configuration file, which names no unit
 };
 
 // Which of the six setup fields, by tag, the setup controls show for the report. A report of a
