@@ -96,11 +96,8 @@ TEST_F(CliUsageTest, Report_WritesTheFilesTableWithTheUnitFromFileAndSaysWhatFai
     } unloadable[] = {
         {files.Path() + "/missing.tlk", "Failed to open file"},
         {files.Path(), "Failed to open file"},
-        {write("empty.tlk", ""), "Failed to read from file"},
         {write("notes.tlk", "shopping list\nbread\n"), "Failed to read from file"},
         {write("no-end.tlk", "[Event 01]\nStart Frequency = 5000\nTime = 10\nType = 2\n"),
-         "Error reading events from file"},
-        {write("bad-time.tlk", "[Event 01]\nTime = soon\nType = 3\n"),
          "Error reading events from file"},
     };
     for (const auto& c : unloadable) {
@@ -126,14 +123,12 @@ TEST_F(CliUsageTest, Report_WritesTheFilesTableWithTheUnitFromFileAndSaysWhatFai
     EXPECT_EQ(RunBare({"report", tlk}).status, 2);
 }
 
-TEST_F(CliUsageTest, Report_OfAFileWithEveryKindOfEvent_AllOfThemAsTheWindowShowsThem) {
-    const std::string tlk = files.Path() + "/every-kind.tlk";
-    std::ofstream(tlk) << "[Event 01]\nEnd Frequency = 20000\nLevel = 0\nStart Frequency = "
-                          "5000\nTime = 10\nType = 2\n[Event 02]\nTime = 5\nType = 3\n[Event "
-                          "03]\nFrequency = 12000\nLevel = -6\nTime = 25\nType = 5\n[Event "
-                          "04]\nFrequency = 10000\nLevel = -3\nPhase = -90\nTime = 1\nType = "
-                          "4\n[Setup]\nAUX Function = 4\nAUX Messages = 0\nMagnetic Switch = "
-                          "0\nNumber of Plays = 1\nStart Time = -1\nTime Between Repeats = 0\n";
+// Setup fields the file does not hold are said to be missing, not shown as the blank controls
+// hold them; the run they decide is left out of the totals.
+TEST_F(CliUsageTest, Report_SetupFieldsNotInTheFile_SaidToBeMissing) {
+    const std::string tlk = files.Path() + "/part.tlk";
+    std::ofstream(tlk) << "[Event 01]\nTime = 41\nType = 3\n[Setup]\nMagnetic Switch = "
+                          "1\nNumber of Plays = 3\n";
     std::optional<ReportContent> written;
     report_writer = [&](const ReportContent& report, const std::string&) {
         written = report;
@@ -141,18 +136,6 @@ TEST_F(CliUsageTest, Report_OfAFileWithEveryKindOfEvent_AllOfThemAsTheWindowShow
     };
     ASSERT_EQ(RunBare({"report", tlk, "out.pdf"}).status, 0);
     ASSERT_TRUE(written);
-    ASSERT_EQ(written->rows.size(), 4u);
-    EXPECT_EQ(written->rows[3][0].text, "Click");
-    EXPECT_EQ(written->schedule.segments.size(), 4u);
-    EXPECT_EQ(written->totals, "One play 4.1 s \u00B7 played once");
-    EXPECT_EQ(written->setup[1], (std::pair<std::string, std::string>{"Start Delay", "none"}));
-    EXPECT_EQ(written->setup[2], (std::pair<std::string, std::string>{"Sync - PPS", "Disabled"}));
-
-    // Setup fields the file does not hold are said to be missing, not shown as the blank
-    // controls hold them; the run they decide is left out of the totals.
-    std::ofstream(tlk, std::ios::trunc) << "[Event 01]\nTime = 41\nType = 3\n[Setup]\nMagnetic "
-                                           "Switch = 1\nNumber of Plays = 3\n";
-    ASSERT_EQ(RunBare({"report", tlk, "out.pdf"}).status, 0);
     using Pairs = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(written->setup, (Pairs{{"Repeat Setup", "not in the file"},
                                      {"Start Delay", "not in the file"},
