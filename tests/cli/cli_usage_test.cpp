@@ -1,6 +1,7 @@
 // keelsong-cli's command line and its progress lines, without any unit.
 #include <cctype>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "app/schedule/report.h"
@@ -98,23 +99,68 @@ TEST_F(CliUsageTest, Report_WritesTheFilesTableWithTheUnitFromFileAndSaysWhatFai
     EXPECT_EQ(written->rows.size(), 2u);
     EXPECT_EQ(written->schedule.plays, 4u);
     EXPECT_EQ(written->unit.front(),
-              (std::pair<std::string, std::string>{"Unit type", "from file"}));
+              (std::pair<std::string, std::string>{"Unit",
+                                                   "none, the report of a configuration "
+                                                   "file"}));
+
+    // A file that does not load is said as the loader says it, and no report is written.
+    const auto write = [this](const std::string& name, const std::string& text) {
+        const std::string path = files.Path() + "/" + name;
+        std::ofstream(path) << text;
+        return path;
+    };
+    const struct {
+        std::string file;
+        std::string line;
+    } unloadable[] = {
+        {files.Path() + "/missing.tlk", "Failed to open file"},
+        {files.Path(), "Failed to open file"},
+        {write("notes.tlk", "shopping list\nbread\n"), "Failed to read from file"},
+        {write("no-end.tlk", "[Event 01]\nStart Frequency = 5000\nTime = 10\nType = 2\n"),
+         "Error reading events from file"},
+    };
+    for (const auto& c : unloadable) {
+        written.reset();
+        const CliRun failed = RunBare({"report", c.file, "out.pdf"});
+        EXPECT_EQ(failed.status, 1) << c.file;
+        EXPECT_EQ(failed.out, "-\t-\t-\t" + c.line + "\n") << c.file;
+        EXPECT_FALSE(written) << c.file;
+    }
+
+    // Nor is a report written over the configuration file it reports.
+    const CliRun over_itself = RunBare({"report", tlk, tlk});
+    EXPECT_EQ(over_itself.status, 1);
+    EXPECT_EQ(over_itself.out,
+              "-\t-\t-\tFailed to save report: OUT.pdf is the configuration file itself\n");
+    EXPECT_FALSE(written);
 
     writer_result = -1;
-    const struct {
-        std::vector<std::string> args;
-        std::string line;
-    } failures[] = {
-        {{"report", files.Path() + "/missing.tlk", "out.pdf"}, "Failed to open file"},
-        {{"report", tlk, "/no/such/folder/out.pdf"}, "Failed to save report"},
-    };
-    for (const auto& c : failures) {
-        const CliRun failed = RunBare(c.args);
-        EXPECT_EQ(failed.status, 1) << c.line;
-        EXPECT_EQ(failed.out, "-\t-\t-\t" + c.line + "\n");
-    }
+    const CliRun unwritten = RunBare({"report", tlk, "/no/such/folder/out.pdf"});
+    EXPECT_EQ(unwritten.status, 1);
+    EXPECT_EQ(unwritten.out, "-\t-\t-\tFailed to save report\n");
     EXPECT_EQ(RunBare({"--port", "1", "report", tlk, "out.pdf"}).status, 2);
     EXPECT_EQ(RunBare({"report", tlk}).status, 2);
+}
+
+// Setup fields the file does not hold are said to be missing, not shown as the blank controls
+// hold them; the run they decide is left out of the totals.
+TEST_F(CliUsageTest, Report_SetupFieldsNotInTheFile_SaidToBeMissing) {
+    const std::string tlk = files.Path() + "/part.tlk";
+    std::ofstream(tlk) << "[Event 01]\nTime = 41\nType = 3\n[Setup]\nMagnetic Switch = "
+                          "1\nNumber of Plays = 3\n";
+    std::optional<ReportContent> written;
+    report_writer = [&](const ReportContent& report, const std::string&) {
+        written = report;
+        return 0;
+    };
+    ASSERT_EQ(RunBare({"report", tlk, "out.pdf"}).status, 0);
+    ASSERT_TRUE(written);
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(written->setup, (Pairs{{"Repeat Setup", "not in the file"},
+                                     {"Start Delay", "not in the file"},
+                                     {"Sync - PPS", "not in the file"},
+                                     {"Magnetic Switch", "enabled"}}));
+    EXPECT_EQ(written->totals, "One play 4.1 s");
 }
 
 TEST(ProgressBoardTest, OnATerminal_LinesOfUnitsAtWorkStayBelowTheResults) {

@@ -8,9 +8,15 @@
 #include <QPushButton>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <tuple>
+#include <vector>
 
 #include "app/events/event_grid.h"
+#include "app/files/config_file_io.h"
+#include "app/schedule/report.h"
 #include "app/shell/program.h"
+#include "cli/report_command.h"
 #include "gui/qt_ui.h"
 #include "gui/timeline_view.h"
 #include "gui_support.h"
@@ -87,6 +93,55 @@ TEST_F(ScheduleWindowTest, ExportReport_DialogInConfigPathNameGetsPdf) {
     std::string header(5, '\0');
     pdf.read(header.data(), 5);
     EXPECT_EQ(header, "%PDF-");
+}
+
+// With no unit, the window's strip and totals and the command line's report of the same file
+// go by the same unit type and show the same events.
+TEST_F(ScheduleWindowTest, FileWithoutUnit_StripAndTotalsAsTheCommandLineReportsThem) {
+    program_.SetUnit({});  // as the window starts: no unit identified
+    const std::string path = temp_ / "every-kind.tlk";
+    std::ofstream(path) << "[Event 01]\nEnd Frequency = 20000\nLevel = 0\nStart Frequency = "
+                           "5000\nTime = 10\nType = 2\n[Event 02]\nTime = 5\nType = 3\n[Event "
+                           "03]\nFrequency = 12000\nLevel = -6\nTime = 25\nType = 5\n[Event "
+                           "04]\nFrequency = 10000\nLevel = -3\nPhase = -90\nTime = 1\nType = "
+                           "4\n[Setup]\nAUX Function = 1\nAUX Messages = 1\nMagnetic Switch = "
+                           "0\nNumber of Plays = 3\nStart Time = 1796796000\nTime Between "
+                           "Repeats = 20\n";
+    ASSERT_EQ(LoadConfigurationFile(program_, path), 0);
+    QCoreApplication::processEvents();
+
+    std::optional<ReportContent> report;
+    cli::CliRequest request;
+    request.command = cli::CommandKind::Report;
+    request.file = path;
+    request.output = temp_ / "every-kind.pdf";
+    cli::FleetSettings settings;
+    settings.settings_folder = temp_.Path();
+    cli::RunReportCommand(settings, request,
+                          [&report](const ReportContent& content, const std::string&) {
+                              report = content;
+                              return 0;
+                          });
+    ASSERT_TRUE(report);
+
+    const auto picture = [](const Schedule& schedule) {
+        std::vector<std::tuple<int, int32_t, double, double>> segments;
+        for (const ScheduleSegment& segment : schedule.segments) {
+            segments.emplace_back(segment.row, segment.type, segment.start, segment.end);
+        }
+        return segments;
+    };
+    EXPECT_EQ(picture(ui_.Timeline()->CurrentSchedule()), picture(report->schedule));
+    EXPECT_EQ(report->schedule.segments.size(), 4u);
+    EXPECT_EQ(Totals().toStdString(), report->totals);
+    EXPECT_EQ(program_.Grid().Text(grid_column::kType, 4), "Click");
+
+    // Showing the file's start time, PPS messages and repeats opens none of their controls,
+    // nor "Accept Changes": there is no unit to use them with.
+    for (Control control : {Control::YEAR, Control::MIN, Control::ENCODE_TIME, Control::PLAYBACKS,
+                            Control::ACCEPT_CHANGES, Control::UNDO_CHANGES}) {
+        EXPECT_TRUE(ui_.IsDimmed(Panel::MAIN, control)) << ControlName(control);
+    }
 }
 
 }  // namespace

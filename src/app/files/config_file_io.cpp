@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
+#include "app/unit/stand_in_unit.h"
 #include "files/config_file.h"
 
 namespace keelsong {
@@ -110,6 +112,7 @@ int LoadOldEventTable(Program& program, InputFile& file) {
         return -1;
     }
     const std::vector<EventRecord> records = ReadOldEventTable(*bytes);
+    GoByUnitHolding(program, records);
     EmptyEventGrid(program);
     for (size_t k = 0; k < records.size(); ++k) {
         EventToRow(program, records[k].body, records[k].type, static_cast<uint8_t>(k + 1));
@@ -138,6 +141,11 @@ int LoadTlkFile(Program& program, const std::string& path) {
     }
     const std::vector<uint8_t> setup = ReadConfigSetup(*document);
 
+    // Loading stops at the first empty slot: the events after it are never shown.
+    const auto shown = std::find_if(slots.begin(), slots.end(), [](const EventRecord& event) {
+        return event.type == TypeCode(EventType::None);
+    });
+    GoByUnitHolding(program, std::span<const EventRecord>(slots.begin(), shown));
     EmptyEventGrid(program);
     for (size_t k = 0; k < slots.size() && slots[k].type != TypeCode(EventType::None); ++k) {
         EventToRow(program, slots[k].body, slots[k].type, static_cast<uint8_t>(k + 1));
@@ -148,6 +156,7 @@ int LoadTlkFile(Program& program, const std::string& path) {
     program.ShowStatusMessage(true, "Configuration loaded");
     MarkTableChanged(program, true);
     MarkSetupChanged(program, true);
+    DimUnitControlsWithoutUnit(program);
     ClearEditHistory(program);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "app/schedule/report.h"
 
 #include <filesystem>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -47,42 +48,73 @@ std::string RepeatText(const Schedule& schedule) {
 
 std::vector<std::pair<std::string, std::string>> UnitLines(Program& program,
                                                            ReportUnitSource source) {
-    if (source == ReportUnitSource::File) {
-        return {
-            {"Unit type", "from file"}, {"Serial number", "from file"}, {"Firmware", "from file"}};
-    }
     const UnitIdentity& identity = program.Identity();
-    if (!program.Link().IsConnected() || identity.firmware_version < 0) {
-        return {{"Unit", "not connected"}};
+    std::vector<std::pair<std::string, std::string>> lines;
+    if (source == ReportUnitSource::File) {
+        // A configuration file names no unit.
+        lines.emplace_back("Unit", "none, the report of a configuration file");
+    } else if (!program.Link().IsConnected() || identity.firmware_version < 0) {
+        lines.emplace_back("Unit", "not connected");
+    }
+    if (!lines.empty()) {
+        if (identity.DeviceType() == device_type::kNone && program.StandInUnit()) {
+            lines.emplace_back("Events read as for",
+                               std::string(DeviceTypeName(program.StandInUnit()->device_type)));
+        }
+        return lines;
     }
     return {{"Unit type", std::string(DeviceTypeName(identity.DeviceType()))},
             {"Serial number", std::to_string(identity.SerialNumber())},
             {"Firmware", FirmwareVersionText(identity.firmware_version)}};
 }
 
+constexpr char kNotInFile[] = "not in the file";
+
+bool AllShown(const SetupFieldsShown& shown, std::initializer_list<uint16_t> tags) {
+    for (uint16_t tag : tags) {
+        if (!shown[tag]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<std::pair<std::string, std::string>> SetupLines(Program& program,
-                                                            const Schedule& schedule) {
+                                                            const Schedule& schedule,
+                                                            const SetupFieldsShown& shown) {
     const Ui& ui = program.GetUi();
     std::vector<std::pair<std::string, std::string>> lines;
-    lines.emplace_back("Repeat Setup", RepeatText(schedule));
+    lines.emplace_back("Repeat Setup",
+                       AllShown(shown, {setup_tag::kNumberOfPlays, setup_tag::kTimeBetweenRepeats})
+                           ? RepeatText(schedule)
+                           : kNotInFile);
     // Only units of the tagged setup form keep a start time and use the PPS line.
     if (program.Unit().setup_format == setup_format::kTagged) {
-        lines.emplace_back("Start Delay",
-                           schedule.starts ? DateTimeText(*schedule.starts, false) + " local time"
-                                           : std::string("none"));
-        const auto mode =
-            static_cast<int32_t>(ReadSetupField(program, setup_tag::kAuxFunction).value_or(0));
-        std::string sync = SyncModeText(mode);
-        if (mode != sync_mode::kDisabled &&
-            ReadSetupField(program, setup_tag::kAuxMessages).value_or(0) != 0) {
-            sync += ", " + ui.Label(Panel::MAIN, Control::ENCODE_TIME);
+        std::string start = kNotInFile;
+        if (shown[setup_tag::kStartTime]) {
+            start = schedule.starts ? DateTimeText(*schedule.starts, false) + " local time"
+                                    : std::string("none");
+        }
+        lines.emplace_back("Start Delay", start);
+        std::string sync = kNotInFile;
+        if (shown[setup_tag::kAuxFunction]) {
+            const auto mode =
+                static_cast<int32_t>(ReadSetupField(program, setup_tag::kAuxFunction).value_or(0));
+            sync = SyncModeText(mode);
+            if (mode != sync_mode::kDisabled && shown[setup_tag::kAuxMessages] &&
+                ReadSetupField(program, setup_tag::kAuxMessages).value_or(0) != 0) {
+                sync += ", " + ui.Label(Panel::MAIN, Control::ENCODE_TIME);
+            }
         }
         lines.emplace_back("Sync - PPS", sync);
     }
-    lines.emplace_back("Magnetic Switch",
-                       ReadSetupField(program, setup_tag::kMagneticSwitch).value_or(0) != 0
-                           ? "enabled"
-                           : "disabled");
+    std::string magnetic = kNotInFile;
+    if (shown[setup_tag::kMagneticSwitch]) {
+        magnetic = ReadSetupField(program, setup_tag::kMagneticSwitch).value_or(0) != 0
+                       ? "enabled"
+                       : "disabled";
+    }
+    lines.emplace_back("Magnetic Switch", magnetic);
     return lines;
 }
 
@@ -125,7 +157,7 @@ void ExportReport(Program& program) {
 
 }  // namespace
 
-ReportContent MakeReport(Program& program, ReportUnitSource source) {
+ReportContent MakeReport(Program& program, ReportUnitSource source, const SetupFieldsShown& shown) {
     ReportContent report;
     Platform& platform = program.GetPlatform();
     if (const std::optional<CalendarTime> now = platform.ToLocal(platform.UtcNow())) {
@@ -133,7 +165,12 @@ ReportContent MakeReport(Program& program, ReportUnitSource source) {
     }
     report.unit = UnitLines(program, source);
     report.schedule = ComputeSchedule(program);
-    report.setup = SetupLines(program, report.schedule);
+    if (!shown[setup_tag::kStartTime]) {
+        report.schedule.start_utc.reset();
+        report.schedule.starts.reset();
+        report.schedule.ends.reset();
+    }
+    report.setup = SetupLines(program, report.schedule, shown);
 
     const EventGridModel& grid = program.Grid();
     for (int column = 1; column <= grid_column::kCount; ++column) {
@@ -146,6 +183,11 @@ ReportContent MakeReport(Program& program, ReportUnitSource source) {
         }
     }
     report.totals = ScheduleTotalsText(report.schedule);
+    if (!report.totals.empty() &&
+        !AllShown(shown, {setup_tag::kNumberOfPlays, setup_tag::kTimeBetweenRepeats})) {
+        // How often and how far apart the table is played is not known: one play is.
+        report.totals = "One play " + DurationText(report.schedule.play_seconds);
+    }
     report.program_version = kVersion;
     return report;
 }

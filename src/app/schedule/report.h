@@ -1,11 +1,13 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/schedule/schedule.h"
 #include "app/shell/callbacks.h"
+#include "protocol/unit_setup.h"
 
 namespace keelsong {
 
@@ -38,11 +40,20 @@ struct ReportContent {
 // Where the unit's fields of a report come from.
 enum class ReportUnitSource {
     Connection,  // the connected unit, or "not connected"
-    File,        // a configuration file: the fields say "from file"
+    File,        // a configuration file, which names no unit
 };
 
-// The report for the grid and the setup controls as they stand.
-ReportContent MakeReport(Program& program, ReportUnitSource source = ReportUnitSource::Connection);
+// Which of the six setup fields, by tag, the setup controls show for the report. A report of a
+// configuration file shows only those the file holds: for the others the controls hold nothing
+// of the file's.
+using SetupFieldsShown = std::array<bool, setup_tag::kCount>;
+inline constexpr SetupFieldsShown kAllSetupFields = {true, true, true, true, true, true};
+
+// The report for the grid and the setup controls as they stand. A setup line whose fields are
+// not all shown says "not in the file", and the totals then leave out what those fields decide
+// (the run, the start).
+ReportContent MakeReport(Program& program, ReportUnitSource source = ReportUnitSource::Connection,
+                         const SetupFieldsShown& shown = kAllSetupFields);
 
 // The name a new report is offered: "Keelsong_Report_Unit1042_261209_0600.pdf" (without the
 // unit when none is connected).

@@ -53,8 +53,12 @@ class Program {
     // The event table: the grid is the program's only copy of it.
     EventGridModel& Grid() { return grid_; }
     // What the grid and the setup panel go by: the device type and firmware of the last
-    // enquiry, and the setup format chosen for them.
+    // enquiry, and the setup format chosen for them. With no unit identified, the stand-in
+    // chosen for a file loaded meanwhile, if any (unit/stand_in_unit.h).
     UnitContext Unit() const {
+        if (identity_.DeviceType() == device_type::kNone && stand_in_) {
+            return *stand_in_;
+        }
         return {identity_.DeviceType(), identity_.firmware_version, setup_format_};
     }
     uint16_t& SetupFormat() { return setup_format_; }
@@ -63,7 +67,12 @@ class Program {
         identity_.SetDeviceType(static_cast<uint8_t>(unit.device_type));
         identity_.firmware_version = unit.firmware_version;
         setup_format_ = unit.setup_format;
+        stand_in_.reset();
     }
+    // The unit type the grid goes by while no unit is identified; nullopt when it goes by no
+    // unit at all. An enquiry clears it.
+    const std::optional<UnitContext>& StandInUnit() const { return stand_in_; }
+    void SetStandInUnit(const std::optional<UnitContext>& unit) { stand_in_ = unit; }
     // The user's edits of the grid and the setup controls, for undo and redo.
     EditHistory& History() { return history_; }
     const EditHistory& History() const { return history_; }
@@ -114,6 +123,7 @@ class Program {
     SerialLink link_;
     EventGridModel grid_;
     uint16_t setup_format_ = UnitContext{}.setup_format;
+    std::optional<UnitContext> stand_in_;
     ChangeMarks marks_;
     EditHistory history_;
     UnitSetup current_unit_setup_;

@@ -82,6 +82,8 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
     const uint8_t previous_type = identity.DeviceType();
     const uint16_t previous_serial = identity.SerialNumber();
     identity.StorePayload(payload);
+    // From now on the grid goes by what the unit says it is, not by a file's stand-in.
+    program.SetStandInUnit(std::nullopt);
 
     const UnitSteps& steps = program.Steps();
     steps.ChooseSetupFormat(program);

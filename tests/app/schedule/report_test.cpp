@@ -2,15 +2,18 @@
 // outcome reaches the status line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/files/config_file_fixture.h"
 #include "app/schedule/report.h"
+#include "app/unit/enquiry.h"
 #include "keelsong_version.h"
 
 namespace keelsong {
 namespace {
 
+using testing::Bytes;
 using testing::ConfigFileFixture;
 using testing::UnitDescription;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -71,9 +74,7 @@ TEST_F(ReportTest, UnitSetupAndTable_AsTheWindowShowsThem) {
     program.Link().Settings().open = 0;
     EXPECT_EQ(MakeReport(program).unit, (Pairs{{"Unit", "not connected"}}));
     EXPECT_EQ(MakeReport(program, ReportUnitSource::File).unit,
-              (Pairs{{"Unit type", "from file"},
-                     {"Serial number", "from file"},
-                     {"Firmware", "from file"}}));
+              (Pairs{{"Unit", "none, the report of a configuration file"}}));
     program.SetupFormat() = setup_format::kShortHf;
     EXPECT_EQ(MakeReport(program).setup, (Pairs{{"Repeat Setup", "5 plays, 30 s between plays"},
                                                 {"Magnetic Switch", "enabled"}}));
@@ -111,6 +112,127 @@ TEST_F(ReportTest, ExportReport_StartsInConfigPathAndSaysHowTheWritingWent) {
 
     // The report's folder is not where configuration files are kept: "Config Path" stays.
     EXPECT_EQ(program.Settings().ConfigFolder(), files / "last.tlk");
+}
+
+// ---- A configuration file with no unit identified ----
+
+// What a file's report says of the unit and of its events: all of them, as the unit type that
+// can hold each one plays them.
+struct FileCase {
+    const char* name;
+    std::string bytes;
+    std::string read_as;
+    std::vector<std::string> type_texts;
+    std::vector<int32_t> segment_types;
+    double play_seconds;
+    friend void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class FileReportTest : public ReportTest, public ::testing::WithParamInterface<FileCase> {};
+
+// One binary record: the type, then the body's first bytes.
+std::string OldRecord(uint8_t type, std::initializer_list<uint8_t> body) {
+    std::string record(16, '\0');
+    record[0] = static_cast<char>(type);
+    std::copy(body.begin(), body.end(), record.begin() + 4);
+    return record;
+}
+
+TEST_P(FileReportTest, NoUnit_EveryEventAsTheTypeThatHoldsThemAll) {
+    const FileCase& c = GetParam();
+    ASSERT_EQ(LoadConfigurationFile(program, WriteFile("deployment.tlk", c.bytes)), 0)
+        << StatusText();
+
+    const ReportContent report = MakeReport(program);
+    EXPECT_EQ(report.unit, (Pairs{{"Unit", "not connected"}, {"Events read as for", c.read_as}}));
+    std::vector<std::string> type_texts;
+    for (const std::vector<ReportCell>& row : report.rows) {
+        type_texts.push_back(row[0].text);
+    }
+    EXPECT_EQ(type_texts, c.type_texts);
+    std::vector<int32_t> segment_types;
+    for (const ScheduleSegment& segment : report.schedule.segments) {
+        segment_types.push_back(segment.type);
+    }
+    EXPECT_EQ(segment_types, c.segment_types);
+    EXPECT_NEAR(report.schedule.play_seconds, c.play_seconds, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileReportTest,
+    ::testing::Values(
+        FileCase{"SweepRestToneClick",
+                 "[Event 01]\nEnd Frequency = 20000\nLevel = 0\nStart Frequency = 5000\nTime = "
+                 "10\nType = 2\n[Event 02]\nTime = 5\nType = 3\n[Event 03]\nFrequency = "
+                 "12000\nLevel = -6\nTime = 25\nType = 5\n[Event 04]\nFrequency = 10000\nLevel "
+                 "= -3\nPhase = -90\nTime = 1\nType = 4\n",
+                 "Orvane HF",
+                 {"Sweep", "Rest", "Tone", "Click"},
+                 {2, 3, 5, 4},
+                 4.1},
+        // 1000 cycles at 400 Hz last 2.5 s.
+        FileCase{"TonesInCycles",
+                 "[Event 01]\nCycles = 1000\nFrequency = 400\nLevel = 6\nType = 1\n[Event "
+                 "02]\nTime = 5\nType = 3\n",
+                 "Orvane LF",
+                 {"Tone", "Rest"},
+                 {1, 3},
+                 3.0},
+        FileCase{"TonesOfBothKinds",
+                 "[Event 01]\nCycles = 1000\nFrequency = 400\nLevel = 0\nType = 1\n[Event "
+                 "02]\nFrequency = 4000\nLevel = 0\nTime = 15\nType = 5\n",
+                 "Orvane HF(R1)",
+                 {"Tone", "Tone"},
+                 {1, 5},
+                 4.0},
+        // A timed tone of 2.5 s at 12000 Hz and a click of 0.1 s at 10000 Hz.
+        FileCase{"OldBinaryTable",
+                 OldRecord(5, {0xE0, 0x2E, 0x00, 0x00, 25, 0}) +
+                     OldRecord(4, {0x10, 0x27, 0x00, 0x00, 0xA6, 0xFF, 1, 0}),
+                 "Orvane HF",
+                 {"Tone", "Click"},
+                 {5, 4},
+                 2.6}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReportTest, FileWithStartAndSync_NoUnit_ReportKeepsThem) {
+    ASSERT_EQ(LoadConfigurationFile(
+                  program, WriteFile("deployment.tlk",
+                                     "[Event 01]\nTime = 5\nType = 3\n[Setup]\nAUX Function = "
+                                     "1\nAUX Messages = 1\nMagnetic Switch = 1\nNumber of Plays "
+                                     "= 5\nStart Time = 1796796000\nTime Between Repeats = 300\n")),
+              0);
+    EXPECT_EQ(MakeReport(program, ReportUnitSource::File).setup,
+              (Pairs{{"Repeat Setup", "5 plays, 30 s between plays"},
+                     {"Start Delay", "9 Dec. 2026 06:00 local time"},
+                     {"Sync - PPS", "Sync Out - Falling Edge, Encode time in PPS"},
+                     {"Magnetic Switch", "enabled"}}));
+}
+
+TEST_F(ReportTest, StandIn_OnlyUntilAUnitIsIdentified) {
+    const std::string cycles = WriteFile(
+        "cycles.tlk", "[Event 01]\nCycles = 1000\nFrequency = 400\nLevel = 0\nType = 1\n");
+
+    // A file loaded with a unit identified goes by the unit.
+    ConnectHf();
+    ASSERT_EQ(LoadConfigurationFile(program, cycles), 0);
+    EXPECT_FALSE(program.StandInUnit());
+
+    // Without one, by the stand-in, until an enquiry tells what the unit is.
+    program.Identity().SetDeviceType(device_type::kNone);
+    ASSERT_EQ(LoadConfigurationFile(program, cycles), 0);
+    EXPECT_EQ(program.Unit().device_type, device_type::kOrvaneLf);
+
+    Bytes enquiry(kIdentityPayloadBytes, 0);
+    const std::string firmware = "v1.1.3";
+    std::copy(firmware.begin(), firmware.end(), &enquiry[kFirmwareTextOffset]);
+    enquiry[UnitIdentity::kDeviceTypeOffset] = device_type::kOrvaneHfR1;
+    AnswerWith(enquiry);
+    ASSERT_EQ(EnquireUnit(program, false), 0x010103);
+    EXPECT_EQ(program.Unit().device_type, device_type::kOrvaneHfR1);
+    // A unit gone leaves the grid going by no unit, not by the file loaded before it came.
+    program.Identity().SetDeviceType(device_type::kNone);
+    EXPECT_EQ(program.Unit().device_type, device_type::kNone);
 }
 
 }  // namespace

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <span>
+
+#include "app/unit/unit_context.h"
+#include "protocol/event_record.h"
+
+namespace keelsong {
+
+class Program;
+
+// With no unit identified, a tone is no event at all and a click needs a unit that takes
+// clicks, so a configuration file opened without a unit would lose events from the grid, the
+// schedule and the report. Until a unit is identified, these go by a stand-in instead: the
+// unit type that can hold every event of the file.
+
+// The stand-in for `events`: an Orvane HF, unless the tones are counted in cycles (an Orvane
+// LF) or come in both kinds (an Orvane HF(R1)). Its setup is the tagged form, which holds
+// clicks and all six setup fields as a configuration file keeps them, and its firmware is new
+// enough that no older firmware's rule applies.
+UnitContext UnitHoldingEvents(std::span<const EventRecord> events);
+
+// Before a file's `events` are shown: with no unit identified, the grid, the setup panel, the
+// schedule and the report go by the stand-in for them from now until an enquiry succeeds.
+// With a unit identified, they go by the unit and nothing changes.
+void GoByUnitHolding(Program& program, std::span<const EventRecord> events);
+
+// After a file's setup was shown: with no unit identified, showing it may have opened setup
+// controls (the start date, the PPS messages, the number of repeats) and "Accept Changes";
+// none of them is usable without a unit, so all are dimmed again as when a unit goes.
+void DimUnitControlsWithoutUnit(Program& program);
+
+}  // namespace keelsong
