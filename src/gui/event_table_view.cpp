@@ -248,6 +248,12 @@ void EventCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index)
     if (auto* combo = qobject_cast<QComboBox*>(editor)) {
         combo->setCurrentIndex(combo->findText(index.data(Qt::EditRole).toString()));
     } else if (auto* field = qobject_cast<QLineEdit*>(editor)) {
+        // The view calls this again whenever the cell changes under an open editor (an
+        // exchange with the unit may touch the cell while the user types): what the user typed
+        // stays, to be committed by the key that follows.
+        if (field->isModified()) {
+            return;
+        }
         field->setText(field->validator()->locale().toString(
             index.data(Qt::EditRole).toDouble(), 'f', index.data(DecimalsRole).toInt()));
         field->selectAll();

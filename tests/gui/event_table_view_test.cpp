@@ -162,6 +162,18 @@ TEST_F(EventTableViewTest, TypingANumberOutsideTheRange_TakesTheNearestLimitAndS
     }
 }
 
+TEST_F(EventTableViewTest, CellChangedUnderAnOpenEditor_TheNumberTypedIsWhatReturnCommits) {
+    const int rest = AddRow("Rest");
+    view.setCurrentIndex(At(col::kDuration, rest));
+    view.setFocus();
+    QTest::keyClicks(&view, "4");
+    QTest::keyClicks(QApplication::focusWidget(), ".4");
+    grid.SetNumber(col::kDuration, rest, 2.0);  // the program's change, as a transfer makes
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.Number(col::kDuration, rest), 4.4);
+}
+
 TEST_F(EventTableViewTest, EditsThatLeaveTheValueAsItWas_ResetNothingAndMarkNothing) {
     const int tone = AddRow("Tone");
     grid.SetNumber(col::kStartFrequency, tone, 12000);
