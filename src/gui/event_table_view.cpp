@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDoubleValidator>
@@ -25,6 +26,15 @@ const QColor kDimmedText(150, 150, 150);
 const QColor kDimmedBackground(236, 236, 236);
 const QColor kMarkedBackground(255, 214, 110);
 const QColor kMarkedDimmedBackground(238, 210, 150);
+
+// Text that holds more than one cell: the rows a spreadsheet or the grid's Ctrl+C gives. A single
+// value (a spreadsheet ends even one cell with a line break) is the field's own to paste.
+bool HoldsRows(QString text) {
+    if (text.endsWith('\n')) {
+        text.chop(1);
+    }
+    return text.contains('\t') || text.contains('\n');
+}
 
 // Starting widths that fit each column's title and values.
 constexpr int kColumnWidths[grid_column::kCount] = {84, 84, 88, 118, 112, 112, 96};
@@ -340,6 +350,46 @@ std::pair<int, int> EventTableView::SelectedRows() const {
         first = last = currentIndex().isValid() ? currentIndex().row() + 1 : 0;
     }
     return {first, last};
+}
+
+bool EventTableView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (!QTableView::edit(index, trigger, event)) {
+        return false;
+    }
+    // A click inside a selection opens an editor too; Ctrl+V there must still paste rows.
+    if (QWidget* editor = indexWidget(index)) {
+        editor->installEventFilter(this);
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            combo->view()->installEventFilter(this);  // the open list has the keys
+        }
+    }
+    return true;
+}
+
+bool EventTableView::eventFilter(QObject* watched, QEvent* event) {
+    return PasteRowsFromEditor(watched, event) || QTableView::eventFilter(watched, event);
+}
+
+bool EventTableView::PasteRowsFromEditor(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress ||
+        !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) ||
+        !HoldsRows(QApplication::clipboard()->text())) {
+        return false;
+    }
+    QWidget* editor = qobject_cast<QWidget*>(watched);
+    while (editor && editor != indexWidget(currentIndex())) {
+        editor = editor->parentWidget();
+    }
+    if (!editor) {
+        return false;
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        combo->hidePopup();
+    }
+    // What was typed is dropped: the rows pasted from this one on replace it.
+    closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    emit pasteRequested(currentIndex().row() + 1);
+    return true;
 }
 
 void EventTableView::keyPressEvent(QKeyEvent* event) {

@@ -113,6 +113,8 @@ class EventTableView final : public QTableView {
     void pasteRequested(int row);
 
   protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -121,6 +123,9 @@ class EventTableView final : public QTableView {
 
   private:
     bool IsRing(const QModelIndex& index) const;
+    // Ctrl+V with rows on the clipboard, pressed in an open editor: the editor closes and the
+    // rows are pasted as from the grid. True when it was so.
+    bool PasteRowsFromEditor(QObject* watched, QEvent* event);
     void FollowActiveCell(int column, int row);
     void ShareWidth();
 
