@@ -108,6 +108,8 @@ QVariant EventTableModel::data(const QModelIndex& index, int role) const {
             return cell->decimals;
         case TransferMarkRole:
             return marked;
+        case DimmedRole:
+            return cell->dimmed;
         default:
             return {};
     }
@@ -225,6 +227,25 @@ void EventCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
                                option.palette.color(QPalette::HighlightedText));
     }
     style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, widget);
+}
+
+void EventCellDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                        const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!(option->state & QStyle::State_Enabled) && index.data(DimmedRole).toBool()) {
+        // Halfway from the view's disabled text to the cell's background, whatever the style's
+        // colours (the option's own text colour is the cell's dimmed one by now).
+        const QPalette view = option->widget ? option->widget->palette() : QApplication::palette();
+        const QColor text = view.color(QPalette::Disabled, QPalette::Text);
+        const QVariant cell_background = index.data(Qt::BackgroundRole);
+        const QColor background = cell_background.canConvert<QColor>()
+                                      ? cell_background.value<QColor>()
+                                      : view.color(QPalette::Disabled, QPalette::Base);
+        const QColor fainter((text.red() + background.red()) / 2,
+                             (text.green() + background.green()) / 2,
+                             (text.blue() + background.blue()) / 2);
+        option->palette.setColor(QPalette::Disabled, QPalette::Text, fainter);
+    }
 }
 
 QWidget* EventCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,

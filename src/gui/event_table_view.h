@@ -19,6 +19,7 @@ enum EventTableRole {
     RingItemsRole,                    // QStringList
     DecimalsRole,                     // int
     TransferMarkRole,                 // bool, for the whole row
+    DimmedRole,                       // bool: the cell does not apply to the row
 };
 
 // The event grid as Qt sees it: a thin table model over EventGridModel, which holds every
@@ -80,6 +81,11 @@ class EventCellDelegate final : public QStyledItemDelegate {
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
+
+  protected:
+    // In a dimmed grid (no unit connected) every value takes the disabled text colour; the
+    // cells that do not apply must still read fainter than those.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 // The EVENT_TABLE grid. Tab and the arrows move between cells, typing starts an edit, a click

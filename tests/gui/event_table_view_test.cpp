@@ -9,16 +9,17 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QTest>
 
 #include <memory>
 
+#include "app/events/event_grid.h"
+#include "app/events/table_editing.h"
 #include "app/shell/callbacks.h"
 #include "app/shell/change_marks.h"
-#include "app/events/event_grid.h"
 #include "app/shell/program.h"
-#include "app/events/table_editing.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"
@@ -112,6 +113,32 @@ TEST_F(EventTableViewTest, ShowsTheGridsTextsTitlesAndRules) {
     grid.SetColumnTitle(col::kLevel, "Attenuation(dB)");
     EXPECT_EQ(model.headerData(col::kLevel - 1, Qt::Horizontal, Qt::DisplayRole).toString(),
               "Attenuation(dB)");
+}
+
+// The darkest point of a cell as drawn: its text, against the lighter background.
+int DarkestGrey(const QImage& image, const QRect& cell) {
+    int darkest = 255;
+    for (int y = cell.top() + 2; y < cell.bottom() - 1; ++y) {
+        for (int x = cell.left() + 2; x < cell.right() - 1; ++x) {
+            darkest = std::min(darkest, qGray(image.pixel(x, y)));
+        }
+    }
+    return darkest;
+}
+
+TEST_F(EventTableViewTest, CellsThatDoNotApply_DrawnFainterThanTheValuesInAnOpenOrDimmedGrid) {
+    const int tone = AddRow("Tone");
+    grid.SetNumber(col::kStartFrequency, tone, 100000);  // digits like End Freq's 200000
+    for (bool enabled : {true, false}) {
+        SCOPED_TRACE(enabled ? "grid open" : "grid dimmed");
+        view.setEnabled(enabled);
+        view.clearSelection();
+        view.setCurrentIndex({});
+        const QImage drawn = view.viewport()->grab().toImage();
+        const int value = DarkestGrey(drawn, view.visualRect(At(col::kStartFrequency, tone)));
+        const int not_applying = DarkestGrey(drawn, view.visualRect(At(col::kEndFrequency, tone)));
+        EXPECT_LT(value + 20, not_applying);
+    }
 }
 
 TEST_F(EventTableViewTest, TransferMark_HighlightsTheWholeRow) {
