@@ -36,6 +36,18 @@ bool HoldsRows(QString text) {
     return text.contains('\t') || text.contains('\n');
 }
 
+// The grid's numbers have a decimal point. A comma typed or pasted into a number field (the
+// decimal key of many keyboards gives one) is taken as that point, rather than as a thousands
+// separator that would turn 2,5 into 25.
+class NumberValidator final : public QDoubleValidator {
+  public:
+    using QDoubleValidator::QDoubleValidator;
+    State validate(QString& input, int& position) const override {
+        input.replace(',', '.');
+        return QDoubleValidator::validate(input, position);
+    }
+};
+
 // Starting widths that fit each column's title and values.
 constexpr int kColumnWidths[grid_column::kCount] = {84, 84, 88, 118, 112, 112, 96};
 constexpr int kRowHeight = 24;
@@ -267,7 +279,7 @@ QWidget* EventCellDelegate::createEditor(QWidget* parent, const QStyleOptionView
     auto* field = new QLineEdit(parent);
     field->setFrame(false);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* numbers = new QDoubleValidator(field);
+    auto* numbers = new NumberValidator(field);
     numbers->setLocale(QLocale::c());  // the grid shows its numbers so
     numbers->setNotation(QDoubleValidator::StandardNotation);
     numbers->setDecimals(index.data(DecimalsRole).toInt());

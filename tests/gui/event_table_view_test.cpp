@@ -162,6 +162,8 @@ TEST_F(EventTableViewTest, TypingANumber_EditsWithinTheCellsRange) {
     EXPECT_TRUE(program.Marks().table_changed);
     TypeInto(col::kLevel, tone, "-7");
     EXPECT_EQ(grid.Number(col::kLevel, tone), -7);
+    TypeInto(col::kDuration, tone, "2,5");  // a comma is the decimal mark, not a separator
+    EXPECT_EQ(grid.Number(col::kDuration, tone), 2.5);
 }
 
 TEST_F(EventTableViewTest, TypingANumberOutsideTheRange_TakesTheNearestLimitAndSaysSo) {
