@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDoubleValidator>
@@ -25,6 +26,27 @@ const QColor kDimmedText(150, 150, 150);
 const QColor kDimmedBackground(236, 236, 236);
 const QColor kMarkedBackground(255, 214, 110);
 const QColor kMarkedDimmedBackground(238, 210, 150);
+
+// Text that holds more than one cell: the rows a spreadsheet or the grid's Ctrl+C gives. A single
+// value (a spreadsheet ends even one cell with a line break) is the field's own to paste.
+bool HoldsRows(QString text) {
+    if (text.endsWith('\n')) {
+        text.chop(1);
+    }
+    return text.contains('\t') || text.contains('\n');
+}
+
+// The grid's numbers have a decimal point. A comma typed or pasted into a number field (the
+// decimal key of many keyboards gives one) is taken as that point, rather than as a thousands
+// separator that would turn 2,5 into 25.
+class NumberValidator final : public QDoubleValidator {
+  public:
+    using QDoubleValidator::QDoubleValidator;
+    State validate(QString& input, int& position) const override {
+        input.replace(',', '.');
+        return QDoubleValidator::validate(input, position);
+    }
+};
 
 // Starting widths that fit each column's title and values.
 constexpr int kColumnWidths[grid_column::kCount] = {84, 84, 88, 118, 112, 112, 96};
@@ -98,6 +120,8 @@ QVariant EventTableModel::data(const QModelIndex& index, int role) const {
             return cell->decimals;
         case TransferMarkRole:
             return marked;
+        case DimmedRole:
+            return cell->dimmed;
         default:
             return {};
     }
@@ -217,6 +241,25 @@ void EventCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, widget);
 }
 
+void EventCellDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                        const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!(option->state & QStyle::State_Enabled) && index.data(DimmedRole).toBool()) {
+        // Halfway from the view's disabled text to the cell's background, whatever the style's
+        // colours (the option's own text colour is the cell's dimmed one by now).
+        const QPalette view = option->widget ? option->widget->palette() : QApplication::palette();
+        const QColor text = view.color(QPalette::Disabled, QPalette::Text);
+        const QVariant cell_background = index.data(Qt::BackgroundRole);
+        const QColor background = cell_background.canConvert<QColor>()
+                                      ? cell_background.value<QColor>()
+                                      : view.color(QPalette::Disabled, QPalette::Base);
+        const QColor fainter((text.red() + background.red()) / 2,
+                             (text.green() + background.green()) / 2,
+                             (text.blue() + background.blue()) / 2);
+        option->palette.setColor(QPalette::Disabled, QPalette::Text, fainter);
+    }
+}
+
 QWidget* EventCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                          const QModelIndex& index) const {
     auto* self = const_cast<EventCellDelegate*>(this);
@@ -236,7 +279,7 @@ QWidget* EventCellDelegate::createEditor(QWidget* parent, const QStyleOptionView
     auto* field = new QLineEdit(parent);
     field->setFrame(false);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* numbers = new QDoubleValidator(field);
+    auto* numbers = new NumberValidator(field);
     numbers->setLocale(QLocale::c());  // the grid shows its numbers so
     numbers->setNotation(QDoubleValidator::StandardNotation);
     numbers->setDecimals(index.data(DecimalsRole).toInt());
@@ -248,6 +291,12 @@ void EventCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index)
     if (auto* combo = qobject_cast<QComboBox*>(editor)) {
         combo->setCurrentIndex(combo->findText(index.data(Qt::EditRole).toString()));
     } else if (auto* field = qobject_cast<QLineEdit*>(editor)) {
+        // The view calls this again whenever the cell changes under an open editor (an
+        // exchange with the unit may touch the cell while the user types): what the user typed
+        // stays, to be committed by the key that follows.
+        if (field->isModified()) {
+            return;
+        }
         field->setText(field->validator()->locale().toString(
             index.data(Qt::EditRole).toDouble(), 'f', index.data(DecimalsRole).toInt()));
         field->selectAll();
@@ -334,6 +383,46 @@ std::pair<int, int> EventTableView::SelectedRows() const {
         first = last = currentIndex().isValid() ? currentIndex().row() + 1 : 0;
     }
     return {first, last};
+}
+
+bool EventTableView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (!QTableView::edit(index, trigger, event)) {
+        return false;
+    }
+    // A click inside a selection opens an editor too; Ctrl+V there must still paste rows.
+    if (QWidget* editor = indexWidget(index)) {
+        editor->installEventFilter(this);
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            combo->view()->installEventFilter(this);  // the open list has the keys
+        }
+    }
+    return true;
+}
+
+bool EventTableView::eventFilter(QObject* watched, QEvent* event) {
+    return PasteRowsFromEditor(watched, event) || QTableView::eventFilter(watched, event);
+}
+
+bool EventTableView::PasteRowsFromEditor(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress ||
+        !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) ||
+        !HoldsRows(QApplication::clipboard()->text())) {
+        return false;
+    }
+    QWidget* editor = qobject_cast<QWidget*>(watched);
+    while (editor && editor != indexWidget(currentIndex())) {
+        editor = editor->parentWidget();
+    }
+    if (!editor) {
+        return false;
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        combo->hidePopup();
+    }
+    // What was typed is dropped: the rows pasted from this one on replace it.
+    closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    emit pasteRequested(currentIndex().row() + 1);
+    return true;
 }
 
 void EventTableView::keyPressEvent(QKeyEvent* event) {

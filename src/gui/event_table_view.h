@@ -19,6 +19,7 @@ enum EventTableRole {
     RingItemsRole,                    // QStringList
     DecimalsRole,                     // int
     TransferMarkRole,                 // bool, for the whole row
+    DimmedRole,                       // bool: the cell does not apply to the row
 };
 
 // The event grid as Qt sees it: a thin table model over EventGridModel, which holds every
@@ -80,6 +81,11 @@ class EventCellDelegate final : public QStyledItemDelegate {
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
+
+  protected:
+    // In a dimmed grid (no unit connected) every value takes the disabled text colour; the
+    // cells that do not apply must still read fainter than those.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 // The EVENT_TABLE grid. Tab and the arrows move between cells, typing starts an edit, a click
@@ -113,6 +119,8 @@ class EventTableView final : public QTableView {
     void pasteRequested(int row);
 
   protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -121,6 +129,9 @@ class EventTableView final : public QTableView {
 
   private:
     bool IsRing(const QModelIndex& index) const;
+    // Ctrl+V with rows on the clipboard, pressed in an open editor: the editor closes and the
+    // rows are pasted as from the grid. True when it was so.
+    bool PasteRowsFromEditor(QObject* watched, QEvent* event);
     void FollowActiveCell(int column, int row);
     void ShareWidth();
 

@@ -13,10 +13,10 @@
 #include <QTest>
 #include <QToolTip>
 
+#include "app/setup/setup_panel.h"
 #include "app/shell/callbacks.h"
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
-#include "app/setup/setup_panel.h"
 #include "app/shell/startup.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"
@@ -120,6 +120,41 @@ TEST_F(EditingKeysTest, DeleteInsertCopyPaste_ActOnTheSelectedRowsAsTheButtonsDo
     EXPECT_EQ(grid_.RowCount(), 40);
     ASSERT_EQ(seen_.size(), 1u);
     EXPECT_EQ(seen_[0].text, "Maximum number of events reached.");
+}
+
+TEST_F(EditingKeysTest, CtrlVInAnEditorOpenedInsideASelection_PastesRowsAndAValueIntoTheField) {
+    Rests(3);
+    struct Case {
+        int column;
+        const char* rows;
+        double second;
+        double third;
+    };
+    const Case cases[] = {{col::kDuration, "Rest\t7.0\nRest\t8.0\n", 7, 8},
+                          {col::kType, "Rest\t5,0\nRest\t6,0\n", 5, 6}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.column);
+        QApplication::clipboard()->setText(c.rows);
+        SelectRows(1, 3);
+        // A click on a selected cell opens its editor: a drop-down at once, a number field
+        // once no second click can make it a double click.
+        QTest::mouseClick(
+            grid_view_->viewport(), Qt::LeftButton, {},
+            grid_view_->visualRect(grid_view_->model()->index(1, c.column - 1)).center());
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        ASSERT_NE(QApplication::focusWidget(), grid_view_) << "no editor opened";
+        Key(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(Duration(2), c.second);
+        EXPECT_EQ(Duration(3), c.third);
+        EXPECT_EQ(ui_.TextValue(Panel::MAIN, Control::STATUS_LINE), "Pasted rows 2-3");
+    }
+    // One value is the field's to paste.
+    QApplication::clipboard()->setText("5.5");
+    grid_view_->setCurrentIndex(grid_view_->model()->index(0, col::kDuration - 1));
+    Key(grid_view_, Qt::Key_F2);
+    Key(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+    Key(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(Duration(1), 5.5);
 }
 
 TEST_F(EditingKeysTest, CtrlZAndCtrlY_UndoAndRedoWhereverTheFocusIs) {

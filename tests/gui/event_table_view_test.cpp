@@ -9,16 +9,17 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QTest>
 
 #include <memory>
 
+#include "app/events/event_grid.h"
+#include "app/events/table_editing.h"
 #include "app/shell/callbacks.h"
 #include "app/shell/change_marks.h"
-#include "app/events/event_grid.h"
 #include "app/shell/program.h"
-#include "app/events/table_editing.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"
@@ -114,6 +115,32 @@ TEST_F(EventTableViewTest, ShowsTheGridsTextsTitlesAndRules) {
               "Attenuation(dB)");
 }
 
+// The darkest point of a cell as drawn: its text, against the lighter background.
+int DarkestGrey(const QImage& image, const QRect& cell) {
+    int darkest = 255;
+    for (int y = cell.top() + 2; y < cell.bottom() - 1; ++y) {
+        for (int x = cell.left() + 2; x < cell.right() - 1; ++x) {
+            darkest = std::min(darkest, qGray(image.pixel(x, y)));
+        }
+    }
+    return darkest;
+}
+
+TEST_F(EventTableViewTest, CellsThatDoNotApply_DrawnFainterThanTheValuesInAnOpenOrDimmedGrid) {
+    const int tone = AddRow("Tone");
+    grid.SetNumber(col::kStartFrequency, tone, 100000);  // digits like End Freq's 200000
+    for (bool enabled : {true, false}) {
+        SCOPED_TRACE(enabled ? "grid open" : "grid dimmed");
+        view.setEnabled(enabled);
+        view.clearSelection();
+        view.setCurrentIndex({});
+        const QImage drawn = view.viewport()->grab().toImage();
+        const int value = DarkestGrey(drawn, view.visualRect(At(col::kStartFrequency, tone)));
+        const int not_applying = DarkestGrey(drawn, view.visualRect(At(col::kEndFrequency, tone)));
+        EXPECT_LT(value + 20, not_applying);
+    }
+}
+
 TEST_F(EventTableViewTest, TransferMark_HighlightsTheWholeRow) {
     AddRow("Tone");
     AddRow("Tone");
@@ -135,6 +162,8 @@ TEST_F(EventTableViewTest, TypingANumber_EditsWithinTheCellsRange) {
     EXPECT_TRUE(program.Marks().table_changed);
     TypeInto(col::kLevel, tone, "-7");
     EXPECT_EQ(grid.Number(col::kLevel, tone), -7);
+    TypeInto(col::kDuration, tone, "2,5");  // a comma is the decimal mark, not a separator
+    EXPECT_EQ(grid.Number(col::kDuration, tone), 2.5);
 }
 
 TEST_F(EventTableViewTest, TypingANumberOutsideTheRange_TakesTheNearestLimitAndSaysSo) {
@@ -160,6 +189,18 @@ TEST_F(EventTableViewTest, TypingANumberOutsideTheRange_TakesTheNearestLimitAndS
         EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::STATUS_LINE), c.status);
         EXPECT_EQ(ui.TextColor(Panel::MAIN, Control::STATUS_LINE), kColorRed);
     }
+}
+
+TEST_F(EventTableViewTest, CellChangedUnderAnOpenEditor_TheNumberTypedIsWhatReturnCommits) {
+    const int rest = AddRow("Rest");
+    view.setCurrentIndex(At(col::kDuration, rest));
+    view.setFocus();
+    QTest::keyClicks(&view, "4");
+    QTest::keyClicks(QApplication::focusWidget(), ".4");
+    grid.SetNumber(col::kDuration, rest, 2.0);  // the program's change, as a transfer makes
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.Number(col::kDuration, rest), 4.4);
 }
 
 TEST_F(EventTableViewTest, EditsThatLeaveTheValueAsItWas_ResetNothingAndMarkNothing) {

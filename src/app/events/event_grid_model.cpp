@@ -171,6 +171,14 @@ void EventGridModel::Changed(int column, int row) {
     }
 }
 
+// Every enquiry applies the unit's limits again, mostly the very ones the cells have: telling a
+// view about those would have it put the cell's value over what the user is typing there.
+void EventGridModel::ChangedUnlessSame(const GridCell& before, int column, int row) {
+    if (const GridCell* cell = Cell(column, row); cell && !(*cell == before)) {
+        Changed(column, row);
+    }
+}
+
 double EventGridModel::Number(int column, int row) const {
     const GridCell* cell = Cell(column, row);
     return cell && cell->kind != CellKind::Ring ? cell->number : 0.0;
@@ -246,8 +254,9 @@ void EventGridModel::SetKind(int column, int row, CellKind kind) {
 
 void EventGridModel::SetRange(int column, int row, double minimum, double maximum) {
     if (GridCell* cell = MutableCell(column, row)) {
+        const GridCell before = *cell;
         ApplyRange(*cell, minimum, maximum);
-        Changed(column, row);
+        ChangedUnlessSame(before, column, row);
     }
 }
 
@@ -326,8 +335,9 @@ void EventGridModel::SetColumnMinimum(int column, double minimum) {
     ApplyRange(fallback, minimum, fallback.maximum);
     for (int row = 1; row <= RowCount(); ++row) {
         if (GridCell* cell = MutableCell(column, row)) {
+            const GridCell before = *cell;
             ApplyRange(*cell, minimum, cell->maximum);
-            Changed(column, row);
+            ChangedUnlessSame(before, column, row);
         }
     }
 }

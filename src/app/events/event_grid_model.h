@@ -158,6 +158,8 @@ class EventGridModel {
     static bool ValidColumn(int column) { return column >= 1 && column <= grid_column::kCount; }
     GridCell* MutableCell(int column, int row);
     void Changed(int column, int row);
+    // Changed() when the cell is no longer as it was.
+    void ChangedUnlessSame(const GridCell& before, int column, int row);
     static void BringIntoRange(GridCell& cell);
     static void ApplyRange(GridCell& cell, double minimum, double maximum);
     void KeepActiveCellInside();

@@ -77,16 +77,42 @@ std::optional<std::string> ItemNamed(const std::vector<std::string>& items, std:
     return std::nullopt;
 }
 
-// A plain decimal number: a comma is refused rather than guessed at, since "1,500" may mean
-// one and a half or fifteen hundred.
-std::optional<double> NumberOf(std::string_view text) {
-    if (!text.empty() && text.front() == '+') {
+// "1,500" or "-15,000": one to three digits, a comma, three digits. Fifteen hundred in one
+// spreadsheet's grouping, one and a half in another's decimals: not guessed at.
+bool LooksGrouped(std::string_view text) {
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         text.remove_prefix(1);
     }
+    const size_t comma = text.find(',');
+    return comma >= 1 && comma <= 3 && text.size() == comma + 4 &&
+           std::all_of(text.begin(), text.end(), [](char c) {
+               return c == ',' || std::isdigit(static_cast<unsigned char>(c));
+           });
+}
+
+// A decimal number whose decimal mark is a point or, as spreadsheets in many languages give
+// it, a comma; no other separator. Otherwise why it is not one, to follow the quoted text.
+std::variant<double, std::string> NumberOf(std::string_view text) {
+    std::string plain(text);
+    if (LooksGrouped(plain)) {
+        std::string whole = plain;
+        whole.erase(whole.find(','), 1);
+        std::string decimal = plain;
+        decimal[decimal.find(',')] = '.';
+        return FormatText("could be %s or %s: write one of them", whole.c_str(), decimal.c_str());
+    }
+    if (!plain.empty() && plain.front() == '+') {
+        plain.erase(0, 1);
+    }
     double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-        return std::nullopt;
+    const bool one_mark =
+        std::count(plain.begin(), plain.end(), ',') + std::count(plain.begin(), plain.end(), '.') <=
+        1;
+    std::replace(plain.begin(), plain.end(), ',', '.');
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (!one_mark || error != std::errc() || end != plain.data() + plain.size() ||
+        !std::isfinite(value)) {
+        return std::string("is not a number");
     }
     return value;
 }
@@ -107,6 +133,9 @@ std::variant<PastedRow, LineError> ReadLine(const EventGridModel& grid, std::str
     PastedRow row;
     const std::string_view type_text = fields[col::kType - 1];
     const std::optional<std::string> type = ItemNamed(type_items, type_text);
+    if (!type && type_text.find(',') != std::string_view::npos) {
+        return LineError{"its fields are separated by commas, not tabs"};
+    }
     if (!type) {
         return LineError{type_text.empty()
                              ? std::string("no type")
@@ -127,12 +156,12 @@ std::variant<PastedRow, LineError> ReadLine(const EventGridModel& grid, std::str
         if (text.empty()) {
             continue;
         }
-        row.numbers[static_cast<size_t>(column)] = NumberOf(text);
-        if (!row.numbers[static_cast<size_t>(column)]) {
-            return LineError{FormatText("%s \"%.*s\" is not a number",
-                                        ColumnName(grid, column).c_str(),
-                                        static_cast<int>(text.size()), text.data())};
+        const std::variant<double, std::string> number = NumberOf(text);
+        if (const std::string* why = std::get_if<std::string>(&number)) {
+            return LineError{FormatText("%s \"%.*s\" %s", ColumnName(grid, column).c_str(),
+                                        static_cast<int>(text.size()), text.data(), why->c_str())};
         }
+        row.numbers[static_cast<size_t>(column)] = std::get<double>(number);
     }
     return row;
 }
@@ -148,16 +177,18 @@ double ShownPrecision(const GridCell& cell, double value) {
     return std::isfinite(rounded) ? rounded : value;
 }
 
-// Sets the row as the user would, cell by cell, with the grid's reaction to each edit. Returns
-// how many values were brought into their range.
-int ApplyRow(Program& program, int row, const PastedRow& pasted) {
+// Sets the row as the user would, cell by cell, with the grid's reaction to each edit. The
+// cells whose number was brought into their range are added to `limited`.
+void ApplyRow(Program& program, int row, const PastedRow& pasted,
+              std::vector<EventGridModel::CellAddress>& limited) {
     EventGridModel& grid = program.Grid();
-    int limited = 0;
     const auto took = [&](int column, EventGridModel::UserEdit edit) {
         if (edit.changed) {
             ApplyCellEdit(program, column, row);
         }
-        limited += edit.limited ? 1 : 0;
+        if (edit.limited) {
+            limited.push_back({column, row});
+        }
     };
     took(col::kType, grid.UserSetText(col::kType, row, pasted.type));
     if (pasted.unit && grid.IsUserEditable(col::kUnit, row)) {
@@ -170,7 +201,74 @@ int ApplyRow(Program& program, int row, const PastedRow& pasted) {
                  grid.UserSetNumber(column, row, ShownPrecision(*grid.Cell(column, row), *number)));
         }
     }
-    return limited;
+}
+
+// Titles compared as a person reads them: case and blanks aside.
+std::string TitleKey(std::string_view title) {
+    std::string key;
+    for (char c : title) {
+        if (!std::isspace(static_cast<unsigned char>(c))) {
+            key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return key;
+}
+
+bool IsHeading(const EventGridModel& grid, int column, std::string_view field) {
+    const std::string key = TitleKey(field);
+    if (key == TitleKey(grid.ColumnTitle(column))) {
+        return true;
+    }
+    // The Level column's title follows the unit type ("Attenuation(dB)" on an Orvane LF), so
+    // a sheet headed on one unit is still read on another.
+    constexpr std::string_view kDecibels = "(db)";
+    return column == col::kLevel && key.size() > kDecibels.size() && key.ends_with(kDecibels);
+}
+
+enum class Header { None, Matching, Mismatched };
+
+// A first line that starts with the Type column's title is a header, never a row; it is passed
+// over when the rest of it names the grid's columns in order, and stops the paste when it
+// names others, whose numbers would land in the wrong cells.
+Header ReadHeader(const EventGridModel& grid, std::string_view line, std::string* why) {
+    std::vector<std::string_view> fields = Split(line, kFieldSeparator);
+    while (fields.size() > 1 && Trimmed(fields.back()).empty()) {
+        fields.pop_back();
+    }
+    if (!IsHeading(grid, col::kType, fields.front())) {
+        return Header::None;
+    }
+    for (size_t i = 1; i < fields.size(); ++i) {
+        const int column = static_cast<int>(i) + 1;
+        const std::string_view field = Trimmed(fields[i]);
+        if (column > col::kCount || !IsHeading(grid, column, field)) {
+            *why = FormatText("the header names column %d \"%.*s\"", column,
+                              static_cast<int>(field.size()), field.data());
+            if (column <= col::kCount) {
+                *why += ", not \"" + grid.ColumnTitle(column) + "\"";
+            }
+            return Header::Mismatched;
+        }
+    }
+    return Header::Matching;
+}
+
+// "Level row 3 limited to 7", or the count and the first few such cells.
+std::string LimitedCellsText(const EventGridModel& grid,
+                             const std::vector<EventGridModel::CellAddress>& cells) {
+    constexpr size_t kNamed = 3;
+    if (cells.size() == 1) {
+        return CellEditName(grid, cells[0].column, cells[0].row) + " limited to " +
+               grid.DisplayText(cells[0].column, cells[0].row);
+    }
+    std::string text = FormatText("%zu values limited to their column's range: ", cells.size());
+    for (size_t i = 0; i < std::min(cells.size(), kNamed); ++i) {
+        text += (i > 0 ? ", " : "") + CellEditName(grid, cells[i].column, cells[i].row);
+    }
+    if (cells.size() > kNamed) {
+        text += FormatText(" and %zu more", cells.size() - kNamed);
+    }
+    return text;
 }
 
 void Refuse(Program& program, int line, const std::string& why) {
@@ -216,11 +314,23 @@ bool PasteEventRows(Program& program, int row, std::string_view text) {
         return false;
     }
 
+    std::string header_problem;
+    const Header header = ReadHeader(grid, lines[0], &header_problem);
+    if (header == Header::Mismatched) {
+        Refuse(program, 1, header_problem);
+        return false;
+    }
+    const size_t first_row_line = header == Header::Matching ? 1 : 0;
+    if (first_row_line == lines.size()) {
+        program.ShowStatusMessage(false, "Nothing to paste: the clipboard holds only a header");
+        return false;
+    }
+
     const std::vector<std::string> new_row_items = TypeRingItems(program);
     std::vector<PastedRow> rows;
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (size_t i = first_row_line; i < lines.size(); ++i) {
         const int line = static_cast<int>(i) + 1;
-        const int target = row + static_cast<int>(i);
+        const int target = row + static_cast<int>(i - first_row_line);
         if (target > EventGridModel::kMaxRows) {
             Refuse(program, line,
                    FormatText("the table holds at most %d events", EventGridModel::kMaxRows));
@@ -235,13 +345,13 @@ bool PasteEventRows(Program& program, int row, std::string_view text) {
         rows.push_back(std::get<PastedRow>(std::move(read)));
     }
 
-    int limited = 0;
+    std::vector<EventGridModel::CellAddress> limited;
     for (size_t i = 0; i < rows.size(); ++i) {
         const int target = row + static_cast<int>(i);
         if (target > grid.RowCount()) {
             InsertEventRow(program, static_cast<uint8_t>(target));
         }
-        limited += ApplyRow(program, target, rows[i]);
+        ApplyRow(program, target, rows[i], limited);
     }
     const int last = row + static_cast<int>(rows.size()) - 1;
     grid.SetActiveCell(col::kType, row);
@@ -249,10 +359,9 @@ bool PasteEventRows(Program& program, int row, std::string_view text) {
     const std::string rows_text =
         row == last ? FormatText("row %d", row) : FormatText("rows %d-%d", row, last);
     RecordTableEdit(program, "Paste " + rows_text, {col::kType, row});
-    if (limited > 0) {
-        program.ShowStatusMessage(
-            false, FormatText("Pasted %s; %d %s limited to the column's range", rows_text.c_str(),
-                              limited, limited == 1 ? "value" : "values"));
+    if (!limited.empty()) {
+        program.ShowStatusMessage(false,
+                                  "Pasted " + rows_text + "; " + LimitedCellsText(grid, limited));
     } else {
         program.ShowStatusMessage(true, "Pasted " + rows_text);
     }

@@ -17,11 +17,14 @@ std::string CopyEventRows(const EventGridModel& grid, int first, int last);
 
 // Pastes such lines over rows `row`, `row` + 1, ..., adding rows at the end as needed, up to the
 // grid's 40. Each line is set as the user's edit of its row would be: the type first, then the
-// unit and the numbers of the cells that type uses, each brought into its range; an empty field
-// leaves its cell as the type set it. All or nothing: a line that cannot be read (an unknown
-// type or unit, a number that is no number, more than seven columns, a row past the 40th)
-// pastes nothing, and the status line says which line and why. A paste is one step to undo.
-// True when the rows were pasted.
+// unit and the numbers of the cells that type uses, each brought into its range (the status
+// line names the cells that were); an empty field leaves its cell as the type set it. A number
+// may have a point or a comma as its decimal mark. A first line of column titles is a header
+// and passed over. All or nothing: a line that cannot be read (an unknown type or unit, a
+// number that is no number or could be read two ways, more than seven columns, fields
+// separated by commas, a row past the 40th, a header naming other columns) pastes nothing, and
+// the status line says which line and why. A paste is one step to undo. True when the rows
+// were pasted.
 bool PasteEventRows(Program& program, int row, std::string_view text);
 
 }  // namespace keelsong

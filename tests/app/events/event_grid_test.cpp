@@ -170,7 +170,7 @@ TEST_F(EventGridTest, NumericCells_KeepValuesInRange) {
     }
 }
 
-TEST_F(EventGridTest, NewUnitLimits_BringValuesAlreadyThereIntoRange) {
+TEST_F(EventGridTest, NewUnitLimits_BringValuesIntoRange_TheSameLimitsAgainChangeNoCell) {
     Connect(Unit::Lf);
     const int sweep = AddRow(TypeCode(EventType::Sweep));
     grid.SetNumber(col::kStartFrequency, sweep, 440);
@@ -180,6 +180,18 @@ TEST_F(EventGridTest, NewUnitLimits_BringValuesAlreadyThereIntoRange) {
     EXPECT_EQ(grid.Number(col::kEndFrequency, sweep), 8000);
     EXPECT_EQ(grid.Number(col::kLevel, sweep), 7);
     EXPECT_EQ(grid.ColumnTitle(col::kLevel), "Level(dB)");
+
+    // As every poll's enquiry applies them: a view told of a change would put the cell's value
+    // over what the user is typing there.
+    struct CellChanges final : EventGridObserver {
+        int count = 0;
+        void CellChanged(int, int) override { ++count; }
+    } changes;
+    grid.AddObserver(&changes);
+    Connect(Unit::Hf);
+    grid.SetColumnMinimum(col::kDuration, grid.ColumnDefault(col::kDuration)->minimum);
+    grid.RemoveObserver(&changes);
+    EXPECT_EQ(changes.count, 0);
 }
 
 TEST_F(EventGridTest, UserEdits_RefusedOnDimmedCellsFixedUnitsAndStrangeItems) {

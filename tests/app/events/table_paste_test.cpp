@@ -43,7 +43,7 @@ TEST_F(TablePasteTest, GoodBlockOverRows2To4OfThree_SetsEachRowAsTheUserWouldAnd
     EXPECT_EQ(grid.Number(col::kDuration, 2), 0.3);
     EXPECT_EQ(Row(3), "Tone\t2.5\tSeconds\t5000\t\t7\t\n");
     EXPECT_EQ(Row(4), "Sweep\t1.0\tSeconds\t3000\t12000\t-4\t\n");
-    EXPECT_EQ(StatusText(), "Pasted rows 2-4; 1 value limited to the column's range");
+    EXPECT_EQ(StatusText(), "Pasted rows 2-4; Level row 3 limited to 7");
     EXPECT_TRUE(program.Marks().table_changed);
     EXPECT_EQ(grid.ActiveCell(), (EventGridModel::CellAddress{col::kType, 2}));
 
@@ -63,7 +63,13 @@ TEST_F(TablePasteTest, UnreadableLine_PastesNothingAndSaysWhichLineAndWhy) {
     const Case cases[] = {
         {"Tonne\t1.0", "Paste refused, line 2: unknown type \"Tonne\""},
         {"\t1.0", "Paste refused, line 2: no type"},
-        {"Tone\t1,5", "Paste refused, line 2: Duration \"1,5\" is not a number"},
+        {"Tone\t1,5.0", "Paste refused, line 2: Duration \"1,5.0\" is not a number"},
+        {"Tone\t1.5,0", "Paste refused, line 2: Duration \"1.5,0\" is not a number"},
+        {"Sweep\t1\t\t15,000",
+         "Paste refused, line 2: Start Freq \"15,000\" could be 15000 or 15.000: write one of "
+         "them"},
+        {"Tone,1.0,Seconds,3000",
+         "Paste refused, line 2: its fields are separated by commas, not tabs"},
         {"Sweep\t1\t\t3k", "Paste refused, line 2: Start Freq \"3k\" is not a number"},
         {"Tone\t1\tMinutes", "Paste refused, line 2: unknown unit \"Minutes\""},
         {"Rest\t1\t\t\t\t\t\tnote", "Paste refused, line 2: more than 7 columns"},
@@ -78,6 +84,30 @@ TEST_F(TablePasteTest, UnreadableLine_PastesNothingAndSaysWhichLineAndWhy) {
         EXPECT_FALSE(program.Marks().table_changed);
         EXPECT_EQ(UndoDescription(program), "");
     }
+}
+
+TEST_F(TablePasteTest, SheetWithHeaderAndCommaDecimals_PastesItsRowsAndNamesTheLimitedCells) {
+    ThreeRows();
+    // Headed as an Orvane LF titles its Level column, in other case and spacing.
+    ASSERT_TRUE(PasteEventRows(program, 1,
+                               "type\tDuration\tUnit\tStart Freq(Hz)\tEnd Freq (Hz)\t"
+                               "Attenuation (dB)\tPhase (Deg)\n"
+                               "Tone\t2,5\t\t1500\t\t-3,0\n"
+                               "Sweep\t0,04\t\t3000\t250000\t8\n"))
+        << StatusText();
+    EXPECT_EQ(Row(1), "Tone\t2.5\tSeconds\t3000\t\t-3\t\n");
+    EXPECT_EQ(Row(2), "Sweep\t0.1\tSeconds\t3000\t200000\t7\t\n");
+    EXPECT_EQ(StatusText(),
+              "Pasted rows 1-2; 4 values limited to their column's range: Start Freq row 1, "
+              "Duration row 2, End Freq row 2 and 1 more");
+    EXPECT_EQ(StatusColor(), kColorRed);
+
+    // A header that names other columns would put numbers in the wrong cells.
+    const auto before = grid.RowImages();
+    EXPECT_FALSE(PasteEventRows(program, 1, "Type\tUnit\tDuration\nTone\tSeconds\t2\n"));
+    EXPECT_EQ(StatusText(),
+              "Paste refused, line 1: the header names column 2 \"Unit\", not \"Duration\"");
+    EXPECT_EQ(grid.RowImages(), before);
 }
 
 TEST_F(TablePasteTest, RowsPastTheFortieth_RefusedAtTheLineThatWouldBeRow41) {
