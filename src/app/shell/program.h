@@ -54,8 +54,18 @@ class Program {
     EventGridModel& Grid() { return grid_; }
     // What the grid and the setup panel go by: the device type and firmware of the last
     // enquiry, and the setup format chosen for them.
+    // While no unit is connected the grid's rows still go by the type of the last one that
+    // was, so that saving them to a file keeps what they are (a tone stays a tone).
     UnitContext Unit() const {
-        return {identity_.DeviceType(), identity_.firmware_version, setup_format_};
+        const int type = identity_.DeviceType() != device_type::kNone ? identity_.DeviceType()
+                                                                      : offline_device_type_;
+        return {type, identity_.firmware_version, setup_format_};
+    }
+    // The no-connection display hands over the type of the unit that goes (none keeps it).
+    void KeepOfflineDeviceType(uint8_t type) {
+        if (type != device_type::kNone) {
+            offline_device_type_ = type;
+        }
     }
     uint16_t& SetupFormat() { return setup_format_; }
     // Describes the unit as an enquiry and the setup panel would leave it (tests and tools).
@@ -114,6 +124,7 @@ class Program {
     SerialLink link_;
     EventGridModel grid_;
     uint16_t setup_format_ = UnitContext{}.setup_format;
+    uint8_t offline_device_type_ = device_type::kNone;
     ChangeMarks marks_;
     EditHistory history_;
     UnitSetup current_unit_setup_;
