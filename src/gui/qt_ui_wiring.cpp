@@ -213,7 +213,12 @@ void QtUi::WireControl(Panel panel, Control control) {
     };
     // Only the user's own actions: these signals do not fire when the program sets a value.
     if (auto* timer = qobject_cast<QTimer*>(object)) {
-        QObject::connect(timer, &QTimer::timeout, timer, [send] { send(UiEvent::TimerTick); });
+        // Queued: the tick's callback runs once the timer's own event is done. Qt does not fire
+        // a timer again while its event is still being handled, so a pop-up raised inside the
+        // tick (the poll finding another unit) would otherwise stop the clock until it closed.
+        QObject::connect(
+            timer, &QTimer::timeout, timer, [send] { send(UiEvent::TimerTick); },
+            Qt::QueuedConnection);
         return;
     }
     if (auto* ring = qobject_cast<QComboBox*>(object)) {

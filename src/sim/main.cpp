@@ -48,7 +48,8 @@ Unit:
 
 Live state reported by Enquire (each 0-255 unless said otherwise):
   --status-present N      non-zero when the live-state bytes are valid (default 1)
-  --battery-state N       0 none, 1 charging, others on battery (default 2)
+  --battery-state N       0 none, 1 charging, others on battery; 1 and 3 also have
+                          the temperature read (default 3)
   --battery-level N       percent, -128 to 127; -1 no reading (default 87)
   --sync-state N          0-8 (default 0)
   --clock-mode N          0-3 (default 1)

@@ -48,7 +48,10 @@ struct UnitState {
 
     // Live-state bytes, payload offsets 32-38 of the Enquire answer.
     uint8_t status_present = 1;
-    uint8_t battery_state = 2;
+    // 3 shows the gauge without the charging indicator and, like 1 (charging), has the program
+    // ask for the temperature too: a unit on its cable, idle, then reports both readings of its
+    // StatusRead, as a connected unit is expected to.
+    uint8_t battery_state = 3;
     int8_t battery_level = 87;
     uint8_t sync_state = 0;
     uint8_t clock_mode = 1;

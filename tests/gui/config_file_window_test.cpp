@@ -39,7 +39,8 @@ class ConfigFileWindowTest : public ::testing::Test, public testing::WithApplica
         ui_.Attach(program_);
         StartProgram(program_, MakeDefaultFolder(platform_), [this] { ui_.MainWindow()->show(); });
         program_.SetUnit({device_type::kOrvaneHf, 0x020104, 21});
-        for (Control control : {Control::LOAD_EVENTS, Control::STORE_EVENTS}) {
+        for (Control control :
+             {Control::LOAD_EVENTS, Control::STORE_EVENTS, Control::EVENT_TABLE}) {
             ui_.SetDimmed(Panel::MAIN, control, false);  // as with a unit connected
         }
         program_.Settings().ConfigFolder() = temp_.Path();

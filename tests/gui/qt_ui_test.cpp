@@ -18,9 +18,9 @@
 #include <thread>
 
 #include "app/connection/connection.h"
-#include "app/unit/enquiry.h"
 #include "app/shell/program.h"
 #include "app/shell/startup.h"
+#include "app/unit/enquiry.h"
 #include "gui/event_loop_platform.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"
@@ -272,6 +272,17 @@ TEST_F(QtUiTest, GenericPopup_AnswersTheButtonClickedOrTheKeysButtonOrClosed) {
         ui_.SetPopupDriver(c.driver);
         EXPECT_EQ(ui_.GenericMessagePopup("Title", "Text", buttons, 2, 1), c.answer) << c.name;
     }
+}
+
+TEST_F(QtUiTest, GenericPopup_EmptyThirdLabel_TwoButtonsOnly) {
+    const std::array<std::string, 3> buttons = {"Keep Edits", "Read Unit", ""};
+    std::vector<SeenDialog> seen;
+    ui_.SetPopupDriver(ClickButton("Read Unit", &seen));
+    EXPECT_EQ(ui_.GenericMessagePopup("Unit replaced", "Text", buttons, 1, 1), 2);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].buttons, (std::vector<std::string>{"Keep Edits", "Read Unit"}));
+    ui_.SetPopupDriver(PressKey(Qt::Key_Escape));
+    EXPECT_EQ(ui_.GenericMessagePopup("Unit replaced", "Text", buttons, 1, 1), 1);
 }
 
 TEST_F(QtUiTest, ConfirmAndPromptPopups_AnswerAsTheUserDid) {

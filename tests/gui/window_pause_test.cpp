@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 #include <set>
@@ -131,6 +135,61 @@ TEST_F(WindowPauseTest, NumberTypedWhenThePollStarts_IsWhatTheKeyAfterItCommits)
         QApplication::processEvents();
         EXPECT_DOUBLE_EQ(grid.Number(col::kDuration, 1), c.kept);
     }
+}
+
+TEST_F(WindowPauseTest, UnitReplacedRaisedByThePoll_ClockRunsWhileTheMessageIsUp) {
+    sim::UnitSimulator unit;
+    sim::PtyServerOptions unpaced;
+    unpaced.pacing = false;
+    sim::PtyServer server(unpaced, unit);
+    std::string error;
+    ASSERT_TRUE(server.Start(&error)) << error;
+    testing::TempDir temp;
+    PosixPlatform machine;
+    EventLoopPlatform platform(machine);
+    PosixSerialPort port{PortDirectory(temp / "config")};
+    ASSERT_EQ(port.OpenPath(server.Path()), 0);
+    port.SetTimeout(0.6);
+    QtUi ui;
+    Program program(ui, port, platform);
+    ui.Attach(program);
+    InstallSetupPanel(program);
+    InstallTableTransfer(program);
+    program.Link().Settings().open = 1;
+    ASSERT_GE(EnquireUnit(program, false), 0);
+    server.WithSimulator([](sim::UnitSimulator& u) { u.State().serial_number = 2001; });
+    program.Status().Activity().idle_seconds = 100;  // the next tick polls, and finds 2001
+
+    // The message stays up for 3.5 s; what the clock shows meanwhile is looked at every tenth.
+    bool message_up = false;
+    bool answered = false;
+    std::set<std::string> times_while_up;
+    ui.SetPopupDriver([&](QDialog& dialog) {
+        message_up = true;
+        QTimer::singleShot(3500, &dialog, [&] {
+            message_up = false;
+            answered = true;
+            dialog.accept();
+        });
+    });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (message_up) {
+            times_while_up.insert(ui.TextValue(Panel::MAIN, Control::TIME));
+        }
+    });
+    watch.start(100);
+
+    const QDeadlineTimer deadline(10000);
+    while (!answered && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    watch.stop();
+    ASSERT_TRUE(answered) << "the poll raised no pop-up";
+    EXPECT_EQ(program.Identity().SerialNumber(), 2001);
+    // Three and a half seconds of a running clock show at least three different times.
+    EXPECT_GE(times_while_up.size(), 3u);
+    ui.Detach();
 }
 
 }  // namespace

@@ -51,6 +51,8 @@ ProbeResult Probe(Program& program, const PresentPort& candidate, const ReplugWa
     return same ? ProbeResult::TheUnit : ProbeResult::NotTheUnit;
 }
 
+void TellReconnected(Program& program, const std::string& unit_name, int number);
+
 // Connects to the lost unit on its new port as the user would; watches on if that fails.
 void Reconnect(Program& program, int number) {
     Ui& ui = program.GetUi();
@@ -65,7 +67,27 @@ void Reconnect(Program& program, int number) {
         watch = before;
         watch.known = program.Link().Port().PresentPorts();
         watch.retry.clear();
+        return;
     }
+    TellReconnected(program, before.unit_name, number);
+}
+
+// Says that the lost unit is back and whether the edits kept while it was away are still to be
+// sent. When its table or setup could not be read, the message that says so stays instead.
+void TellReconnected(Program& program, const std::string& unit_name, int number) {
+    const ContentsOrigin& origin = program.Origin();
+    const UnitKey unit = KeyOf(program.Identity());
+    if (origin.table != unit || origin.setup != unit) {
+        return;
+    }
+    SerialLink& link = program.Link();
+    std::string text = FormatText("%s reconnected on port %d (%s)", unit_name.c_str(), number,
+                                  link.Port().DescribePort(number).c_str());
+    const ChangeMarks& marks = program.Marks();
+    if (marks.table_changed || marks.setup_changed) {
+        text += ". The edits are not sent yet: \"Accept Changes\" sends them";
+    }
+    program.ShowStatusMessage(true, text);
 }
 
 }  // namespace

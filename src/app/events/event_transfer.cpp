@@ -38,6 +38,23 @@ void ShowRowMark(Program& program, int row) {
     }
 }
 
+// Takes the transfer mark off every row when a transfer ends, however it ends: a mark left
+// behind by a transfer that broke off would tell of a row still being sent or read.
+class TransferMarkCleared {
+  public:
+    explicit TransferMarkCleared(EventGridModel& grid) : grid_(grid) {}
+    ~TransferMarkCleared() {
+        for (int row = 1; row <= grid_.RowCount(); ++row) {
+            grid_.SetTransferMark(row, false);
+        }
+    }
+    TransferMarkCleared(const TransferMarkCleared&) = delete;
+    TransferMarkCleared& operator=(const TransferMarkCleared&) = delete;
+
+  private:
+    EventGridModel& grid_;
+};
+
 // "Accept Changes" in steps of one transaction each, shown in MAIN's progress bar: the
 // removals that empty the unit's table, one addition per event, then the setup, the save and
 // the play request. How many removals it takes is known only once the unit answers "Does not
@@ -102,6 +119,9 @@ int CountEvents(Program& program) {
 
 int SendTable(Program& program, AcceptSteps* steps) {
     UnitOperationScope operation(program);
+    const TransferMarkCleared mark_cleared(program.Grid());
+    // The unit's table changes from here; only a send that ends says what it holds.
+    program.History().unit_rows.reset();
     program.ShowStatusMessage(true, "Clearing events in your unit");
     std::optional<int>& unit_events = program.UnitEventCount();
     const uint16_t removal = RemoveAllUnitEvents(program, steps);
@@ -178,6 +198,7 @@ uint16_t RetrieveEventTable(Program& program) {
 
 uint16_t RetrieveEventTable(Program& program, int& events_read) {
     UnitOperationScope operation(program);
+    const TransferMarkCleared mark_cleared(program.Grid());
     // How many events there are is only known at the end: the bar counts them against the
     // most a table holds.
     ProgressBar bar(program.GetUi(), Panel::MAIN);

@@ -63,6 +63,11 @@ void ShowLocalStartTime(Program& program, int64_t utc_seconds) {
     ui.SetInt(Panel::MAIN, Control::MIN, local->minute);
 }
 
+bool IsStartTimeControl(Control control) {
+    return control == Control::YEAR || control == Control::MONTH || control == Control::DAY ||
+           control == Control::HOUR || control == Control::MIN;
+}
+
 }  // namespace
 
 void InstallSetupPanel(Program& program) {
@@ -118,6 +123,15 @@ void DimStartTimeControls(Program& program, bool dimmed) {
     for (Control control : {Control::YEAR, Control::MONTH, Control::DAY, Control::HOUR,
                             Control::MIN, Control::TEXTMSG_ON}) {
         ui.SetDimmed(Panel::MAIN, control, dimmed);
+    }
+}
+
+void WarnIfStartTimePassed(Program& program) {
+    if (program.GetUi().IntValue(Panel::MAIN, Control::ENABLE_START_TIME) == 0) {
+        return;
+    }
+    if (int64_t{StartTimeFromControls(program)} < program.GetPlatform().UtcNow()) {
+        program.ShowStatusMessage(false, std::string(kStartTimePassedText));
     }
 }
 
@@ -245,6 +259,7 @@ int EnableStartTimeCB(Program& program, const CallbackEvent& event) {
                             program.GetUi().IntValue(Panel::MAIN, Control::ENABLE_START_TIME) != 0);
         RecordSetupEdit(program, event.control);
         EndSetupEdit(program, event.control);
+        WarnIfStartTimePassed(program);
     }
     return 0;
 }
@@ -272,6 +287,9 @@ int IndicateSetupChangedCB(Program& program, const CallbackEvent& event) {
     if (event.panel == Panel::MAIN) {
         MarkSetupChanged(program, true);
         RecordSetupEdit(program, event.control);
+        if (IsStartTimeControl(event.control)) {
+            WarnIfStartTimePassed(program);
+        }
     } else if (event.panel == Panel::ADVANCED) {
         SetApplyEnabled(program, true);
     }

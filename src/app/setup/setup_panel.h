@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "app/shell/callbacks.h"
 
@@ -57,6 +58,14 @@ void ShowStartTime(Program& program, int32_t start_time);
 // Ticks or clears "Enable:", dims the date and time to match, and marks the setup changed.
 void SetStartTimeEnabled(Program& program, bool enabled);
 void DimStartTimeControls(Program& program, bool dimmed);
+// What the status line says when "Enable:" is ticked with a start time already past: a unit
+// cannot start at a time that has gone.
+inline constexpr std::string_view kStartTimePassedText =
+    "The start time has passed: the unit cannot start at it. Set a later time";
+// With "Enable:" ticked and the start time before the present, says so in the status line (a
+// failure); nothing otherwise. The user's edits of "Enable:" and the date and time run it.
+void WarnIfStartTimePassed(Program& program);
+
 // The start time the date and time controls hold, read as local time, whether or not
 // "Enable:" is ticked. -1 when the platform cannot place that local time.
 int32_t StartTimeFromControls(Program& program);

@@ -85,6 +85,8 @@ int ReadUnitSetup(Program& program) {
 }
 
 int SendUnitSetup(Program& program) {
+    // Whatever the unit held may change from here; only a send that succeeds says what it holds.
+    program.History().unit_setup.reset();
     const uint16_t format = Format(program);
     if (format == setup_format::kTagged) {
         return SendTaggedSetup(program);

@@ -1,5 +1,6 @@
 #include "app/shell/change_marks.h"
 
+#include "app/shell/edit_history.h"
 #include "app/shell/program.h"
 #include "protocol/unit_setup.h"
 
@@ -12,8 +13,12 @@ void ShowChangeButtons(Program& program, bool before, bool after) {
         return;
     }
     Ui& ui = program.GetUi();
-    ui.SetDimmed(Panel::MAIN, Control::ACCEPT_CHANGES, !after);
-    ui.SetDimmed(Panel::MAIN, Control::UNDO_CHANGES, !after);
+    // With no unit to send to or read from (none connected, one in its loader, one without a
+    // table) the unit controls are dimmed, the grid with them, and the two buttons stay so
+    // whatever the marks say.
+    const bool no_unit = ui.IsDimmed(Panel::MAIN, Control::EVENT_TABLE);
+    ui.SetDimmed(Panel::MAIN, Control::ACCEPT_CHANGES, !after || no_unit);
+    ui.SetDimmed(Panel::MAIN, Control::UNDO_CHANGES, !after || no_unit);
 }
 
 }  // namespace
@@ -23,6 +28,9 @@ void MarkTableChanged(Program& program, bool changed) {
     const bool before = marks.setup_changed || marks.table_changed;
     const bool after = marks.setup_changed || changed;
     marks.table_changed = changed;
+    if (!changed) {
+        program.History().unit_rows = program.Grid().RowImages();
+    }
     const UnitContext& unit = program.Unit();
     if (changed && CountsLastEventInRest(unit.device_type, unit.firmware_version)) {
         MarkSetupChanged(program, true);
@@ -35,6 +43,9 @@ void MarkSetupChanged(Program& program, bool changed) {
     const bool before = marks.setup_changed || marks.table_changed;
     const bool after = changed || marks.table_changed;
     marks.setup_changed = changed;
+    if (!changed) {
+        program.History().unit_setup = ShownSetupValues(program);
+    }
     ShowChangeButtons(program, before, after);
 }
 

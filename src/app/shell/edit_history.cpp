@@ -17,15 +17,6 @@ namespace {
 
 namespace col = grid_column;
 
-SetupValues ReadSetupValues(const Program& program) {
-    const Ui& ui = program.GetUi();
-    SetupValues values;
-    for (Control control : kUndoableSetupControls) {
-        values.push_back(ui.Value(Panel::MAIN, control));
-    }
-    return values;
-}
-
 std::string SetupEditName(Program& program, Control control) {
     switch (control) {
         case Control::CONTINUOUS:
@@ -97,7 +88,7 @@ void ApplyColumnLimits(EventGridModel& grid) {
 
 void ShowSetupValues(Program& program, const SetupValues& values) {
     Ui& ui = program.GetUi();
-    const SetupValues shown = ReadSetupValues(program);
+    const SetupValues shown = ShownSetupValues(program);
     bool continuous_changed = false;
     bool start_changed = false;
     bool sync_changed = false;
@@ -122,7 +113,8 @@ void ShowSetupValues(Program& program, const SetupValues& values) {
     if (sync_changed) {
         ShowSyncMode(program, static_cast<int8_t>(ui.IntValue(Panel::MAIN, Control::SYNC_MODE)));
     }
-    MarkSetupChanged(program, true);
+    const std::optional<SetupValues>& unit_setup = program.History().unit_setup;
+    MarkSetupChanged(program, !unit_setup || ShownSetupValues(program) != *unit_setup);
 }
 
 // Shows one side of a step.
@@ -133,11 +125,12 @@ void ShowStep(Program& program, const EditStep& step, bool before) {
         grid.RestoreRows(before ? step.rows_before : step.rows_after);
         ApplyColumnLimits(grid);
         grid.SetActiveCell(step.cell.column, std::min(step.cell.row, grid.RowCount()));
-        MarkTableChanged(program, true);
         history.recorded_rows = grid.RowImages();
+        MarkTableChanged(program,
+                         !history.unit_rows || *history.recorded_rows != *history.unit_rows);
     } else {
         ShowSetupValues(program, before ? step.setup_before : step.setup_after);
-        history.recorded_setup = ReadSetupValues(program);
+        history.recorded_setup = ShownSetupValues(program);
     }
 }
 
@@ -147,12 +140,21 @@ bool Editable(Program& program) {
 
 }  // namespace
 
+SetupValues ShownSetupValues(const Program& program) {
+    const Ui& ui = program.GetUi();
+    SetupValues values;
+    for (Control control : kUndoableSetupControls) {
+        values.push_back(ui.Value(Panel::MAIN, control));
+    }
+    return values;
+}
+
 void ClearEditHistory(Program& program) {
     EditHistory& history = program.History();
     history.steps.clear();
     history.done = 0;
     history.recorded_rows = program.Grid().RowImages();
-    history.recorded_setup = ReadSetupValues(program);
+    history.recorded_setup = ShownSetupValues(program);
     ShowHistoryState(program);
 }
 
@@ -174,7 +176,7 @@ void RecordTableEdit(Program& program, std::string what, EventGridModel::CellAdd
 
 void RecordSetupEdit(Program& program, Control control) {
     EditHistory& history = program.History();
-    SetupValues values = ReadSetupValues(program);
+    SetupValues values = ShownSetupValues(program);
     if (!history.recorded_setup || *history.recorded_setup == values) {
         history.recorded_setup = std::move(values);
         return;

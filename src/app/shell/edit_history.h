@@ -18,8 +18,9 @@ class Program;
 // one by one. Each step keeps the grid's rows or the setup controls' values as they were
 // before and after it. The history starts empty whenever the grid and the controls are filled
 // from elsewhere: a read from the unit, an accepted change, a loaded configuration file.
-// Undoing only changes what the program shows: it marks the table or setup changed, never
-// unchanged, so the marks keep meaning "the unit may not hold this".
+// Undoing only changes what the program shows: it marks the table or setup changed, unless it
+// comes back to exactly what the unit is known to hold, so the marks keep meaning "the unit
+// may not hold this".
 
 // The grid's context-menu items that undo and redo, with their keys.
 inline constexpr std::string_view kUndoMenuItem = "Undo";
@@ -55,10 +56,18 @@ struct EditHistory {
     // "before" of the next edit.
     std::optional<std::vector<EventGridModel::RowCells>> recorded_rows;
     std::optional<SetupValues> recorded_setup;
+    // The table and the setup as the unit holds them, where known: taken whenever a change mark
+    // is cleared (read, accepted), dropped when a send begins that may leave the unit holding
+    // something else. Undoing or redoing back to them clears the mark again.
+    std::optional<std::vector<EventGridModel::RowCells>> unit_rows;
+    std::optional<SetupValues> unit_setup;
 };
 
 // The oldest steps are forgotten beyond this many.
 inline constexpr size_t kMostEditSteps = 100;
+
+// The values of the setup controls the history keeps, in kUndoableSetupControls' order.
+SetupValues ShownSetupValues(const Program& program);
 
 // Empties the history and takes the grid and the controls as they are now for its start.
 void ClearEditHistory(Program& program);

@@ -54,12 +54,23 @@ class Program {
     EventGridModel& Grid() { return grid_; }
     // What the grid and the setup panel go by: the device type and firmware of the last
     // enquiry, and the setup format chosen for them. With no unit identified, the stand-in
-    // chosen for a file loaded meanwhile, if any (unit/stand_in_unit.h).
+    // chosen for a file loaded meanwhile (unit/stand_in_unit.h), else the type of the last unit
+    // that was connected, so that saving the rows to a file keeps what they are (a tone stays a
+    // tone).
     UnitContext Unit() const {
-        if (identity_.DeviceType() == device_type::kNone && stand_in_) {
+        if (identity_.DeviceType() != device_type::kNone) {
+            return {identity_.DeviceType(), identity_.firmware_version, setup_format_};
+        }
+        if (stand_in_) {
             return *stand_in_;
         }
-        return {identity_.DeviceType(), identity_.firmware_version, setup_format_};
+        return {offline_device_type_, identity_.firmware_version, setup_format_};
+    }
+    // The no-connection display hands over the type of the unit that goes (none keeps it).
+    void KeepOfflineDeviceType(uint8_t type) {
+        if (type != device_type::kNone) {
+            offline_device_type_ = type;
+        }
     }
     uint16_t& SetupFormat() { return setup_format_; }
     // Describes the unit as an enquiry and the setup panel would leave it (tests and tools).
@@ -124,6 +135,7 @@ class Program {
     EventGridModel grid_;
     uint16_t setup_format_ = UnitContext{}.setup_format;
     std::optional<UnitContext> stand_in_;
+    uint8_t offline_device_type_ = device_type::kNone;
     ChangeMarks marks_;
     EditHistory history_;
     UnitSetup current_unit_setup_;

@@ -71,7 +71,7 @@ class Ui {
     virtual void MessagePopup(std::string_view title, std::string_view text) = 0;
     // Three buttons; the result is the number (1-3) of the button pressed, or kPopupClosed when
     // the pop-up was closed without one. Enter answers `enter_button`, Escape answers
-    // `escape_button`.
+    // `escape_button`. A button with an empty label is left out (a question with two answers).
     virtual int GenericMessagePopup(std::string_view title, std::string_view text,
                                     const std::array<std::string, 3>& buttons, int enter_button,
                                     int escape_button) = 0;

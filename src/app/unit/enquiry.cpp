@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/service/maker_contact.h"
+#include "app/shell/change_marks.h"
 #include "app/shell/program.h"
 #include "app/shell/text_format.h"
 #include "app/unit/status_display.h"
@@ -94,14 +95,58 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
     steps.UpdateControlsForUnit(program);
     ShowIdentity(program, show_in_status_line);
 
-    if (previous_type != device_type::kNone &&
-        (identity.DeviceType() != previous_type || identity.SerialNumber() != previous_serial)) {
-        program.GetUi().MessagePopup("Unit replaced",
-                                     "Warning, your unit was replaced by a different unit, the "
-                                     "event table and all setup will be reloaded");
-        steps.ReloadUnitContents(program);
+    const bool other_unit =
+        identity.DeviceType() != previous_type || identity.SerialNumber() != previous_serial;
+    if (other_unit) {
+        // The readings shown were the unit's that left; the next status read shows the new one's.
+        program.GetUi().SetText(Panel::MAIN, Control::TEMP_HUMI, "");
+    }
+    if (previous_type != device_type::kNone && other_unit) {
+        TakeReplacingUnit(program);
     }
     return identity.firmware_version;
+}
+
+void TakeReplacingUnit(Program& program) {
+    Ui& ui = program.GetUi();
+    const ChangeMarks& marks = program.Marks();
+    const UnitSteps& steps = program.Steps();
+    if (!marks.table_changed && !marks.setup_changed) {
+        ui.MessagePopup("Unit replaced",
+                        "Warning, your unit was replaced by a different unit, the event table "
+                        "and all setup will be reloaded");
+        steps.ReloadUnitContents(program);
+        return;
+    }
+    const UnitIdentity& identity = program.Identity();
+    const std::string name =
+        FormatText("%s # %d", std::string(DeviceTypeName(identity.DeviceType())).c_str(),
+                   identity.SerialNumber());
+    const int answer = ui.GenericMessagePopup(
+        "Unit replaced",
+        FormatText("Warning, your unit was replaced by a different unit (%s).\nThe event table "
+                   "and setup hold edits not yet sent. Keep them, to send to this unit with "
+                   "\"Accept Changes\", or read its own event table and setup over them?",
+                   name.c_str()),
+        {std::string(kKeepEditsButton), std::string(kReadUnitButton), std::string()}, 1, 1);
+    ContentsOrigin& origin = program.Origin();
+    if (answer == 2) {
+        // Nothing on screen came from this unit: every part is read, edited or not.
+        origin = ContentsOrigin{};
+        steps.ReloadUnitContents(program);
+        return;
+    }
+    // The unit holds neither part as shown. Kept for this unit, so that connecting to it again
+    // keeps them too.
+    program.History().unit_rows.reset();
+    program.History().unit_setup.reset();
+    MarkTableChanged(program, true);
+    MarkSetupChanged(program, true);
+    origin.table = KeyOf(identity);
+    origin.setup = KeyOf(identity);
+    program.ShowStatusMessage(
+        true,
+        FormatText("Edits kept, not sent to %s: \"Accept Changes\" sends them", name.c_str()));
 }
 
 void SyncUnitClock(Program& program) {

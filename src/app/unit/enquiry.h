@@ -31,6 +31,16 @@ class UnitOperationScope {
 // unchanged.
 int EnquireUnit(Program& program, bool show_in_status_line);
 
+// The buttons of the question that a different unit attached raises while edits are unsent.
+inline constexpr std::string_view kKeepEditsButton = "Keep Edits";
+inline constexpr std::string_view kReadUnitButton = "Read Unit";
+
+// A different unit was found attached. Without unsent edits: "Unit replaced", then its table
+// and setup are read. With edits in the grid or the setup: asks whether to keep them (marked
+// changed, for "Accept Changes" to send to this unit) or to read the unit's own over them;
+// closing the question keeps them.
+void TakeReplacingUnit(Program& program);
+
 // Compares the unit's clock with the PC's (Orvane HF from firmware 2.0.0) and sets it from the
 // PC when its clock mode asks for that, or when it is more than 30 days out. A failed exchange
 // keeps the last measured offset and says nothing.

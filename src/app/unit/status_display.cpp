@@ -140,9 +140,13 @@ void ShowPlayState(Program& program, int state) {
 void ShowNoConnection(Program& program) {
     program.Steps().SetUnitControlsDimmed(program, true);
     UnitIdentity& identity = program.Identity();
+    program.KeepOfflineDeviceType(identity.DeviceType());
     identity.SetSerialNumber(0);
     identity.SetDeviceType(device_type::kNone);
     Ui& ui = program.GetUi();
+    // Saving what the window shows needs no unit: once one has filled the grid and the setup,
+    // the edits can still go to a file after it went away.
+    ui.SetDimmed(Panel::MAIN, Control::STORE_EVENTS, identity.firmware_version < 0);
     ui.SetText(Panel::MAIN, Control::DEVICE, "No Connection");
     program.ShowStatusMessage(true, "No Connection");
     ui.SetText(Panel::MAIN, Control::TEMP_HUMI, "");

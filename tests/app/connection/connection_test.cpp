@@ -318,7 +318,8 @@ TEST_F(ConnectionTest, ConnectedState_LabelsColourAndDimming) {
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(program.Identity().clock_offset, 0);
     EXPECT_EQ(program.Identity().SerialNumber(), 0);
-    EXPECT_EQ(program.Unit().device_type, 0);
+    EXPECT_EQ(program.Identity().DeviceType(), 0);
+    EXPECT_EQ(program.Unit().device_type, 4) << "the grid's rows keep going by their unit";
     EXPECT_EQ(program.Unit().firmware_version, 131332) << "kept";
     EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::TEMP_HUMI), "");
     EXPECT_EQ(ran, std::vector<std::string>{"dim"});

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "app/events/transfer_fixture.h"
 #include "app/shell/program.h"
@@ -79,7 +82,9 @@ TEST_F(TransferFaultTest, UnpluggedWhileSending_EditsKeptAndSentWholeAfterReconn
     EXPECT_TRUE(program.Marks().table_changed);
     EXPECT_TRUE(program.Marks().setup_changed);
     ASSERT_EQ(grid.RowCount(), 6);
-    EXPECT_TRUE(grid.HasTransferMark(3)) << "the mark stays where the transfer stopped";
+    for (int row = 1; row <= grid.RowCount(); ++row) {
+        EXPECT_FALSE(grid.HasTransferMark(row)) << "row " << row << " left marked";
+    }
     EXPECT_FALSE(program.Link().IsConnected());
     EXPECT_EQ(MainStatus(), LostText(first, 1)) << "the last word is the loss";
 
@@ -180,6 +185,9 @@ TEST_F(TransferFaultTest, UnpluggedWhileIdle_OnlyNewDevicesProbedAndTheSameUnitT
     Tick();
     ASSERT_TRUE(program.Link().IsConnected()) << MainStatus();
     EXPECT_EQ(program.Link().Settings().port_number, 1);
+    EXPECT_EQ(MainStatus(), "Orvane HF # 1042 reconnected on port 1 (ports/COM1 -> " + unit.Path() +
+                                "). The edits are not sent yet: \"Accept Changes\" sends them");
+    EXPECT_EQ(MainStatusColor(), kColorBlack);
     EXPECT_EQ(there_before.RequestCount(), 0u) << "a device that was there is never probed";
     const testing::Commands reconnect = Commands(unit);
     EXPECT_EQ(std::count(reconnect.begin(), reconnect.end(), CommandCode(Command::EventEnquire)) +
@@ -193,6 +201,28 @@ TEST_F(TransferFaultTest, UnpluggedWhileIdle_OnlyNewDevicesProbedAndTheSameUnitT
     Press(program, Panel::MAIN, Control::ACCEPT_CHANGES);
     EXPECT_EQ(UnitEvents(unit), (std::vector<sim::StoredEvent>{UnitRest(11), UnitRest(90)}));
     EXPECT_FALSE(program.Marks().table_changed);
+}
+
+TEST_F(TransferFaultTest, UnpluggedWithUnsentEdits_SavedToAFileWhole) {
+    sim::PtyServer& unit = ConnectUnit(1, {}, {UnitRest(11)});
+    const int tone = AppendRow("Tone");
+    EditNumber(col::kStartFrequency, tone, 12000);
+    unit.Unplug();
+    Tick();
+    ASSERT_FALSE(program.Link().IsConnected());
+
+    // Offline: nothing to accept into, but the edits can be kept in a file.
+    EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::ACCEPT_CHANGES));
+    EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::EVENT_TABLE));
+    EXPECT_FALSE(ui.IsDimmed(Panel::MAIN, Control::STORE_EVENTS));
+    const std::string path = settings / "kept.tlk";
+    ui.AnswerFileSelect({FileChoice::NewFile, path});
+    Press(program, Panel::MAIN, Control::STORE_EVENTS);
+    EXPECT_EQ(MainStatus(), "Configuration saved successfully");
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("[Event 02]"), std::string::npos) << "the tone is saved too:\n" << text;
 }
 
 TEST_F(TransferFaultTest, UnpluggedThenTheUserConnectsElsewhere_TheWatchEnds) {

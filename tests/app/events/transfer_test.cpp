@@ -197,6 +197,12 @@ TEST_F(TransferTest, AcceptChanges_UnitRefuses_StopsThereAndKeepsTheMarks) {
         EXPECT_EQ(SetupMarked(), c.setup_marked);
         EXPECT_EQ(ui.IsDimmed(Panel::MAIN, Control::ACCEPT_CHANGES),
                   !c.table_marked && !c.setup_marked);
+        EXPECT_FALSE(AnyTransferMark()) << "no row left marked as being sent";
+        // The unit may hold part of the table, or the setup sent: going back to what it held
+        // before is still a change to send.
+        while (UndoEdit(program)) {
+        }
+        EXPECT_TRUE(TableMarked() || SetupMarked());
         if (c.device_type == device_type::kOrvaneHf && c.table_edited) {
             EXPECT_EQ(UnitEvents(unit), c.events) << "restored to what it had saved";
         }
@@ -331,6 +337,23 @@ TEST_F(TransferTest, RefreshTable_EndedByPastEndOfTable_DropsTheRowsBeyondAsUndo
     EXPECT_EQ(MainStatus(), "Table refreshed successfully");
 }
 
+TEST_F(TransferTest, UndoChanges_UnitAnswersAnIndexFarPastTheGrid_NoRowLeftMarked) {
+    sim::PtyServer& unit = ConnectUnit(1, {}, {UnitRest(1), UnitRest(2), UnitRest(3), UnitRest(4)});
+    AppendRest(5.0);
+    // The fourth enquiry is answered "success" for index 200: result 0, index, a rest of 0.5 s.
+    Change(unit, [](sim::UnitSimulator& u) {
+        u.InjectFault(Fault::ReplacePayload({0x00, 0x00, 200, 0x03, 0x05, 0x00})
+                          .OnlyFor(Command::EventEnquire)
+                          .After(3));
+    });
+
+    Press(program, Panel::MAIN, Control::UNDO_CHANGES);
+
+    EXPECT_EQ(MainStatus(), "Undo changes failed");
+    EXPECT_TRUE(TableMarked());
+    EXPECT_FALSE(AnyTransferMark()) << "row 3, the last one read, is not left marked";
+}
+
 TEST_F(TransferTest, UnitThatNeverEnds_ReadingAndClearingStopAfterFortyEvents) {
     sim::PtyServer& unit = ConnectUnit(1);
     Change(unit, [](sim::UnitSimulator& u) { u.Events().assign(45, UnitRest(5)); });
@@ -339,6 +362,7 @@ TEST_F(TransferTest, UnitThatNeverEnds_ReadingAndClearingStopAfterFortyEvents) {
     EXPECT_EQ(unit.RequestCount(), 41u);
     EXPECT_EQ(grid.RowCount(), 40);
     EXPECT_EQ(MainStatus(), "Event #41 Error: Too Many Events");
+    EXPECT_FALSE(AnyTransferMark());
 
     Change(unit, [](sim::UnitSimulator& u) {
         u.InjectFault(Fault::ReplacePayload({0, 0}).OnlyFor(Command::EventRemove).Forever());

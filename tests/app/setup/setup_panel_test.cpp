@@ -350,6 +350,69 @@ TEST_F(SetupFixture, ChangeMarks_ButtonsFollowOnlyTheCombinedState) {
     }
 }
 
+TEST_F(SetupFixture, ChangeMarks_WithNoUnit_ButtonsStayDimmed) {
+    // A unit was there, then the no-connection display dimmed its controls.
+    Identify(kHf);
+    MarkTableChanged(program, false);
+    MarkSetupChanged(program, false);
+    SetUnitControlsDimmed(program, true);
+
+    // Marks set while no unit can take them (a file opened from the command line, say).
+    MarkSetupChanged(program, true);
+    MarkTableChanged(program, true);
+    EXPECT_TRUE(Dimmed(Control::ACCEPT_CHANGES));
+    EXPECT_TRUE(Dimmed(Control::UNDO_CHANGES));
+
+    // A unit again: the marks show.
+    SetUnitControlsDimmed(program, false);
+    EXPECT_FALSE(Dimmed(Control::ACCEPT_CHANGES));
+}
+
+TEST_F(SetupFixture, StartTimeEnabled_InThePast_WarnsInTheStatusLine) {
+    struct Case {
+        const char* name;
+        int64_t start_from_now;  // seconds
+        Control edited;
+        bool warned;
+    };
+    const Case cases[] = {
+        // "Enable:" ticked shows the present minute, which has begun already.
+        {"ticked on the present minute", 0, Control::ENABLE_START_TIME, true},
+        {"ticked an hour ahead", 3600, Control::ENABLE_START_TIME, false},
+        {"day set back by one", -86400, Control::DAY, true},
+        {"minute set a minute ahead", 120, Control::MIN, false},
+    };
+    Identify(kHf);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShowStartTime(program, static_cast<int32_t>(platform.UtcNow() + c.start_from_now));
+        ui.SetInt(Panel::MAIN, Control::ENABLE_START_TIME, c.edited == Control::ENABLE_START_TIME);
+        program.ShowStatusMessage(true, "before");
+
+        if (c.edited == Control::ENABLE_START_TIME) {
+            ui.SetInt(Panel::MAIN, Control::ENABLE_START_TIME, 1);
+            Press(program, Panel::MAIN, Control::ENABLE_START_TIME);
+        } else {
+            ui.SetInt(Panel::MAIN, Control::ENABLE_START_TIME, 1);
+            Press(program, Panel::MAIN, c.edited, UiEvent::ValueChanged);
+        }
+
+        if (c.warned) {
+            EXPECT_EQ(StatusText(), kStartTimePassedText);
+            EXPECT_EQ(StatusColor(), kColorRed);
+        } else {
+            EXPECT_EQ(StatusText(), "before");
+        }
+    }
+    // Unticked, a past time says nothing: the unit is not told to wait for it.
+    ShowStartTime(program, static_cast<int32_t>(platform.UtcNow() - 86400));
+    ui.SetInt(Panel::MAIN, Control::ENABLE_START_TIME, 0);
+    program.ShowStatusMessage(true, "before");
+    Press(program, Panel::MAIN, Control::ENABLE_START_TIME);
+    Press(program, Panel::MAIN, Control::HOUR, UiEvent::ValueChanged);
+    EXPECT_EQ(StatusText(), "before");
+}
+
 TEST_F(SetupFixture, TableChangeOnOrvaneLf_AlsoASetupChangeUpTo112) {
     for (const auto& [unit, setup_too] :
          {std::pair{kLfCountingLastEvent, true}, std::pair{kLf, false}, std::pair{kHf, false}}) {

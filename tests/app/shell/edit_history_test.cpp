@@ -75,7 +75,7 @@ struct EditHistoryTest : testing::EventTableFixture {
     EventGridModel& grid = program.Grid();
 };
 
-TEST_F(EditHistoryTest, EveryKindOfEdit_UndoneWholeAndRedoneWithoutClearingTheMarks) {
+TEST_F(EditHistoryTest, EveryKindOfEdit_UndoneWholeAndRedone_MarksFollowWhatTheUnitHolds) {
     struct Case {
         std::string undo_text;
         std::function<void(EditHistoryTest&)> edit;
@@ -112,13 +112,18 @@ TEST_F(EditHistoryTest, EveryKindOfEdit_UndoneWholeAndRedoneWithoutClearingTheMa
 
         ASSERT_TRUE(ui.PressMenuKeys(Panel::MAIN, "Ctrl+Z"));
         EXPECT_EQ(Now(), before);
-        EXPECT_TRUE(program.Marks().table_changed || program.Marks().setup_changed);
+        // Back to what the unit holds: nothing to send, as before the edit.
+        EXPECT_FALSE(program.Marks().table_changed);
+        EXPECT_FALSE(program.Marks().setup_changed);
+        EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::ACCEPT_CHANGES));
         EXPECT_EQ(UndoDescription(program), "");
         EXPECT_TRUE(ui.FindMenuItem(Panel::MAIN, Control::EVENT_TABLE, kUndoMenuItem)->dimmed);
         EXPECT_EQ(MenuTooltip(kRedoMenuItem), "Redo:" + c.undo_text.substr(5));
 
         ASSERT_TRUE(ui.PressMenuKeys(Panel::MAIN, "Ctrl+Y"));
         EXPECT_EQ(Now(), after);
+        EXPECT_TRUE(program.Marks().table_changed || program.Marks().setup_changed);
+        EXPECT_FALSE(ui.IsDimmed(Panel::MAIN, Control::ACCEPT_CHANGES));
         ASSERT_TRUE(ui.PressMenuKeys(Panel::MAIN, "Ctrl+Z"));
         ASSERT_TRUE(ui.PressMenuKeys(Panel::MAIN, "Ctrl+Shift+Z"));
         EXPECT_EQ(Now(), after);

@@ -3,12 +3,14 @@
 // it brings the rest of the program up to date.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/connection/connection_fixture.h"
 #include "app/service/support_contact.h"
 #include "app/shell/callbacks.h"
+#include "app/shell/change_marks.h"
 #include "app/unit/enquiry.h"
 #include "support/fake_serial_port.h"
 
@@ -194,6 +196,98 @@ TEST_F(EnquiryTest, DifferentUnitAnswering_ShowsUnitReplacedAndReloads) {
     EXPECT_EQ(reloaded_with_serial.size(), 2u);
 }
 
+TEST_F(EnquiryTest, DifferentUnitWhileEditsAreUnsent_AsksWhetherToKeepThem) {
+    struct Case {
+        const char* name;
+        bool table_edited;
+        bool setup_edited;
+        std::optional<int> answer;  // nullopt: closed without a button
+        bool reloaded;
+    };
+    const Case cases[] = {
+        {"no edits: told, then read", false, false, 0, true},
+        {"table edited, kept", true, false, 1, false},
+        {"setup edited, kept", false, true, 1, false},
+        {"table edited, unit read", true, false, 2, true},
+        {"question closed: kept", true, true, std::nullopt, false},
+    };
+    sim::PtyServer& server = Serve(Unit(4, 1042, "v2.1.4"));
+    ASSERT_GE(EnquireUnit(program, false), 0);
+    uint16_t serial = 1042;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const UnitKey before = KeyOf(program.Identity());
+        program.Origin() = {before, before};
+        MarkTableChanged(program, c.table_edited);
+        MarkSetupChanged(program, c.setup_edited);
+        std::optional<ContentsOrigin> origin_at_reload;
+        steps.reload_unit_contents = [&](Program& p) {
+            origin_at_reload = p.Origin();
+            return 0;
+        };
+        if (c.answer == std::nullopt) {
+            ui.CloseGeneric();
+        } else if (*c.answer != 0) {
+            ui.AnswerGeneric(*c.answer);
+        }
+        const size_t popups_before = ui.Popups().size();
+        ++serial;
+        Change(server, [&](sim::UnitSimulator& unit) { unit.State().serial_number = serial; });
+
+        ASSERT_GE(EnquireUnit(program, false), 0);
+
+        ASSERT_EQ(ui.Popups().size(), popups_before + 1);
+        const HeadlessUi::PopupRecord& asked = ui.Popups().back();
+        EXPECT_EQ(asked.title, "Unit replaced");
+        const UnitKey now = KeyOf(program.Identity());
+        if (!c.table_edited && !c.setup_edited) {
+            EXPECT_EQ(asked.kind, HeadlessUi::PopupKind::Message);
+        } else {
+            EXPECT_EQ(asked.kind, HeadlessUi::PopupKind::Generic);
+            EXPECT_EQ(asked.text,
+                      "Warning, your unit was replaced by a different unit (Orvane HF # " +
+                          std::to_string(serial) +
+                          ").\nThe event table and setup hold edits not yet sent. Keep "
+                          "them, to send to this unit with \"Accept Changes\", or read "
+                          "its own event table and setup over them?");
+            EXPECT_EQ(asked.buttons, (std::vector<std::string>{"Keep Edits", "Read Unit", ""}));
+            EXPECT_EQ(asked.enter_button, 1);
+            EXPECT_EQ(asked.escape_button, 1);
+        }
+        EXPECT_EQ(origin_at_reload.has_value(), c.reloaded);
+        if (c.reloaded && (c.table_edited || c.setup_edited)) {
+            // Read whole: nothing on screen counts as this unit's.
+            EXPECT_FALSE(origin_at_reload->table.has_value());
+            EXPECT_FALSE(origin_at_reload->setup.has_value());
+        }
+        if (!c.reloaded) {
+            // Kept for this unit: both parts are to be sent to it.
+            EXPECT_TRUE(program.Marks().table_changed);
+            EXPECT_TRUE(program.Marks().setup_changed);
+            EXPECT_EQ(program.Origin().table, now);
+            EXPECT_EQ(program.Origin().setup, now);
+            EXPECT_FALSE(program.History().unit_rows.has_value()) << "nothing is this unit's";
+            EXPECT_EQ(MainStatus(), "Edits kept, not sent to Orvane HF # " +
+                                        std::to_string(serial) + ": \"Accept Changes\" sends them");
+        }
+    }
+}
+
+TEST_F(EnquiryTest, DifferentUnit_ReadingsOfTheOneThatLeftCleared) {
+    sim::PtyServer& server = Serve(Unit(4, 1042, "v2.1.4"));
+    Press(program, Panel::MAIN, Control::ENQUIRE);
+    ASSERT_EQ(ui.TextValue(Panel::MAIN, Control::TEMP_HUMI), "21.5\u00B0C 45.3% RH");
+
+    // Another unit, whose status read goes unanswered: nothing of the first one's stays.
+    Change(server, [](sim::UnitSimulator& unit) {
+        unit.State().serial_number = 12936;
+        unit.InjectFault(Fault::Drop().OnlyFor(Command::StatusRead).Forever());
+    });
+    Press(program, Panel::MAIN, Control::ENQUIRE);
+    EXPECT_EQ(MessagePopups("Unit replaced"), 1);
+    EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::TEMP_HUMI), "");
+}
+
 TEST_F(EnquiryTest, ClockModes_With29And31DaysOfDrift_SetTheClockWhenTheModeSays) {
     struct Case {
         uint8_t mode;
@@ -353,7 +447,8 @@ TEST_F(EnquiryTest, EnquireButton_ReadsStatusOrSaysNoResponse) {
     Press(program, Panel::MAIN, Control::ENQUIRE);
     EXPECT_EQ(Commands(server), (std::vector<uint8_t>{kEnquire, kSetTime, kStatusRead}));
     EXPECT_EQ(MainStatus(), "Orvane HF # 1042 Firmware v2.1.4");
-    EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::TEMP_HUMI), "45.3% RH");
+    // The simulated unit as it starts: temperature asked and shown beside the humidity.
+    EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::TEMP_HUMI), "21.5\u00B0C 45.3% RH");
     EXPECT_FALSE(ui.WaitCursor());
 
     Change(server, [](sim::UnitSimulator& unit) { unit.InjectFault(Fault::Drop().Times(3)); });

@@ -114,7 +114,7 @@ TEST_F(StatusDisplayTest, IdlePoll_EverySixthTick_EnquiryThenStatusRead) {
         three_polls.insert(three_polls.end(), one_poll.begin(), one_poll.end());
     }
     EXPECT_EQ(Commands(server), three_polls);
-    EXPECT_EQ(TempHumi(), "45.3% RH");
+    EXPECT_EQ(TempHumi(), "21.5\u00B0C 45.3% RH");
 }
 
 TEST_F(StatusDisplayTest, IdlePoll_PostponedByMessagesAndNeverWithoutConnection) {
