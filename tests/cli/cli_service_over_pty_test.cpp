@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/service/firmware_backup.h"
 #include "app/service/support_contact.h"
 #include "cli_fixture.h"
 #include "protocol/commands.h"
@@ -55,6 +56,11 @@ class CliServiceTest : public testing::CliFixture {
         return path;
     }
 
+    // The newest backup of unit `serial`, or "none".
+    std::string Backup(uint16_t serial) const {
+        return NewestBackup(data / "Keelsong/backups", serial).value_or("none");
+    }
+
     static int Sent(const sim::PtyServer& server, Command command) {
         int count = 0;
         for (const sim::LoggedRequest& request : server.RequestLog()) {
@@ -82,19 +88,25 @@ TEST_F(CliServiceTest, Firmware_EveryWayTheUnitEndsUp_OkOnlyWhenItRunsItsFirmwar
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = run.Lines();
     ASSERT_EQ(lines.size(), 5u) << run.out;
+    const auto backed_up = [&](uint16_t serial) {
+        return " The unit's table and setup before the update: " + Backup(serial);
+    };
     const std::vector<std::string> expected = {
-        "Orvane HF # 1001 Firmware v2.1.4\tok",
+        "Orvane HF # 1001 Firmware v2.1.4\tok\tbackup " + Backup(1001),
         "Orvane HF # 1002 Admin Mode v0.3.1\tFailed to upload firmware file to unit: " +
-            InLoader("Orvane HF # 1002"),
+            InLoader("Orvane HF # 1002") + backed_up(1002),
         "-\tReset Failed: The unit did not answer after its restart and was disconnected." +
-            std::string(kPowerCycle),
+            std::string(kPowerCycle) + backed_up(1003),
         "Orvane HF # 1004 Admin Mode v0.3.1\tReset into admin mode: " +
-            InLoader("Orvane HF # 1004"),
+            InLoader("Orvane HF # 1004") + backed_up(1004),
         "Orvane LF # 1005 Admin Mode v0.3.1\tThe new firmware was written. The unit is in admin "
         "mode (Orvane LF # 1005 Admin Mode v0.3.1), and Keelsong cannot restart a unit of this "
         "type." +
             std::string(kPowerCycle) + "  Contact Vantrel (" + std::string(kSupportContact) +
-            ") if it still does not start.",
+            ") if it still does not start.  The unit's table and setup before the update are in " +
+            Backup(1005) +
+            ": once it runs its firmware again, load that file and accept the changes, or run "
+            "keelsong-cli restore-backup.",
     };
     for (size_t k = 0; k < lines.size(); ++k) {
         EXPECT_EQ(UnitAndOutcome(lines[k]), expected[k]) << "port " << k + 1;
@@ -124,7 +136,7 @@ TEST_F(CliServiceTest, FirmwareKeepTable_KeptWhenRead_NothingWrittenWhenNot) {
     const std::vector<std::string> lines = run.Lines();
     ASSERT_EQ(lines.size(), 3u) << run.out;
     EXPECT_EQ(UnitAndOutcome(lines[0]),
-              "Orvane HF # 1001 Firmware v2.1.4\tok\ttable and setup kept");
+              "Orvane HF # 1001 Firmware v2.1.4\tok\ttable and setup kept; backup " + Backup(1001));
     EXPECT_EQ(kept.WithSimulator([](sim::UnitSimulator& u) { return u.Events().size(); }), 3u);
     EXPECT_EQ(kept.WithSimulator([](sim::UnitSimulator& u) { return u.Setup(); }), setup);
 

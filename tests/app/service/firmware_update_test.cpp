@@ -11,6 +11,7 @@
 #include <set>
 
 #include "app/events/transfer_fixture.h"
+#include "app/service/firmware_backup.h"
 #include "app/service/support_contact.h"
 #include "protocol/crc.h"
 
@@ -73,6 +74,7 @@ struct FirmwareUpdateTest : testing::TransferFixture {
     FirmwareUpdateTest() {
         steps.offer_firmware_update = nullptr;
         ui.RecordHistory(Panel::ADVANCED, Control::FW_STAGE_STR);
+        platform.SetDataFolder(data.Path());
     }
 
     // The status-line messages of the firmware update itself, in the order shown.
@@ -127,6 +129,7 @@ struct FirmwareUpdateTest : testing::TransferFixture {
     }
 
     testing::TempDir files;
+    testing::TempDir data;  // the backups
 };
 
 enum class ImageFile { Good, Missing, Directory, CrcWrong, Empty };
@@ -159,6 +162,7 @@ struct UpdateCase {
     std::string failure;  // the failure pop-up's text; empty for "Complete"
     bool port_open;
     bool final_reset_unanswered = false;  // every Reset answer but the first is lost
+    std::string state = {};               // what a failed upload's pop-up says of the unit
 };
 
 TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
@@ -202,15 +206,22 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
          true},
         {"no answer after the admin-mode restart", ImageFile::Good,
          with([](sim::UnitState& u) { u.silent_after_restart = 1; }),
-         plus(checked, {"Error, disconnected from device", not_uploaded}), kFailureText, false},
+         plus(checked, {"Error, disconnected from device", not_uploaded}), kFailureText, false,
+         false,
+         "The unit stopped answering and was disconnected: connect again; a unit in admin mode is "
+         "offered the update again."},
         {"still normal firmware", ImageFile::Good,
          with([](sim::UnitState& u) { u.ignore_loader_word = true; }),
-         plus(checked, {"Failed to boot into admin mode", not_uploaded}), kFailureText, true},
+         plus(checked, {"Failed to boot into admin mode", not_uploaded}), kFailureText, true, false,
+         "The unit still runs its firmware (Orvane HF # 1042 Firmware v2.1.4): nothing of it was "
+         "replaced."},
         {"chunk refused", ImageFile::Good,
          with([](sim::UnitState& u) { u.refuse_memory_write = 2; }),
          plus(checked, {"Reading data from firmware file", "Failed to write data to unit memory",
                         not_uploaded}),
-         kFailureText, true},
+         kFailureText, true, false,
+         "The unit is in admin mode: it works again only once an update succeeds. Update it "
+         "again."},
         // Written, but the unit is not back in its firmware: no success, whatever the restart.
         {"no answer to the final Reset", ImageFile::Good, Unit(),
          plus(uploaded, {"No response received", "Reset Failed"}), kInLoader, true, true},
@@ -252,13 +263,24 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
         EXPECT_EQ(Since(UpdateMessages(), before), c.messages);
         const HeadlessUi::PopupRecord* popup = LastMessage();
         ASSERT_NE(popup, nullptr);
+        // Past the image check the unit is backed up, and the end message names the file.
+        const std::string backup = NewestBackup(BackupFolder(platform), 1042).value_or("");
         if (c.failure.empty()) {
             EXPECT_EQ(popup->title, "Complete");
-            EXPECT_EQ(popup->text, "Firmware updated successfully");
+            EXPECT_EQ(popup->text,
+                      "Firmware updated successfully\nThe unit's table and setup "
+                      "before the update are backed up in " +
+                          backup);
             EXPECT_FALSE(ui.IsPopupInstalled(Panel::ADVANCED));
         } else {
             EXPECT_EQ(popup->title, "Firmware updated failed");
-            EXPECT_EQ(popup->text, c.failure);
+            const std::string hint =
+                c.file != ImageFile::Good
+                    ? ""
+                    : "\n\nThe unit's table and setup before the update are in " + backup +
+                          ": once it runs its firmware again, load that file and accept the "
+                          "changes, or run keelsong-cli restore-backup.";
+            EXPECT_EQ(popup->text, c.failure + (c.state.empty() ? "" : "\n\n" + c.state) + hint);
             EXPECT_TRUE(ui.IsPopupInstalled(Panel::ADVANCED));
         }
         EXPECT_EQ(program.Link().IsConnected(), c.port_open);
@@ -266,8 +288,9 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
         EXPECT_FALSE(ui.Progress(Panel::ADVANCED).has_value());
         if (std::string(c.name) == "new firmware") {
             EXPECT_EQ(Since(StageTexts(), stages_before),
-                      (Texts{"Entering Admin Mode", "Writing Bytes: 128", "Writing Bytes: 256",
-                             "Writing Bytes: 300", "Booting New Firmware", "Update Complete"}));
+                      (Texts{"Entering Admin Mode", "Writing Bytes: 128 (about 1 s left)",
+                             "Writing Bytes: 256 (about 1 s left)", "Writing Bytes: 300",
+                             "Booting New Firmware", "Update Complete"}));
             EXPECT_EQ(Since(ui.ProgressHistory(Panel::ADVANCED), progress_before),
                       (std::vector<int>{0, 42, 85, 100}));
             std::vector<uint8_t> received;
