@@ -79,12 +79,15 @@ int QtUi::GenericMessagePopup(std::string_view title, std::string_view text,
     std::array<QPushButton*, 3> pushed{};
     for (size_t i = 0; i < buttons.size(); ++i) {
         // One role for all three keeps them in the order given.
-        pushed[i] = box.addButton(ToQ(buttons[i]), QMessageBox::ActionRole);
+        if (!buttons[i].empty()) {
+            pushed[i] = box.addButton(ToQ(buttons[i]), QMessageBox::ActionRole);
+        }
     }
-    if (enter_button >= 1 && enter_button <= 3) {
+    if (enter_button >= 1 && enter_button <= 3 && pushed[static_cast<size_t>(enter_button - 1)]) {
         box.setDefaultButton(pushed[static_cast<size_t>(enter_button - 1)]);
     }
-    if (escape_button >= 1 && escape_button <= 3) {
+    if (escape_button >= 1 && escape_button <= 3 &&
+        pushed[static_cast<size_t>(escape_button - 1)]) {
         box.setEscapeButton(pushed[static_cast<size_t>(escape_button - 1)]);
     }
     RunModal(box);
@@ -92,7 +95,7 @@ int QtUi::GenericMessagePopup(std::string_view title, std::string_view text,
         return kPopupClosed;
     }
     for (size_t i = 0; i < pushed.size(); ++i) {
-        if (box.clickedButton() == pushed[i]) {
+        if (pushed[i] && box.clickedButton() == pushed[i]) {
             return static_cast<int>(i) + 1;
         }
     }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -18,9 +19,9 @@
 #include <thread>
 
 #include "app/connection/connection.h"
-#include "app/unit/enquiry.h"
 #include "app/shell/program.h"
 #include "app/shell/startup.h"
+#include "app/unit/enquiry.h"
 #include "gui/event_loop_platform.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"
@@ -272,6 +273,17 @@ TEST_F(QtUiTest, GenericPopup_AnswersTheButtonClickedOrTheKeysButtonOrClosed) {
         ui_.SetPopupDriver(c.driver);
         EXPECT_EQ(ui_.GenericMessagePopup("Title", "Text", buttons, 2, 1), c.answer) << c.name;
     }
+    // A button with an empty label is left out.
+    QStringList shown;
+    const QtUi::PopupDriver escape = PressKey(Qt::Key_Escape);
+    ui_.SetPopupDriver([&](QDialog& dialog) {
+        for (const QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            shown << button->text();
+        }
+        escape(dialog);
+    });
+    EXPECT_EQ(ui_.GenericMessagePopup("Title", "Text", {"One", "Two", ""}, 2, 2), 2);
+    EXPECT_EQ(shown, (QStringList{"One", "Two"}));
 }
 
 TEST_F(QtUiTest, ConfirmAndPromptPopups_AnswerAsTheUserDid) {

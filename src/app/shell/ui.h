@@ -69,9 +69,9 @@ class Ui {
 
     // Modal pop-ups; each returns when the user has answered.
     virtual void MessagePopup(std::string_view title, std::string_view text) = 0;
-    // Three buttons; the result is the number (1-3) of the button pressed, or kPopupClosed when
-    // the pop-up was closed without one. Enter answers `enter_button`, Escape answers
-    // `escape_button`.
+    // Three buttons (one with an empty label is left out); the result is the number (1-3) of the
+    // button pressed, or kPopupClosed when the pop-up was closed without one. Enter answers
+    // `enter_button`, Escape answers `escape_button`.
     virtual int GenericMessagePopup(std::string_view title, std::string_view text,
                                     const std::array<std::string, 3>& buttons, int enter_button,
                                     int escape_button) = 0;
