@@ -57,10 +57,17 @@ Commands:
                           keelsong-cli --port 3 serial 1207
   reset                 restart the unit and read its table and setup again (one unit)
                           keelsong-cli --device /dev/ttyUSB0 reset
-  firmware IMAGE [--keep-table]
+  firmware IMAGE [--keep-table] [--ignore-battery]
                         install a firmware image; --keep-table sends the table and setup
-                        back afterwards ("Update and Save"), else they are read again
+                        back afterwards ("Update and Save"), else they are read again.
+                        The unit's table and setup are first backed up to
+                        $XDG_DATA_HOME/Keelsong/backups/; a battery below 30 % or without a
+                        reading stops the update unless --ignore-battery
                           keelsong-cli --port 1 firmware OrvaneHF.bin --keep-table
+  restore-backup [--from FILE]
+                        write the unit's newest firmware backup (or FILE) back into it,
+                        have it save them and read them back to compare
+                          keelsong-cli --port 1 restore-backup
   report FILE.tlk OUT.pdf
                         the deployment report of a ".tlk" file, as the window's "Export
                         Report" writes it; no unit is asked (its fields say "from file")
@@ -102,6 +109,7 @@ const std::map<std::string_view, CommandForm>& Commands() {
         {"serial", {CommandKind::Serial, 1, true, true}},
         {"reset", {CommandKind::Reset, 0, true, true}},
         {"firmware", {CommandKind::Firmware, 1, false, true}},
+        {"restore-backup", {CommandKind::RestoreBackup, 0, false, true}},
         {"report", {CommandKind::Report, 2, false, false}},
     };
     return commands;
@@ -186,6 +194,7 @@ ParsedCommandLine UsageError(std::string text) {
 // The checks that need the whole command line.
 std::string CheckRequest(const CliRequest& request, std::string_view name,
                          const CommandForm& form) {
+    const bool several = request.ports.size() > 1 || request.serials.size() > 1;
     const int unit_kinds =
         !request.ports.empty() + !request.device.empty() + !request.serials.empty();
     if (unit_kinds > 1) {
@@ -208,7 +217,12 @@ std::string CheckRequest(const CliRequest& request, std::string_view name,
     if (request.keep_table && request.command != CommandKind::Firmware) {
         return "--keep-table goes with firmware only";
     }
-    const bool several = request.ports.size() > 1 || request.serials.size() > 1;
+    if (request.ignore_battery && request.command != CommandKind::Firmware) {
+        return "--ignore-battery goes with firmware only";
+    }
+    if (!request.file.empty() && request.command == CommandKind::RestoreBackup && several) {
+        return "restore-backup --from FILE writes one file: give one unit";
+    }
     if (request.command == CommandKind::Read && several && !NamesUnit(request.file)) {
         return "reading several units needs {port} or {serial} in FILE, so that each unit has "
                "a file of its own";
@@ -227,6 +241,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     std::vector<std::string_view> positional;
     bool has_ports = false;
     bool has_serials = false;
+    std::string from;  // restore-backup's file
     bool options_ended = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string_view name = args[i];
@@ -253,7 +268,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             parsed.version = name == "--version";
             return parsed;
         }
-        const bool is_flag = name == "--json" || name == "--verify" || name == "--keep-table";
+        const bool is_flag = name == "--json" || name == "--verify" || name == "--keep-table" ||
+                             name == "--ignore-battery";
         if (is_flag) {
             if (value) {
                 return UsageError(std::string(name) + " takes no value");
@@ -261,11 +277,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             request.json |= name == "--json";
             request.verify |= name == "--verify";
             request.keep_table |= name == "--keep-table";
+            request.ignore_battery |= name == "--ignore-battery";
             continue;
         }
         const bool takes_value = name == "--settings-dir" || name == "--timeout" ||
                                  name == "--trace" || name == "--port" || name == "--device" ||
-                                 name == "--serial";
+                                 name == "--serial" || name == "--from";
         if (!takes_value) {
             return UsageError("unknown option '" + std::string(args[i]) + "'");
         }
@@ -292,6 +309,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
         } else if (name == "--port") {
             error = has_ports ? "--port is given twice" : ParsePorts(*value, request.ports);
             has_ports = true;
+        } else if (name == "--from") {
+            error = !from.empty()    ? "--from is given twice"
+                    : value->empty() ? "--from needs a file"
+                                     : "";
+            from = std::string(*value);
         } else if (name == "--device") {
             error = !request.device.empty() ? "--device is given twice"
                     : value->empty()        ? "--device needs a path"
@@ -344,6 +366,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
         if (request.file.empty() || (form.arguments == 2 && request.output.empty())) {
             return UsageError(std::string(name) + " needs a file name, not an empty one");
         }
+    }
+    if (!from.empty()) {
+        if (form.kind != CommandKind::RestoreBackup) {
+            return UsageError("--from goes with restore-backup only");
+        }
+        request.file = from;
     }
     if (const std::string error = CheckRequest(request, name, form); !error.empty()) {
         return UsageError(error);

@@ -20,6 +20,7 @@ enum class CommandKind {
     Serial,
     Reset,
     Firmware,
+    RestoreBackup,
     Report
 };
 
@@ -35,11 +36,13 @@ struct CliRequest {
     std::vector<int> ports;
     std::string device;
     std::vector<uint16_t> serials;
-    std::string file;    // read's and write's FILE, firmware's IMAGE, report's FILE.tlk
+    std::string file;    // read's and write's FILE, firmware's IMAGE, report's FILE.tlk,
+                         // restore-backup's --from FILE (empty: the unit's newest backup)
     std::string output;  // report's OUT.pdf
     uint16_t new_serial = 0;
     bool verify = false;
     bool keep_table = false;
+    bool ignore_battery = false;
 };
 
 struct ParsedCommandLine {

@@ -10,6 +10,7 @@
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
 #include "app/files/config_file_io.h"
+#include "app/service/firmware_backup.h"
 #include "app/service/firmware_update.h"
 #include "app/service/service.h"
 #include "app/setup/playback.h"
@@ -130,6 +131,8 @@ class UnitRun {
                 return Reset();
             case CommandKind::Firmware:
                 return Firmware();
+            case CommandKind::RestoreBackup:
+                return RestoreBackup();
             case CommandKind::List:
             case CommandKind::Report:
                 break;
@@ -229,25 +232,42 @@ class UnitRun {
         return Succeed(path, {{"file", path}, {"events", int64_t{EventCount(program_)}}});
     }
 
-    UnitReport Write() {
+    UnitReport Write() { return WriteFile(request_.file, request_.verify); }
+
+    // The unit's newest firmware backup, or --from's file, written back as write --verify does.
+    UnitReport RestoreBackup() {
+        std::string file = request_.file;
+        if (file.empty()) {
+            const std::string folder = BackupFolder(program_.GetPlatform());
+            const uint16_t serial = program_.Identity().SerialNumber();
+            const std::optional<std::string> newest = NewestBackup(folder, serial);
+            if (!newest) {
+                return Fail("No backup of unit " + std::to_string(serial) + " in " + folder);
+            }
+            file = *newest;
+        }
+        return WriteFile(file, true);
+    }
+
+    UnitReport WriteFile(const std::string& file, bool verify) {
         // What the file does not say keeps the unit's value, as when the window loads a file
         // over what it read on connecting.
         if (!Try([&] { return ReadUnitSetup(program_); }) ||
-            !Try([&] { return LoadConfigurationFile(program_, request_.file); })) {
+            !Try([&] { return LoadConfigurationFile(program_, file); })) {
             return Fail(failure_);
         }
         // An older table file is loaded as shown only; writing it means sending it.
         MarkTableChanged(program_, true);
         std::unique_ptr<IniDocument> sent;
-        if (request_.verify && !(sent = ConfigurationOf(program_))) {
+        if (verify && !(sent = ConfigurationOf(program_))) {
             return Fail("Out of system memory");
         }
         if (!Try([&] { return AcceptChanges(program_); })) {
             return Fail(failure_);
         }
-        std::vector<ReportField> fields = {{"file", request_.file},
+        std::vector<ReportField> fields = {{"file", file},
                                            {"events", int64_t{EventCount(program_)}}};
-        if (!request_.verify) {
+        if (!verify) {
             return Succeed({}, fields);
         }
         if (!Try([&] { return RetrieveTableAndSetup(program_); })) {
@@ -306,8 +326,9 @@ class UnitRun {
     }
 
     // With --keep-table, what the unit holds is read before anything is written, and read back
-    // after the update to see that it was kept.
+    // after the update to see that it was kept. The update itself backs the unit up first.
     UnitReport Firmware() {
+        const bool from_loader = program_.Identity().firmware_version < kNormalFirmware;
         std::unique_ptr<IniDocument> kept;
         if (request_.keep_table) {
             if (!Try([&] { return RetrieveTableAndSetup(program_); })) {
@@ -317,23 +338,46 @@ class UnitRun {
                 return Fail("Out of system memory");
             }
         }
+        std::string backup;
+        int result = 0;
         const bool failed = !Try([&] {
-            return UpdateFirmware(program_, request_.file, request_.keep_table, Panel::ADVANCED,
-                                  Control::FW_STAGE_STR);
+            result = UpdateFirmware(
+                program_, request_.file, request_.keep_table, Panel::ADVANCED,
+                Control::FW_STAGE_STR,
+                request_.ignore_battery ? BatteryGate::Ignore : BatteryGate::Refuse, &backup);
+            return result;
         });
-        std::vector<ReportField> fields = {{"file", request_.file}, {"kept", request_.keep_table}};
+        if (result == kUpdateNotStarted) {
+            // A unit in its loader may give no reading: say why the rail cannot be met, and how
+            // to go on.
+            if (from_loader && failure_ == LowBatteryText(BatteryReading(program_.Identity()))) {
+                failure_ +=
+                    "; the unit is in admin mode, so nothing could be backed up; "
+                    "--ignore-battery updates it all the same";
+            }
+            return Fail(failure_);
+        }
+        std::vector<ReportField> fields = {
+            {"file", request_.file}, {"kept", request_.keep_table}, {"backup", backup}};
+        const std::string backed_up =
+            backup.empty() ? "nothing backed up: the unit was in admin mode" : "backup " + backup;
+        UnitReport report;
         if (failed || !kept) {
-            return AfterRestart(failed, {}, fields);
+            report = AfterRestart(failed, backed_up, fields);
+        } else if (const std::unique_ptr<IniDocument> read = ConfigurationOf(program_); !read) {
+            report = Fail("Out of system memory");
+        } else if (const auto difference = FirstDifference(*kept, *read)) {
+            report = Fail("Table and setup not kept: " + *difference);
+        } else {
+            fields.push_back({"events", int64_t{EventCount(program_)}});
+            report = AfterRestart(false, "table and setup kept; " + backed_up, fields);
         }
-        const std::unique_ptr<IniDocument> read = ConfigurationOf(program_);
-        if (!read) {
-            return Fail("Out of system memory");
+        // The pop-up of an update that wrote its image names the backup already.
+        if (!report.ok && !backup.empty() && report.failure.find(backup) == std::string::npos) {
+            report.failure += (report.failure.ends_with('.') ? " The" : "; the") +
+                              std::string(" unit's table and setup before the update: ") + backup;
         }
-        if (const auto difference = FirstDifference(*kept, *read)) {
-            return Fail("Table and setup not kept: " + *difference);
-        }
-        fields.push_back({"events", int64_t{EventCount(program_)}});
-        return AfterRestart(false, "table and setup kept", fields);
+        return report;
     }
 
     UnitSession& session_;

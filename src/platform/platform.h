@@ -39,6 +39,9 @@ class Platform {
     virtual std::string SettingsFolder() const = 0;
     // The user's documents folder, without a trailing slash.
     virtual std::string DocumentsFolder() const = 0;
+    // The folder for what the program keeps on its own (the firmware backups), without a
+    // trailing slash.
+    virtual std::string DataFolder() const = 0;
     // Creates one directory: 0 on success, kMakeDirExists when it exists, another negative
     // code on failure.
     virtual int MakeDir(const std::string& path) = 0;

@@ -59,7 +59,7 @@ std::string DocumentsFromUserDirs(const std::string& config_folder, const std::s
 }  // namespace
 
 PosixPlatform::PosixPlatform() {
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR"}) {
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"}) {
         if (const char* value = std::getenv(name)) {
             environment_[name] = value;
         }
@@ -126,6 +126,14 @@ std::string PosixPlatform::DocumentsFolder() const {
         !config.empty() && config.front() == '/' ? config : home + "/.config";
     const std::string from_user_dirs = DocumentsFromUserDirs(config_folder, home);
     return NormalFolder(from_user_dirs.empty() ? home + "/Documents" : from_user_dirs);
+}
+
+std::string PosixPlatform::DataFolder() const {
+    // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules say.
+    const std::string data = Get("XDG_DATA_HOME");
+    const std::string base =
+        !data.empty() && data.front() == '/' ? data : Home(Get("HOME")) + "/.local/share";
+    return NormalFolder(base + "/Keelsong");
 }
 
 int PosixPlatform::MakeDir(const std::string& path) {

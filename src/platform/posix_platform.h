@@ -13,7 +13,8 @@ class PosixPlatform final : public Platform {
   public:
     using Environment = std::map<std::string, std::string>;
 
-    // Reads HOME, XDG_CONFIG_HOME and XDG_DOCUMENTS_DIR from the process environment.
+    // Reads HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_DOCUMENTS_DIR from the process
+    // environment.
     PosixPlatform();
     explicit PosixPlatform(Environment environment) : environment_(std::move(environment)) {}
 
@@ -23,6 +24,8 @@ class PosixPlatform final : public Platform {
     void Delay(double seconds) override;
     std::string SettingsFolder() const override;
     std::string DocumentsFolder() const override;
+    // $XDG_DATA_HOME/Keelsong, else ~/.local/share/Keelsong.
+    std::string DataFolder() const override;
     int MakeDir(const std::string& path) override;
 
   private:

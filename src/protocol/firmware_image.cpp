@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "protocol/commands.h"
 #include "protocol/crc.h"
 #include "protocol/frame.h"
 
@@ -44,6 +45,20 @@ std::vector<uint8_t> FirmwareChunkPayload(std::span<const uint8_t> image,
     const size_t begin = std::min(chunk.begin, image.size());
     const size_t size = std::min(chunk.size, image.size() - begin);
     return MemoryWritePayload(kFirmwareArea, chunk.WireOffset(), image.subspan(begin, size));
+}
+
+double FirmwareWriteSeconds(size_t image_size, size_t first_chunk) {
+    constexpr double kLineSecondsPerByte = 10.0 / 19200;
+    // The shortest answer that acknowledges a chunk: its result byte and the count taken.
+    constexpr size_t kAnswerFrameBytes = kFrameOverhead + 2;
+    double seconds = 0;
+    for (size_t index = first_chunk; index < FirmwareChunkCount(image_size); ++index) {
+        const size_t bytes = kFrameOverhead + kMemoryWriteHeaderBytes +
+                             FirmwareChunkAt(image_size, index).size + kAnswerFrameBytes;
+        seconds +=
+            std::max(kResponsePauseSeconds, static_cast<double>(bytes) * kLineSecondsPerByte);
+    }
+    return seconds;
 }
 
 }  // namespace keelsong

@@ -56,7 +56,9 @@ class CliFixture : public ::testing::Test {
     CliRun RunBare(const std::vector<std::string>& args) {
         std::ostringstream out;
         std::ostringstream err;
-        cli::CliEnvironment environment{out, err, false, 80, devices.Path(), {}, report_writer};
+        // Firmware backups go into a scratch folder, never the user's.
+        cli::CliEnvironment environment{
+            out, err, false, 80, devices.Path(), {{"XDG_DATA_HOME", data.Path()}}, report_writer};
         environment.pause_scale = pause_scale;
         const std::vector<std::string_view> views(args.begin(), args.end());
         CliRun run;
@@ -68,6 +70,7 @@ class CliFixture : public ::testing::Test {
 
     TempDir settings;
     TempDir devices;
+    TempDir data;
     Shell::ReportWriter report_writer;
     // The CLI's pauses, as a share of their length (see CliEnvironment).
     double pause_scale = 1.0;

@@ -3,9 +3,12 @@
 // the wait still outlasts the restart, as on a real unit, yet an update takes a fraction of a
 // second.
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/service/firmware_backup.h"
 #include "app/service/support_contact.h"
 #include "cli_fixture.h"
 #include "protocol/commands.h"
@@ -55,6 +58,11 @@ class CliServiceTest : public testing::CliFixture {
         return path;
     }
 
+    // The newest backup of unit `serial`, or "none".
+    std::string Backup(uint16_t serial) const {
+        return NewestBackup(data / "Keelsong/backups", serial).value_or("none");
+    }
+
     static int Sent(const sim::PtyServer& server, Command command) {
         int count = 0;
         for (const sim::LoggedRequest& request : server.RequestLog()) {
@@ -63,6 +71,11 @@ class CliServiceTest : public testing::CliFixture {
         return count;
     }
 };
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
 // The third column (the unit) and what follows it.
 std::string UnitAndOutcome(const std::string& line) {
@@ -82,19 +95,25 @@ TEST_F(CliServiceTest, Firmware_EveryWayTheUnitEndsUp_OkOnlyWhenItRunsItsFirmwar
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = run.Lines();
     ASSERT_EQ(lines.size(), 5u) << run.out;
+    const auto backed_up = [&](uint16_t serial) {
+        return " The unit's table and setup before the update: " + Backup(serial);
+    };
     const std::vector<std::string> expected = {
-        "Orvane HF # 1001 Firmware v2.1.4\tok",
+        "Orvane HF # 1001 Firmware v2.1.4\tok\tbackup " + Backup(1001),
         "Orvane HF # 1002 Admin Mode v0.3.1\tFailed to upload firmware file to unit: " +
-            InLoader("Orvane HF # 1002"),
+            InLoader("Orvane HF # 1002") + backed_up(1002),
         "-\tReset Failed: The unit did not answer after its restart and was disconnected." +
-            std::string(kPowerCycle),
+            std::string(kPowerCycle) + backed_up(1003),
         "Orvane HF # 1004 Admin Mode v0.3.1\tReset into admin mode: " +
-            InLoader("Orvane HF # 1004"),
+            InLoader("Orvane HF # 1004") + backed_up(1004),
         "Orvane LF # 1005 Admin Mode v0.3.1\tThe new firmware was written. The unit is in admin "
         "mode (Orvane LF # 1005 Admin Mode v0.3.1), and Keelsong cannot restart a unit of this "
         "type." +
             std::string(kPowerCycle) + "  Contact Vantrel (" + std::string(kSupportContact) +
-            ") if it still does not start.",
+            ") if it still does not start.  The unit's table and setup before the update are in " +
+            Backup(1005) +
+            ": once it runs its firmware again, load that file and accept the changes, or run "
+            "keelsong-cli restore-backup.",
     };
     for (size_t k = 0; k < lines.size(); ++k) {
         EXPECT_EQ(UnitAndOutcome(lines[k]), expected[k]) << "port " << k + 1;
@@ -124,7 +143,7 @@ TEST_F(CliServiceTest, FirmwareKeepTable_KeptWhenRead_NothingWrittenWhenNot) {
     const std::vector<std::string> lines = run.Lines();
     ASSERT_EQ(lines.size(), 3u) << run.out;
     EXPECT_EQ(UnitAndOutcome(lines[0]),
-              "Orvane HF # 1001 Firmware v2.1.4\tok\ttable and setup kept");
+              "Orvane HF # 1001 Firmware v2.1.4\tok\ttable and setup kept; backup " + Backup(1001));
     EXPECT_EQ(kept.WithSimulator([](sim::UnitSimulator& u) { return u.Events().size(); }), 3u);
     EXPECT_EQ(kept.WithSimulator([](sim::UnitSimulator& u) { return u.Setup(); }), setup);
 
@@ -138,6 +157,87 @@ TEST_F(CliServiceTest, FirmwareKeepTable_KeptWhenRead_NothingWrittenWhenNot) {
     for (const sim::PtyServer* untouched : {&unreadable, &in_loader}) {
         EXPECT_EQ(Sent(*untouched, Command::Reset) + Sent(*untouched, Command::MemoryWrite), 0);
     }
+}
+
+TEST_F(CliServiceTest, FirmwareBattery_LowOrUnreadRefused_IgnoreBatteryGoesOn) {
+    const sim::PtyServer& low =
+        AddQuickUnit(1, 1001, [](sim::UnitState& u) { u.battery_level = 12; });
+    const sim::PtyServer& loader = AddQuickUnit(2, 1002, [](sim::UnitState& u) {
+        u.in_loader = true;
+        u.battery_level = -1;
+    });
+    AddQuickUnit(3, 1003, [](sim::UnitState& u) { u.battery_level = 30; });
+    const std::string image = ImageFile();
+    const std::string charge = ": charge the unit to at least 30 % before updating its firmware";
+
+    const CliRun refused = Run({"--port", "1-3", "firmware", image});
+
+    EXPECT_EQ(refused.status, 1);
+    ASSERT_EQ(refused.Lines().size(), 3u) << refused.out;
+    EXPECT_EQ(UnitAndOutcome(refused.Lines()[0]),
+              "Orvane HF # 1001 Firmware v2.1.3\tBattery at 12 %" + charge);
+    EXPECT_EQ(UnitAndOutcome(refused.Lines()[1]),
+              "Orvane HF # 1002 Admin Mode v0.3.1\tNo battery reading" + charge +
+                  "; the unit is in admin mode, so nothing could be backed up; --ignore-battery "
+                  "updates it all the same");
+    EXPECT_EQ(UnitAndOutcome(refused.Lines()[2]),
+              "Orvane HF # 1003 Firmware v2.1.4\tok\tbackup " + Backup(1003));
+    // Nothing but reads: no restart, no chunk, nothing written into the table or setup.
+    const std::set<uint8_t> reads = {CommandCode(Command::Enquire), CommandCode(Command::SetTime),
+                                     CommandCode(Command::StatusRead)};
+    for (const sim::PtyServer* unit : {&low, &loader}) {
+        for (const sim::LoggedRequest& request : unit->RequestLog()) {
+            EXPECT_TRUE(reads.count(request.command)) << int{request.command};
+        }
+    }
+    EXPECT_EQ(Backup(1001), "none");
+
+    const CliRun ignored = Run({"--port", "1,2", "firmware", image, "--ignore-battery"});
+
+    EXPECT_EQ(ignored.status, 0) << ignored.out;
+    ASSERT_EQ(ignored.Lines().size(), 2u) << ignored.out;
+    EXPECT_EQ(UnitAndOutcome(ignored.Lines()[0]),
+              "Orvane HF # 1001 Firmware v2.1.4\tok\tbackup " + Backup(1001));
+    EXPECT_EQ(
+        UnitAndOutcome(ignored.Lines()[1]),
+        "Orvane HF # 1002 Firmware v2.1.4\tok\tnothing backed up: the unit was in admin mode");
+}
+
+TEST_F(CliServiceTest, FirmwareBackup_IsWhatReadWrites_RestoreBackupWritesItBack) {
+    sim::PtyServer& unit = AddQuickUnit(1, 1001);
+    unit.WithSimulator([](sim::UnitSimulator& u) {
+        u.Events() = {{3, {0x64, 0x00}}, {3, {0x32, 0x00}}, {3, {0x05, 0x00}}};  // rests
+        u.Setup().number_of_plays = 3;
+        u.Setup().magnetic_switch = 1;
+        u.Setup().time_between_repeats = 450;
+    });
+    const auto contents = [](sim::PtyServer& server) {
+        return server.WithSimulator(
+            [](sim::UnitSimulator& u) { return std::make_pair(u.Events(), u.Setup()); });
+    };
+    const auto before = contents(unit);
+    sim::PtyServer& other = AddQuickUnit(2, 1002);
+    const std::string read = files / "read.tlk";
+    ASSERT_EQ(Run({"--port", "1", "read", read}).status, 0);
+
+    ASSERT_EQ(Run({"--port", "1", "firmware", ImageFile()}).status, 0);
+
+    EXPECT_EQ(FileBytes(Backup(1001)), FileBytes(read));
+    ASSERT_TRUE(contents(unit).first.empty()) << "the new firmware starts empty";
+
+    const CliRun restored = Run({"--port", "1,2", "restore-backup"});
+
+    EXPECT_EQ(restored.status, 1);
+    ASSERT_EQ(restored.Lines().size(), 2u) << restored.out;
+    EXPECT_EQ(UnitAndOutcome(restored.Lines()[0]),
+              "Orvane HF # 1001 Firmware v2.1.4\tok\tverified");
+    EXPECT_EQ(
+        UnitAndOutcome(restored.Lines()[1]),
+        "Orvane HF # 1002 Firmware v2.1.3\tNo backup of unit 1002 in " + data / "Keelsong/backups");
+    EXPECT_EQ(contents(unit), before);
+
+    EXPECT_EQ(Run({"--port", "2", "restore-backup", "--from", Backup(1001)}).status, 0);
+    EXPECT_EQ(contents(other), before);
 }
 
 TEST_F(CliServiceTest, SerialAndReset_OkOnlyWhenBackInItsFirmware) {

@@ -32,6 +32,12 @@ TEST_F(CliUsageTest, UsageErrors_Exit2WithTheReasonAndAPointerToHelpOnStandardEr
          "of its own"},
         {{"info"}, "info needs the units: --port, --device or --serial"},
         {{"--port", "1,2", "reset"}, "reset works on one unit only"},
+        {{"--port", "1", "read", "a.tlk", "--ignore-battery"},
+         "--ignore-battery goes with firmware only"},
+        {{"--port", "1", "write", "a.tlk", "--from", "b.tlk"},
+         "--from goes with restore-backup only"},
+        {{"--port", "1,2", "restore-backup", "--from", "b.tlk"},
+         "restore-backup --from FILE writes one file: give one unit"},
     };
     for (const auto& c : cases) {
         const CliRun run = RunBare(c.args);
@@ -45,8 +51,9 @@ TEST_F(CliUsageTest, Help_ListsEveryCommandWithAnExample) {
     const CliRun run = RunBare({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    for (const std::string command : {"list", "info", "read", "write", "play", "stop", "set-time",
-                                      "restore", "serial", "reset", "firmware", "report"}) {
+    for (const std::string command :
+         {"list", "info", "read", "write", "play", "stop", "set-time", "restore", "serial", "reset",
+          "firmware", "restore-backup", "report"}) {
         bool listed = false;
         bool example = false;
         std::istringstream text(run.out);

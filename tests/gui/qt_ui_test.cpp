@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>

@@ -19,28 +19,43 @@ TEST(PosixPlatformFolders, FollowXdgVariablesWithFallbacks) {
         PosixPlatform::Environment environment;
         std::string settings;
         std::string documents;
+        std::string data;
     };
     const Case cases[] = {
-        {{{"HOME", home.Path()}}, home / ".config/Keelsong", home / "Documents"},
-        {{{"HOME", home.Path()}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_DOCUMENTS_DIR", "/docs"}},
+        {{{"HOME", home.Path()}},
+         home / ".config/Keelsong",
+         home / "Documents",
+         home / ".local/share/Keelsong"},
+        {{{"HOME", home.Path()},
+          {"XDG_CONFIG_HOME", "/cfg"},
+          {"XDG_DOCUMENTS_DIR", "/docs"},
+          {"XDG_DATA_HOME", "/data"}},
          "/cfg/Keelsong",
-         "/docs"},
+         "/docs",
+         "/data/Keelsong"},
         // Folders given with doubled or trailing slashes come out with single ones.
-        {{{"HOME", home.Path() + "/"}}, home / ".config/Keelsong", home / "Documents"},
+        {{{"HOME", home.Path() + "/"}},
+         home / ".config/Keelsong",
+         home / "Documents",
+         home / ".local/share/Keelsong"},
         {{{"HOME", home.Path()},
           {"XDG_CONFIG_HOME", "//cfg//"},
-          {"XDG_DOCUMENTS_DIR", "/a//docs/"}},
+          {"XDG_DOCUMENTS_DIR", "/a//docs/"},
+          {"XDG_DATA_HOME", "/d//data/"}},
          "/cfg/Keelsong",
-         "/a/docs"},
+         "/a/docs",
+         "/d/data/Keelsong"},
         // A relative XDG value is invalid and ignored.
-        {{{"HOME", home.Path()}, {"XDG_CONFIG_HOME", "cfg"}},
+        {{{"HOME", home.Path()}, {"XDG_CONFIG_HOME", "cfg"}, {"XDG_DATA_HOME", "data"}},
          home / ".config/Keelsong",
-         home / "Documents"},
+         home / "Documents",
+         home / ".local/share/Keelsong"},
     };
     for (const Case& c : cases) {
         const PosixPlatform platform(c.environment);
         EXPECT_EQ(platform.SettingsFolder(), c.settings);
         EXPECT_EQ(platform.DocumentsFolder(), c.documents);
+        EXPECT_EQ(platform.DataFolder(), c.data);
     }
 }
 

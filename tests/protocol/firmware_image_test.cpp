@@ -75,6 +75,14 @@ TEST(SerialNumberWrite, Number4464_IsTheKnownFrame) {
                      0x03, 0xDC}));           // CRC
 }
 
+// Each chunk waits out the 0.1 s pause: even a full one is only 146 bytes (76 ms) on the line.
+TEST(FirmwareWriteSeconds, ImageSizes_OnePauseAChunk) {
+    EXPECT_NEAR(FirmwareWriteSeconds(65536), 51.3, 1e-9);  // 512 full chunks and an empty one
+    EXPECT_NEAR(FirmwareWriteSeconds(300), 0.3, 1e-9);
+    EXPECT_NEAR(FirmwareWriteSeconds(300, 1), 0.2, 1e-9);  // what is left after the first chunk
+    EXPECT_EQ(FirmwareWriteSeconds(300, 3), 0.0);
+}
+
 TEST(FirmwareImageIntact, Images_AcceptedOnlyWithDataAndTheirCrcLowByteFirst) {
     const Bytes good = {0x55, 0xC0, 0x3F};  // 0x55 and its CRC 0x3FC0, low byte first
     EXPECT_TRUE(FirmwareImageIntact(good));

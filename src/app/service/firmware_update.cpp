@@ -2,11 +2,13 @@
 #include "app/setup/setup_panel.h"
 
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "app/connection/connection.h"
 #include "app/events/event_transfer.h"
+#include "app/service/firmware_rails.h"
 #include "app/service/maker_contact.h"
 #include "app/shell/program.h"
 #include "app/shell/progress_bar.h"
@@ -51,13 +53,48 @@ int Fail(Program& program, std::string_view text) {
 
 // Whether to keep the program's table and setup across the update, or nullopt to leave the
 // unit alone: the pop-up closed without an answer counts as "Cancel".
-std::optional<bool> AskToUpdate(Ui& ui, std::string_view question) {
-    const int answer =
-        ui.GenericMessagePopup("Update Firmware", question, kUpdateButtons, kUpdateAndSave, 3);
+// The question also says how long the update of the image at `path` takes and what it backs up.
+std::optional<bool> AskToUpdate(Program& program, std::string_view question,
+                                const std::string& path) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    const std::string plan =
+        UpdatePlanText(program.Identity(),
+                       error ? std::nullopt : std::optional<size_t>(static_cast<size_t>(size)));
+    std::string text(question);
+    if (!plan.empty()) {
+        text += (text.ends_with('\n') ? "\n" : "\n\n") + plan;
+    }
+    const int answer = program.GetUi().GenericMessagePopup("Update Firmware", text, kUpdateButtons,
+                                                           kUpdateAndSave, 3);
     if (answer != kUpdateAndSave && answer != kUpdateWithoutSaving) {
         return std::nullopt;
     }
     return answer == kUpdateAndSave;
+}
+
+// What a failed update's message adds: where the unit's table and setup were kept.
+std::string BackupHint(const std::string& backup) {
+    if (backup.empty()) {
+        return {};
+    }
+    return "\n\nThe unit's table and setup before the update are in " + backup +
+           ": once it runs its firmware again, load that file and accept the changes, or run "
+           "keelsong-cli restore-backup.";
+}
+
+// The state a failed upload left the unit in, and what to do about it.
+std::string AfterFailedUploadText(Program& program) {
+    if (!program.Link().IsConnected()) {
+        return "The unit stopped answering and was disconnected: connect again; a unit in admin "
+               "mode is offered the update again.";
+    }
+    if (program.Identity().firmware_version < kNormalFirmware) {
+        return "The unit is in admin mode: it works again only once an update succeeds. Update it "
+               "again.";
+    }
+    return "The unit still runs its firmware (" + IdentityText(program.Identity()) +
+           "): nothing of it was replaced.";
 }
 
 }  // namespace
@@ -100,15 +137,26 @@ std::string FirmwareFailureText() {
 int InstallFirmwareFile(Program& program, const std::string& path, Panel panel, Control progress) {
     UnitOperationScope operation(program);
     std::vector<uint8_t> image;
-    {
-        const File file(std::fopen(path.c_str(), "rb"));
-        if (!file) {
-            return Fail(program, "Open firmware file failed");
-        }
-        if (VerifyFirmwareImage(program, file.get(), image) != 0) {
-            return Fail(program, "Firmware file corrupted");
-        }
+    if (ReadFirmwareFile(program, path, image) != 0) {
+        return -1;
     }
+    return InstallFirmwareImage(program, image, panel, progress);
+}
+
+int ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint8_t>& image) {
+    const File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return Fail(program, "Open firmware file failed");
+    }
+    if (VerifyFirmwareImage(program, file.get(), image) != 0) {
+        return Fail(program, "Firmware file corrupted");
+    }
+    return 0;
+}
+
+int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, Panel panel,
+                         Control progress) {
+    UnitOperationScope operation(program);
     if (UploadFirmwareImage(program, image, panel, progress) != 0) {
         return Fail(program, "Failed to upload firmware file to unit");
     }
@@ -163,7 +211,11 @@ int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, Panel 
     const size_t chunks = FirmwareChunkCount(image.size());
     for (size_t index = 0; index < chunks; ++index) {
         const FirmwareChunk chunk = FirmwareChunkAt(image.size(), index);
-        ui.SetText(panel, progress, FormatText("Writing Bytes: %zu", chunk.Written()));
+        // The time left counts the chunks after this one: the last shows none.
+        const double left = FirmwareWriteSeconds(image.size(), index + 1);
+        ui.SetText(panel, progress,
+                   FormatText("Writing Bytes: %zu", chunk.Written()) +
+                       (left > 0 ? " (" + AboutSeconds(left) + " left)" : std::string{}));
         const int result =
             link.SendCommand(Command::MemoryWrite, FirmwareChunkPayload(image, chunk));
         if (result < kMinMemoryWriteFrame || link.ResponsePayload()[0] != kMemoryWritten) {
@@ -198,26 +250,41 @@ int RestartUnit(Program& program) {
 }
 
 int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
-                   Control progress) {
+                   Control progress, BatteryGate gate, std::string* backup_path) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
-    int result = InstallFirmwareFile(program, path, panel, progress);
-    const std::optional<std::string> not_back =
-        result == 0 ? UnitNotBackText(program) : std::nullopt;
+    std::string backup;
+    std::vector<uint8_t> image;
+    int result = ReadFirmwareFile(program, path, image);
     if (result != 0) {
         ui.MessagePopup("Firmware updated failed", FirmwareFailureText());
-    } else if (not_back) {
+    } else if (const auto not_started = PrepareFirmwareUpdate(program, gate, backup)) {
+        ui.MessagePopup("Update Firmware", *not_started + ".\n\nNothing was written to the unit.");
+        result = kUpdateNotStarted;
+    } else if (InstallFirmwareImage(program, image, panel, progress) != 0) {
+        ui.MessagePopup(
+            "Firmware updated failed",
+            FirmwareFailureText() + "\n\n" + AfterFailedUploadText(program) + BackupHint(backup));
+        result = -1;
+    } else if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
         ui.MessagePopup("Firmware updated failed",
                         "The new firmware was written.\n" + *not_back + "\n\n" +
-                            ContactMakerText("if it still does not start."));
+                            ContactMakerText("if it still does not start.") + BackupHint(backup));
         result = -1;
     } else {
-        ui.MessagePopup("Complete", "Firmware updated successfully");
+        ui.MessagePopup("Complete", "Firmware updated successfully" +
+                                        (backup.empty() ? std::string{}
+                                                        : "\nThe unit's table and setup before "
+                                                          "the update are backed up in " +
+                                                              backup));
         if (panel != Panel::MAIN) {
             ui.RemovePopup(panel);
         }
         result = ResyncAfterUpdate(program, keep_contents);
+    }
+    if (backup_path) {
+        *backup_path = backup;
     }
     ui.SetWaitCursor(false);
     return result;
@@ -229,12 +296,13 @@ int UpdateFirmwareCB(Program& program, const CallbackEvent& event) {
     }
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
-    const std::optional<bool> keep_contents = AskToUpdate(ui, kButtonQuestion);
-    if (!keep_contents) {
-        return 0;
-    }
+    // The image first: the question says how long writing it takes.
     const FileSelection file = ui.FileSelectPopup("", "*.bin", "Select update file", false);
     if (file.choice != FileChoice::ExistingFile) {
+        return 0;
+    }
+    const std::optional<bool> keep_contents = AskToUpdate(program, kButtonQuestion, file.path);
+    if (!keep_contents) {
         return 0;
     }
     UpdateFirmware(program, file.path, *keep_contents, Panel::ADVANCED, Control::FW_STAGE_STR);
@@ -248,7 +316,8 @@ void OfferFirmwareUpdate(Program& program) {
         return;
     }
     UnitOperationScope operation(program);
-    const std::optional<bool> keep_contents = AskToUpdate(program.GetUi(), kOfferQuestion);
+    const std::optional<bool> keep_contents =
+        AskToUpdate(program, kOfferQuestion, kOfferedFirmwareFile);
     if (keep_contents) {
         UpdateFirmware(program, kOfferedFirmwareFile, *keep_contents, Panel::MAIN,
                        Control::STATUS_LINE);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/service/firmware_rails.h"
 #include "app/shell/callbacks.h"
 
 namespace keelsong {
@@ -39,6 +40,15 @@ std::string FirmwareFailureText();
 // the restart afterwards failed; -1 otherwise, with the failure in the status line.
 int InstallFirmwareFile(Program& program, const std::string& path, Panel panel, Control progress);
 
+// Reads the image file at `path` whole into `image` and checks it: 0, or -1 with "Open firmware
+// file failed" or "Firmware file corrupted" (after the check's own message) in the status line.
+int ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint8_t>& image);
+
+// Writes a checked `image` into the unit and restarts it, as InstallFirmwareFile does once the
+// file is read. 0 once written, even if the restart afterwards failed; -1 otherwise.
+int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, Panel panel,
+                         Control progress);
+
 // Reads `file` to its end into `image` and checks its CRC. "File read failed" (also for a file
 // larger than kMaxFirmwareFileBytes), "Invalid CRC value" (also for an image too short to
 // carry data) or "Firmware file verified successfully". 0 or -1.
@@ -68,18 +78,26 @@ int RestartUnit(Program& program);
 // or admin mode) and what the user can do about it, for a message.
 std::optional<std::string> UnitNotBackText(Program& program);
 
-// Installs the image at `path` (InstallFirmwareFile, stages in (`panel`, `progress`)) under the
-// wait cursor and tells the outcome in a message pop-up; once written, takes down `panel` when
-// it is a pop-up and brings program and unit together again: with `keep_contents` ("Update and
-// Save") the program's table and setup are sent back, otherwise the unit's are read. An image
-// written into a unit that does not come back in its application firmware (in admin mode, or
-// silent after the restart) is a failed update, told with the state the unit is in. 0, or -1
-// when the update or what follows it failed.
-int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
-                   Control progress);
+// UpdateFirmware's result when nothing was written: the image, the unit's battery or the
+// backup stopped it before the unit was restarted into its loader.
+inline constexpr int kUpdateNotStarted = -2;
 
-// "Update Firmware" on the ADVANCED panel (commit only): asks, lets the user choose an image,
-// installs it and brings program and unit together again. Returns 0.
+// Installs the image at `path` under the wait cursor and tells the outcome in a message pop-up.
+// Before anything is written the image is checked, the battery too (`gate` says what a low or
+// missing reading does), and the unit's table and setup are backed up (its path into
+// `backup_path`, empty when there was nothing to back up); then the image is written (stages in
+// (`panel`, `progress`)). Once written, takes down `panel` when it is a pop-up and brings
+// program and unit together again: with `keep_contents` ("Update and Save") the program's table
+// and setup are sent back, otherwise the unit's are read. An image written into a unit that does
+// not come back in its application firmware (in admin mode, or silent after the restart) is a
+// failed update, told with the state the unit is in and where the backup is. 0;
+// kUpdateNotStarted; or -1 when the update or what follows it failed.
+int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
+                   Control progress, BatteryGate gate = BatteryGate::Ask,
+                   std::string* backup_path = nullptr);
+
+// "Update Firmware" on the ADVANCED panel (commit only): lets the user choose an image, asks
+// (saying how long it takes), installs it and brings program and unit together again. Returns 0.
 int UpdateFirmwareCB(Program& program, const CallbackEvent& event);
 
 // Offers an Orvane HF with firmware older than 2.1.4 (admin mode included) the update from

@@ -8,9 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <set>
 
 #include "app/events/transfer_fixture.h"
+#include "app/files/config_file_io.h"
+#include "app/service/firmware_backup.h"
 #include "app/service/support_contact.h"
 #include "protocol/crc.h"
 
@@ -73,6 +77,7 @@ struct FirmwareUpdateTest : testing::TransferFixture {
     FirmwareUpdateTest() {
         steps.offer_firmware_update = nullptr;
         ui.RecordHistory(Panel::ADVANCED, Control::FW_STAGE_STR);
+        platform.SetDataFolder(data.Path());
     }
 
     // The status-line messages of the firmware update itself, in the order shown.
@@ -126,8 +131,43 @@ struct FirmwareUpdateTest : testing::TransferFixture {
         return chunks;
     }
 
+    // Whether the unit received a command that writes anything: the loader's Reset or an image
+    // chunk.
+    static bool Written(const sim::PtyServer& server) {
+        const testing::Commands sent = Commands(server);
+        return std::ranges::any_of(sent, [](uint8_t code) {
+            return code == CommandCode(Command::Reset) || code == CommandCode(Command::MemoryWrite);
+        });
+    }
+    // Answers "Update Firmware" on the ADVANCED panel with `image`, "Update and Save" or not,
+    // and the low-battery question with `low_battery` when it comes.
+    void PressUpdate(const std::string& image, bool keep_contents,
+                     std::optional<int> low_battery = std::nullopt) {
+        ui.InstallPopup(Panel::ADVANCED);
+        ui.AnswerFileSelect({FileChoice::ExistingFile, image});
+        ui.AnswerGeneric(keep_contents ? 1 : 2);
+        if (low_battery) {
+            ui.AnswerGeneric(*low_battery);
+        }
+        Press(program, Panel::ADVANCED, Control::UPDATE_FW);
+    }
+    const HeadlessUi::PopupRecord* LastGeneric() const {
+        for (auto it = ui.Popups().rbegin(); it != ui.Popups().rend(); ++it) {
+            if (it->kind == HeadlessUi::PopupKind::Generic) {
+                return &*it;
+            }
+        }
+        return nullptr;
+    }
+
     testing::TempDir files;
+    testing::TempDir data;  // the backups
 };
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
 enum class ImageFile { Good, Missing, Directory, CrcWrong, Empty };
 
@@ -159,6 +199,7 @@ struct UpdateCase {
     std::string failure;  // the failure pop-up's text; empty for "Complete"
     bool port_open;
     bool final_reset_unanswered = false;  // every Reset answer but the first is lost
+    std::string state = {};               // what a failed upload's pop-up says of the unit
 };
 
 TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
@@ -202,15 +243,22 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
          true},
         {"no answer after the admin-mode restart", ImageFile::Good,
          with([](sim::UnitState& u) { u.silent_after_restart = 1; }),
-         plus(checked, {"Error, disconnected from device", not_uploaded}), kFailureText, false},
+         plus(checked, {"Error, disconnected from device", not_uploaded}), kFailureText, false,
+         false,
+         "The unit stopped answering and was disconnected: connect again; a unit in admin mode is "
+         "offered the update again."},
         {"still normal firmware", ImageFile::Good,
          with([](sim::UnitState& u) { u.ignore_loader_word = true; }),
-         plus(checked, {"Failed to boot into admin mode", not_uploaded}), kFailureText, true},
+         plus(checked, {"Failed to boot into admin mode", not_uploaded}), kFailureText, true, false,
+         "The unit still runs its firmware (Orvane HF # 1042 Firmware v2.1.4): nothing of it was "
+         "replaced."},
         {"chunk refused", ImageFile::Good,
          with([](sim::UnitState& u) { u.refuse_memory_write = 2; }),
          plus(checked, {"Reading data from firmware file", "Failed to write data to unit memory",
                         not_uploaded}),
-         kFailureText, true},
+         kFailureText, true, false,
+         "The unit is in admin mode: it works again only once an update succeeds. Update it "
+         "again."},
         // Written, but the unit is not back in its firmware: no success, whatever the restart.
         {"no answer to the final Reset", ImageFile::Good, Unit(),
          plus(uploaded, {"No response received", "Reset Failed"}), kInLoader, true, true},
@@ -252,13 +300,24 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
         EXPECT_EQ(Since(UpdateMessages(), before), c.messages);
         const HeadlessUi::PopupRecord* popup = LastMessage();
         ASSERT_NE(popup, nullptr);
+        // Past the image check the unit is backed up, and the end message names the file.
+        const std::string backup = NewestBackup(BackupFolder(platform), 1042).value_or("");
         if (c.failure.empty()) {
             EXPECT_EQ(popup->title, "Complete");
-            EXPECT_EQ(popup->text, "Firmware updated successfully");
+            EXPECT_EQ(popup->text,
+                      "Firmware updated successfully\nThe unit's table and setup "
+                      "before the update are backed up in " +
+                          backup);
             EXPECT_FALSE(ui.IsPopupInstalled(Panel::ADVANCED));
         } else {
             EXPECT_EQ(popup->title, "Firmware updated failed");
-            EXPECT_EQ(popup->text, c.failure);
+            const std::string hint =
+                c.file != ImageFile::Good
+                    ? ""
+                    : "\n\nThe unit's table and setup before the update are in " + backup +
+                          ": once it runs its firmware again, load that file and accept the "
+                          "changes, or run keelsong-cli restore-backup.";
+            EXPECT_EQ(popup->text, c.failure + (c.state.empty() ? "" : "\n\n" + c.state) + hint);
             EXPECT_TRUE(ui.IsPopupInstalled(Panel::ADVANCED));
         }
         EXPECT_EQ(program.Link().IsConnected(), c.port_open);
@@ -266,8 +325,9 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
         EXPECT_FALSE(ui.Progress(Panel::ADVANCED).has_value());
         if (std::string(c.name) == "new firmware") {
             EXPECT_EQ(Since(StageTexts(), stages_before),
-                      (Texts{"Entering Admin Mode", "Writing Bytes: 128", "Writing Bytes: 256",
-                             "Writing Bytes: 300", "Booting New Firmware", "Update Complete"}));
+                      (Texts{"Entering Admin Mode", "Writing Bytes: 128 (about 1 s left)",
+                             "Writing Bytes: 256 (about 1 s left)", "Writing Bytes: 300",
+                             "Booting New Firmware", "Update Complete"}));
             EXPECT_EQ(Since(ui.ProgressHistory(Panel::ADVANCED), progress_before),
                       (std::vector<int>{0, 42, 85, 100}));
             std::vector<uint8_t> received;
@@ -276,6 +336,113 @@ TEST_F(FirmwareUpdateTest, UpdateButton_EveryOutcome_MessagesPopupAndPort) {
             }
             EXPECT_EQ(received, Image(300));
         }
+        Disconnect(program);
+    }
+}
+
+struct BatteryCase {
+    const char* name;
+    int8_t level;
+    std::optional<int> answer;  // to "Low Battery" (1 go on, 2 cancel); nullopt: not asked
+    std::string refusal;        // the status line of an update that did not start
+};
+
+TEST_F(FirmwareUpdateTest, BatteryLowOrUnread_NothingWrittenUnlessConfirmedAtThatLevel) {
+    const std::string charge = ": charge the unit to at least 30 % before updating its firmware";
+    const BatteryCase cases[] = {
+        {"12 %, cancelled", 12, 2, "Battery at 12 %" + charge},
+        {"29 %, cancelled", 29, 2, "Battery at 29 %" + charge},
+        {"no reading, cancelled", -1, 2, "No battery reading" + charge},
+        {"12 %, confirmed", 12, 1, ""},
+        {"30 %", 30, std::nullopt, ""},
+    };
+    const std::string image = files / "image.bin";
+    WriteFile(image, Image(300));
+    int port = 1;
+    for (const BatteryCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::UnitState state = Unit();
+        state.battery_level = c.level;
+        sim::PtyServer& server = ConnectUnit(port++, state);
+        const int asked = GenericPopups("Low Battery");
+
+        PressUpdate(image, false, c.answer);
+
+        ASSERT_EQ(GenericPopups("Low Battery") - asked, c.answer ? 1 : 0);
+        if (c.answer) {  // it names the level
+            const std::string at =
+                c.level < 0 ? "without a reading" : "at " + std::to_string(c.level) + " %";
+            EXPECT_TRUE(LastGeneric()->text.ends_with("Update anyway " + at + "?"))
+                << LastGeneric()->text;
+        }
+        EXPECT_EQ(Written(server), c.refusal.empty());
+        ASSERT_NE(LastMessage(), nullptr);
+        if (c.refusal.empty()) {
+            EXPECT_EQ(LastMessage()->title, "Complete");
+        } else {
+            EXPECT_EQ(MainStatus(), c.refusal);
+            EXPECT_EQ(LastMessage()->title, "Update Firmware");
+            EXPECT_EQ(LastMessage()->text, c.refusal + ".\n\nNothing was written to the unit.");
+            EXPECT_FALSE(NewestBackup(BackupFolder(platform), 1042)) << "no backup before the gate";
+        }
+        Disconnect(program);
+    }
+}
+
+// The backup is what "read" would write of the unit, not the program's unsent edits, which
+// "Update and Save" still sends.
+TEST_F(FirmwareUpdateTest, UpdateAndSaveWithEdits_BackupHoldsTheUnitsOwn_EditsAreSent) {
+    const std::string image = files / "image.bin";
+    WriteFile(image, Image(300));
+    sim::PtyServer& server =
+        ConnectUnit(1, Unit(), {UnitRest(5), UnitRest(7)},
+                    [](sim::UnitSimulator& u) { u.Setup().number_of_plays = 3; });
+    ASSERT_EQ(SaveConfigurationFile(program, files / "unit.tlk"), 0);
+    AppendRest(2.5);
+    EditSetup();
+
+    PressUpdate(image, true);
+
+    ASSERT_EQ(LastMessage()->title, "Complete") << LastMessage()->text;
+    const std::optional<std::string> backup = NewestBackup(BackupFolder(platform), 1042);
+    ASSERT_TRUE(backup);
+    EXPECT_EQ(FileBytes(*backup), FileBytes(files / "unit.tlk"));
+    EXPECT_EQ(UnitEvents(server).size(), 3u);
+    EXPECT_EQ(server.WithSimulator([](sim::UnitSimulator& u) { return u.Setup().magnetic_switch; }),
+              1u);
+}
+
+TEST_F(FirmwareUpdateTest, BackupFails_UpdateDoesNotStart) {
+    const std::string image = files / "image.bin";
+    WriteFile(image, Image(300));
+    WriteFile(files / "not-a-folder", {1});
+    struct Case {
+        const char* name;
+        std::string data_folder;
+        bool table_unreadable;
+        std::string failure;
+    };
+    const Case cases[] = {
+        {"folder cannot be made", files / "not-a-folder", false,
+         "Backup folder " + files / "not-a-folder/backups" + " cannot be made: Not a directory"},
+        {"table unreadable", data.Path(), true, "Table and setup to back up not read"},
+    };
+    int port = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform.SetDataFolder(c.data_folder);
+        sim::PtyServer& server = ConnectUnit(port++, Unit(), {UnitRest(5)});
+        if (c.table_unreadable) {
+            Change(server, [](sim::UnitSimulator& u) {
+                u.InjectFault(Fault::Drop().OnlyFor(Command::EventEnquire).Forever());
+            });
+        }
+        PressUpdate(image, false);
+
+        EXPECT_FALSE(Written(server));
+        EXPECT_EQ(LastMessage()->title, "Update Firmware");
+        EXPECT_EQ(LastMessage()->text, c.failure + ".\n\nNothing was written to the unit.");
+        EXPECT_FALSE(NewestBackup(BackupFolder(platform), 1042));
         Disconnect(program);
     }
 }
@@ -375,6 +542,40 @@ TEST_F(FirmwareOfferTest, UpdateAndSave_WritesTableAndSetupBack_WithoutSaving_Re
         const std::vector<int>& progress = ui.ProgressHistory(Panel::MAIN);
         EXPECT_NE(std::ranges::find(progress, 100), progress.end()) << "the upload ran to its end";
     }
+}
+
+// The question says how long writing takes; a unit in its loader without a battery reading can
+// still be recovered, on the user's explicit word, with nothing to back up.
+TEST_F(FirmwareOfferTest, Question_TellsTimeAndBackup_LoaderWithoutReadingRecoverable) {
+    WriteFile("OrvaneHF.bin", Image(65536));
+    ConnectAnew(1, Unit("v2.1.3"));  // the offer is cancelled
+    EXPECT_TRUE(LastGeneric()->text.ends_with(
+        "\nWriting the image takes about 52 s, and the unit restarts twice (about 10 s).\nThe "
+        "unit's table and setup are backed up first."))
+        << LastGeneric()->text;
+
+    WriteFile("OrvaneHF.bin", Image(300));
+    sim::UnitState loader = Unit("v2.1.3");
+    loader.in_loader = true;
+    loader.battery_level = -1;
+    ui.AnswerGeneric(2);  // "Update without saving"
+    ui.AnswerGeneric(1);  // "Update without a reading"
+    sim::PtyServer& server = ConnectAnew(2, loader);
+
+    EXPECT_NE(GenericPopups("Update Firmware"), 0);
+    const auto& popups = ui.Popups();
+    const auto question = std::ranges::find_if(popups, [](const HeadlessUi::PopupRecord& p) {
+        return p.title == "Update Firmware" && p.text.find("admin mode") != std::string::npos;
+    });
+    ASSERT_NE(question, popups.end());
+    EXPECT_TRUE(question->text.ends_with(
+        "\nThe unit is in admin mode: it has no table or setup that could be backed up, and its "
+        "battery is unknown."))
+        << question->text;
+    EXPECT_EQ(LastMessage()->title, "Complete");
+    EXPECT_EQ(LastMessage()->text, "Firmware updated successfully");
+    EXPECT_TRUE(Written(server));
+    EXPECT_FALSE(NewestBackup(BackupFolder(platform), 1042));
 }
 
 }  // namespace
