@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
