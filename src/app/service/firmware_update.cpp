@@ -206,7 +206,7 @@ int UpdateFirmwareCB(Program& program, const CallbackEvent& event) {
     if (!keep_contents) {
         return 0;
     }
-    const FileSelection file = ui.FileSelectPopup("", "*.bin", "Select update file", false);
+    const FileSelection file = ui.FileSelectPopup("", "*.bin", "Select update file", false, true);
     if (file.choice != FileChoice::ExistingFile) {
         return 0;
     }
