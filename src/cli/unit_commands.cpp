@@ -12,6 +12,7 @@
 #include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
 #include "cli/config_compare.h"
+#include "files/config_file.h"
 
 namespace keelsong::cli {
 
@@ -54,8 +55,13 @@ std::string VisibleTooltip(const HeadlessUi& ui, Control control) {
 
 class UnitRun {
   public:
-    UnitRun(UnitSession& session, const CliRequest& request, FileClaims& claims)
-        : session_(session), program_(session.Logic()), request_(request), claims_(claims) {}
+    UnitRun(UnitSession& session, const CliRequest& request, FileClaims& claims,
+            const ConfigFileContents* to_write)
+        : session_(session),
+          program_(session.Logic()),
+          request_(request),
+          claims_(claims),
+          to_write_(to_write) {}
 
     UnitReport Run() {
         if (session_.Connect() != 0) {
@@ -187,11 +193,19 @@ class UnitRun {
     }
 
     UnitReport Write() {
+        if (!to_write_) {
+            return Fail("Failed to open file");
+        }
         // What the file does not say keeps the unit's value, as when the window loads a file
         // over what it read on connecting.
         if (!Try([&] { return ReadUnitSetup(program_); }) ||
-            !Try([&] { return LoadConfigurationFile(program_, request_.file); })) {
+            !Try([&] { return ApplyConfiguration(program_, *to_write_); })) {
             return Fail(failure_);
+        }
+        // The grid shows what this unit would be sent; any event it does not show as the file
+        // holds it would be sent otherwise, or not at all.
+        if (const std::optional<std::string> refusal = NotAsInFile()) {
+            return Fail(*refusal);
         }
         // An older table file is loaded as shown only; writing it means sending it.
         MarkTableChanged(program_, true);
@@ -221,10 +235,30 @@ class UnitRun {
         return Succeed("verified", fields);
     }
 
+    std::optional<std::string> NotAsInFile() {
+        const std::vector<EventRecord>& events = to_write_->events;
+        for (size_t k = 0; k < events.size(); ++k) {
+            const int row = static_cast<int>(k + 1);
+            EventRecord shown;
+            shown.type = row <= program_.Grid().RowCount() ? RowToEvent(program_, shown.body, row)
+                                                           : TypeCode(EventType::None);
+            const std::string event = ConfigEventSection(row) + " cannot be sent: ";
+            if (shown.type != events[k].type) {
+                return event + "this " + std::string(DeviceTypeName(program_.Unit().device_type)) +
+                       " has no event of Type " + std::to_string(events[k].type);
+            }
+            if (const std::optional<std::string> item = DifferingEventItem(events[k], shown)) {
+                return event + *item + " is out of this unit's range";
+            }
+        }
+        return std::nullopt;
+    }
+
     UnitSession& session_;
     Program& program_;
     const CliRequest& request_;
     FileClaims& claims_;
+    const ConfigFileContents* to_write_;
     std::string failure_;
 };
 
@@ -247,8 +281,20 @@ std::string FileForUnit(const std::string& pattern, const UnitTarget& target, ui
     return path;
 }
 
-UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims) {
-    return UnitRun(session, request, claims).Run();
+std::optional<std::string> RefusedForEveryUnit(const ConfigFileContents& contents) {
+    if (std::optional<std::string> event = UnsendableEvent(contents)) {
+        return event;
+    }
+    if (!contents.duplicate_sections.empty()) {
+        return "Section " + contents.duplicate_sections.front() +
+               " stands twice: which one to send is not known";
+    }
+    return std::nullopt;
+}
+
+UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims,
+                          const ConfigFileContents* to_write) {
+    return UnitRun(session, request, claims, to_write).Run();
 }
 
 }  // namespace keelsong::cli
