@@ -7,6 +7,7 @@
 
 #include "app/events/transfer_fixture.h"
 #include "app/files/config_file_io.h"
+#include "app/setup/setup_panel.h"
 #include "support/temp_dir.h"
 
 namespace keelsong {
@@ -91,7 +92,11 @@ TEST_F(ConfigFileOverPtyTest, LoadedRowOfUnknownType_AcceptSendsNothingAndNamesT
     Press(program, Panel::MAIN, Control::LOAD_EVENTS);
     ASSERT_EQ(MainStatus(), "Configuration loaded");
 
+    // Both ways of accepting: the button, and playing with saving first.
     Press(program, Panel::MAIN, Control::ACCEPT_CHANGES);
+    EXPECT_EQ(MainStatus(), "Row 2 cannot be sent: its event type is unknown");
+    SetSaveBeforePlaying(program, true);
+    Press(program, Panel::MAIN, Control::PLAY);
     EXPECT_EQ(MainStatus(), "Row 2 cannot be sent: its event type is unknown");
     EXPECT_EQ(UnitEvents(unit), held);
     EXPECT_TRUE(program.Marks().table_changed);
