@@ -22,9 +22,14 @@ constexpr char kBadEvents[] = "Error reading events from file";
 
 class ReadOnlyFile {
   public:
-    // Opened without waiting, so that a FIFO without a writer cannot hold the program; then
-    // only a regular file counts as opened.
+    // Only a regular file counts as opened. A device is not even opened (opening a serial
+    // port may reset what hangs on it), and the open does not wait, so that a FIFO put in the
+    // file's place meanwhile cannot hold the program either.
     explicit ReadOnlyFile(const std::string& path) {
+        struct stat named {};
+        if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) {
+            return;
+        }
         do {
             fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         } while (fd_ < 0 && errno == EINTR);
