@@ -194,6 +194,20 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
         return all_ok ? kExitOk : kExitUnitFailed;
     }
 
+    // write's file is read, and refused for what no unit could change, before any unit is
+    // touched: every unit then gets the same contents, however the file changes meanwhile.
+    std::optional<ConfigFileContents> to_write;
+    if (request.command == CommandKind::Write) {
+        ConfigFileRead read = ReadConfigurationFile(request.file);
+        std::optional<std::string> refusal =
+            read.contents ? RefusedForEveryUnit(*read.contents) : read.failure;
+        if (refusal) {
+            environment.err << "keelsong-cli: " << request.file << ": " << *refusal << std::endl;
+            return kExitUsage;
+        }
+        to_write = std::move(read.contents);
+    }
+
     std::vector<UnitTarget> targets;
     std::vector<UnitReport> not_found;
     if (request.command == CommandKind::List || !request.serials.empty()) {
@@ -227,7 +241,7 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     const UnitJob run = [&](const UnitTarget& target,
                             const ProgressSink& progress) -> std::optional<UnitReport> {
         UnitSession session(settings, target, progress);
-        return RunUnitCommand(session, request, claims);
+        return RunUnitCommand(session, request, claims, to_write ? &*to_write : nullptr);
     };
     RunConcurrently(targets, run, board, emit);
     for (const UnitReport& missing : not_found) {

@@ -18,6 +18,7 @@
 #include "app/shell/change_marks.h"
 #include "app/unit/status_display.h"
 #include "cli/config_compare.h"
+#include "files/config_file.h"
 #include "protocol/unit_status.h"
 
 namespace keelsong::cli {
@@ -94,8 +95,13 @@ std::string WhyNotWritable(const std::string& path) {
 
 class UnitRun {
   public:
-    UnitRun(UnitSession& session, const CliRequest& request, FileClaims& claims)
-        : session_(session), program_(session.Logic()), request_(request), claims_(claims) {}
+    UnitRun(UnitSession& session, const CliRequest& request, FileClaims& claims,
+            const ConfigFileContents* to_write)
+        : session_(session),
+          program_(session.Logic()),
+          request_(request),
+          claims_(claims),
+          to_write_(to_write) {}
 
     UnitReport Run() {
         if (session_.Connect() != 0) {
@@ -232,7 +238,12 @@ class UnitRun {
         return Succeed(path, {{"file", path}, {"events", int64_t{EventCount(program_)}}});
     }
 
-    UnitReport Write() { return WriteFile(request_.file, request_.verify); }
+    UnitReport Write() {
+        if (!to_write_) {
+            return Fail("Failed to open file");
+        }
+        return WriteContents(request_.file, *to_write_, request_.verify);
+    }
 
     // The unit's newest firmware backup, or --from's file, written back as write --verify does.
     UnitReport RestoreBackup() {
@@ -246,15 +257,27 @@ class UnitRun {
             }
             file = *newest;
         }
-        return WriteFile(file, true);
+        const ConfigFileRead read = ReadConfigurationFile(file);
+        const std::optional<std::string> refusal =
+            read.contents ? RefusedForEveryUnit(*read.contents) : read.failure;
+        if (refusal) {
+            return Fail(file + ": " + *refusal);
+        }
+        return WriteContents(file, *read.contents, true);
     }
 
-    UnitReport WriteFile(const std::string& file, bool verify) {
+    UnitReport WriteContents(const std::string& file, const ConfigFileContents& contents,
+                             bool verify) {
         // What the file does not say keeps the unit's value, as when the window loads a file
         // over what it read on connecting.
         if (!Try([&] { return ReadUnitSetup(program_); }) ||
-            !Try([&] { return LoadConfigurationFile(program_, file); })) {
+            !Try([&] { return ApplyConfiguration(program_, contents); })) {
             return Fail(failure_);
+        }
+        // The grid shows what this unit would be sent; any event it does not show as the file
+        // holds it would be sent otherwise, or not at all.
+        if (const std::optional<std::string> refusal = NotAsInFile(contents)) {
+            return Fail(*refusal);
         }
         // An older table file is loaded as shown only; writing it means sending it.
         MarkTableChanged(program_, true);
@@ -380,10 +403,30 @@ class UnitRun {
         return report;
     }
 
+    std::optional<std::string> NotAsInFile(const ConfigFileContents& contents) {
+        const std::vector<EventRecord>& events = contents.events;
+        for (size_t k = 0; k < events.size(); ++k) {
+            const int row = static_cast<int>(k + 1);
+            EventRecord shown;
+            shown.type = row <= program_.Grid().RowCount() ? RowToEvent(program_, shown.body, row)
+                                                           : TypeCode(EventType::None);
+            const std::string event = ConfigEventSection(row) + " cannot be sent: ";
+            if (shown.type != events[k].type) {
+                return event + "this " + std::string(DeviceTypeName(program_.Unit().device_type)) +
+                       " has no event of Type " + std::to_string(events[k].type);
+            }
+            if (const std::optional<std::string> item = DifferingEventItem(events[k], shown)) {
+                return event + *item + " is out of this unit's range";
+            }
+        }
+        return std::nullopt;
+    }
+
     UnitSession& session_;
     Program& program_;
     const CliRequest& request_;
     FileClaims& claims_;
+    const ConfigFileContents* to_write_;
     std::string failure_;
 };
 
@@ -406,8 +449,20 @@ std::string FileForUnit(const std::string& pattern, const UnitTarget& target, ui
     return path;
 }
 
-UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims) {
-    return UnitRun(session, request, claims).Run();
+std::optional<std::string> RefusedForEveryUnit(const ConfigFileContents& contents) {
+    if (std::optional<std::string> event = UnsendableEvent(contents)) {
+        return event;
+    }
+    if (!contents.duplicate_sections.empty()) {
+        return "Section " + contents.duplicate_sections.front() +
+               " stands twice: which one to send is not known";
+    }
+    return std::nullopt;
+}
+
+UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims,
+                          const ConfigFileContents* to_write) {
+    return UnitRun(session, request, claims, to_write).Run();
 }
 
 }  // namespace keelsong::cli

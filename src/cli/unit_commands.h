@@ -1,12 +1,14 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "cli/cli_options.h"
 #include "cli/unit_report.h"
 #include "cli/unit_session.h"
+#include "files/config_file_read.h"
 
 namespace keelsong::cli {
 
@@ -27,9 +29,15 @@ class FileClaims {
 // unit given by its device), "{serial}" the unit's serial number.
 std::string FileForUnit(const std::string& pattern, const UnitTarget& target, uint16_t serial);
 
+// Why write must not send `contents` to any unit: an event no unit plays, or a section that
+// stands twice (which of them was meant is not known). nullopt when it may go.
+std::optional<std::string> RefusedForEveryUnit(const ConfigFileContents& contents);
+
 // Connects to the session's unit and runs the request's command on it with the window's own
 // operations. A unit in admin mode (but for firmware) or of a type without an event table ends
-// there, like a port that does not open or a file that does not load.
-UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims);
+// there, like a port that does not open. write sends `to_write`, the file as read once for
+// every unit, and refuses it when the unit would not get it as it stands.
+UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims,
+                          const ConfigFileContents* to_write = nullptr);
 
 }  // namespace keelsong::cli

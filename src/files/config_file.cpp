@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "protocol/frame.h"
@@ -209,6 +210,22 @@ std::vector<uint8_t> ReadConfigSetup(const IniDocument& document) {
     WriteLe16(record.data(), setup_format::kTagged);
     WriteLe16(record.data() + 2, count);
     return record;
+}
+
+std::optional<std::string> DifferingEventItem(const EventRecord& wanted, const EventRecord& got) {
+    const TypeItems* items = ItemsOf(static_cast<uint32_t>(wanted.type));
+    if (!items) {
+        return std::nullopt;
+    }
+    for (const EventItem& item : items->All()) {
+        const uint32_t value = ReadField(wanted.body, item);
+        if (value != ReadField(got.body, item)) {
+            return std::string(item.name) + " " +
+                   (item.is_signed ? std::to_string(static_cast<int32_t>(value))
+                                   : std::to_string(value));
+        }
+    }
+    return std::nullopt;
 }
 
 bool IsConfigurationDocument(const IniDocument& document) {

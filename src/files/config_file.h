@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,6 +50,11 @@ int ReadConfigEvents(const IniDocument& document, ConfigEventSlots& slots);
 // The "Setup" section as a tagged setup record (format 21): one 4-byte item per key found
 // with a valid number, in tag order. Keys that are missing or bad are left out.
 std::vector<uint8_t> ReadConfigSetup(const IniDocument& document);
+
+// The first item of `wanted`'s type (in reading order) whose field `got` holds differently, as
+// the item's name and the value `wanted` holds ("Level 44"); nullopt when every item agrees.
+// `got`'s type is not compared.
+std::optional<std::string> DifferingEventItem(const EventRecord& wanted, const EventRecord& got);
 
 // Whether a document read from a file is a configuration at all: it has a "Setup" section or
 // a section for the first event. A text file of anything else reads as an INI document too.

@@ -137,7 +137,7 @@ std::optional<std::string> QtUi::PromptPopup(std::string_view title, std::string
 }
 
 FileSelection QtUi::FileSelectPopup(std::string_view folder, std::string_view pattern,
-                                    std::string_view title, bool save) {
+                                    std::string_view title, bool save, bool restrict_extension) {
     QFileDialog dialog(PopupParent(), ToQ(title));
     // The remembered place is a folder, or the file chosen last time: then the dialog starts in
     // that file's folder with the file selected.
@@ -149,7 +149,11 @@ FileSelection QtUi::FileSelectPopup(std::string_view folder, std::string_view pa
         dialog.selectFile(start.fileName());
     }
     const QString filter = ToQ(pattern);
-    dialog.setNameFilters({filter, QStringLiteral("All files (*)")});
+    QStringList filters{filter};
+    if (!restrict_extension) {
+        filters.append(QStringLiteral("All files (*)"));
+    }
+    dialog.setNameFilters(filters);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (save && filter.startsWith(QStringLiteral("*."))) {

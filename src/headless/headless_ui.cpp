@@ -221,7 +221,8 @@ std::optional<std::string> HeadlessUi::PromptPopup(std::string_view title, std::
 }
 
 FileSelection HeadlessUi::FileSelectPopup(std::string_view folder, std::string_view /*pattern*/,
-                                          std::string_view title, bool /*save*/) {
+                                          std::string_view title, bool /*save*/,
+                                          bool /*restrict_extension*/) {
     popups_.push_back({PopupKind::FileSelect, std::string(title), std::string(folder)});
     return TakeFront(file_answers_).value_or(FileSelection{});
 }

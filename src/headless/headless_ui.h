@@ -63,7 +63,8 @@ class HeadlessUi final : public Ui {
     std::optional<std::string> PromptPopup(std::string_view title, std::string_view text,
                                            size_t max_length) override;
     FileSelection FileSelectPopup(std::string_view folder, std::string_view pattern,
-                                  std::string_view title, bool save) override;
+                                  std::string_view title, bool save,
+                                  bool restrict_extension = false) override;
     std::optional<std::string> DirSelectPopup(std::string_view folder,
                                               std::string_view title) override;
 

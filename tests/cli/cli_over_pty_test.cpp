@@ -1,6 +1,8 @@
 // keelsong-cli end to end: simulated units on pseudo-terminals, the command as a script runs it.
+#include <sys/stat.h>
 #include <QJsonDocument>
 #include <QJsonObject>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -208,6 +210,63 @@ TEST_F(CliOverPtyTest, WriteVerify_ReportsTheUnitThatChangedAValueItWasSent) {
     EXPECT_TRUE(lines[0].ends_with("\tok\tverified")) << lines[0];
     EXPECT_TRUE(lines[1].ends_with("\tVerify failed: Setup: Number of Plays sent 3, read 7"))
         << lines[1];
+}
+
+TEST_F(CliOverPtyTest, WriteOfAFileThatCannotGoAsItStands_NothingSentAndTheReasonNamed) {
+    sim::PtyServer& unit = AddUnit(1, 1001);
+    const std::vector<sim::StoredEvent> held = {
+        {3, {0x05, 0x00}}, {3, {0x06, 0x00}}, {3, {0x07, 0x00}}, {3, {0x08, 0x00}}};
+    unit.WithSimulator([&](sim::UnitSimulator& u) { u.Events() = held; });
+    const std::string rest = "Type = 3\nTime = 5\n";
+    struct Case {
+        const char* name;
+        const char* contents;  // nullptr: no such file; "": a FIFO
+        int status;            // 2: refused before any unit is touched
+        const char* reason;
+    };
+    const std::string kTwoRestsAround =
+        "[Event 01]\n" + rest + "[Event 02]\nType = 9\n[Event 03]\n" + rest;
+    const std::string kHfTone =
+        "[Event 01]\n" + rest + "[Event 02]\nType = 1\nFrequency = 5000\nCycles = 10\nLevel = 0\n";
+    const Case cases[] = {
+        {"missing", nullptr, 2, "Failed to open file"},
+        {"fifo", "", 2, "Failed to open file"},
+        {"unknown type between rests", kTwoRestsAround.c_str(), 2,
+         "Event 02 cannot be sent: Type 9 is not an event type"},
+        {"unknown type with a bad time", "[Event 01]\nType = 9\nTime = abc\n", 2,
+         "Event 01 cannot be sent: Type 9 is not an event type"},
+        {"section twice", "[Event 01]\nType = 3\nTime = 5\n[Event 01]\nType = 3\nTime = 9\n", 2,
+         "Section Event 01 stands twice: which one to send is not known"},
+        {"tone in cycles for an Orvane HF", kHfTone.c_str(), 1,
+         "Event 02 cannot be sent: this Orvane HF has no event of Type 1"},
+        {"level beyond the unit's range",
+         "[Event 01]\nType = 5\nFrequency = 5000\nTime = 10\nLevel = 44\n", 1,
+         "Event 01 cannot be sent: Level 44 is out of this unit's range"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = files / "refused.tlk";
+        std::filesystem::remove(path);
+        if (c.contents && *c.contents) {
+            std::ofstream(path, std::ios::binary) << c.contents;
+        } else if (c.contents) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        }
+        unit.ClearRequestLog();
+
+        const CliRun run = Run({"--port", "1", "write", path, "--verify"});
+
+        EXPECT_EQ(run.status, c.status);
+        if (c.status == 2) {
+            EXPECT_EQ(run.err, "keelsong-cli: " + path + ": " + c.reason + "\n");
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(unit.RequestCount(), 0u);
+        } else {
+            ASSERT_EQ(run.Lines().size(), 1u) << run.out;
+            EXPECT_TRUE(run.Lines()[0].ends_with(std::string("\t") + c.reason)) << run.out;
+        }
+        EXPECT_EQ(unit.WithSimulator([](sim::UnitSimulator& u) { return u.Events(); }), held);
+    }
 }
 
 TEST_F(CliOverPtyTest, TraceOfFourUnits_EveryLineWholeAndLedByItsUnit) {

@@ -122,6 +122,24 @@ TEST_F(ConfigFileWindowTest, SaveAndLoadDialogs_NameGetsTlkAndTheTableComesBack)
     EXPECT_FALSE(ui_.IsDimmed(Panel::MAIN, Control::ACCEPT_CHANGES));
 }
 
+TEST_F(ConfigFileWindowTest, FileDialogs_OnlyTheFirmwareDialogHoldsToItsExtension) {
+    ui_.SetPopupDriver([this](QDialog& dialog) {
+        if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
+            seen_.push_back({files->windowTitle().toStdString(), {}, {}, files->nameFilters()});
+            dialog.reject();
+            return;
+        }
+        testing::ClickButton("Update and Save")(dialog);
+    });
+    // The configuration dialogs may show every file; the firmware dialog shows images only.
+    Click(Control::LOAD_EVENTS);
+    ui_.Dispatch(Panel::ADVANCED, Control::UPDATE_FW, UiEvent::Commit);
+    ASSERT_EQ(seen_.size(), 2u);
+    EXPECT_EQ(seen_[0].filters, QStringList({"*.tlk", "All files (*)"}));
+    EXPECT_EQ(seen_[1].title, "Select update file");
+    EXPECT_EQ(seen_[1].filters, QStringList({"*.bin"}));
+}
+
 TEST_F(ConfigFileWindowTest, ScreenshotButton_AsksForTheFolderThenSavesThePanel) {
     const std::string shots = temp_ / "shots";
     std::filesystem::create_directory(shots);

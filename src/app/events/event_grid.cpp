@@ -39,58 +39,23 @@ int64_t AsInteger(double value) {
 
 }  // namespace
 
-int InsertEventRow(Program& program, uint8_t row) {
-    EventGridModel& grid = program.Grid();
-    if (grid.RowCount() >= EventGridModel::kMaxRows) {
-        program.GetUi().MessagePopup("Error", "Maximum number of events reached.");
-        return -1;
-    }
-    if (!grid.InsertRows(row, 1)) {
-        return -1;
-    }
-    grid.DeleteRingItems(col::kType, row);
-    int item = 0;
-    for (std::string& text : TypeRingItems(program)) {
-        grid.InsertRingItem(col::kType, row, item++, std::move(text));
-    }
-    grid.SetText(col::kType, row, std::string(row_text::kNone));
-    grid.SetDimmed(col::kType, row, false);
-    grid.InsertRingItem(col::kUnit, row, 0, std::string(row_text::kSeconds));
-    grid.InsertRingItem(col::kUnit, row, 1, std::string(row_text::kCycles));
-    SetRowType(program, TypeCode(EventType::None), row);
-    return 0;
-}
+namespace {
 
-std::vector<std::string> TypeRingItems(const Program& program) {
+// The rows' rules over any grid, so that a whole table can be built aside and swapped in.
+
+std::vector<std::string> TypeRingItemsFor(const UnitContext& unit) {
     std::vector<std::string> items;
     for (std::string_view text :
          {row_text::kNone, row_text::kTone, row_text::kSweep, row_text::kRest}) {
         items.emplace_back(text);
     }
-    if (program.Unit().setup_format == kClickSetupFormat) {
+    if (unit.setup_format == kClickSetupFormat) {
         items.emplace_back(row_text::kClick);
     }
     return items;
 }
 
-void SetRowType(Program& program, int32_t type, int row) {
-    EventGridModel& grid = program.Grid();
-    const int device_type = program.Unit().device_type;
-    // Only a unit that plays both kinds of tone lets the user choose how a tone is measured.
-    const bool unit_choice = device_type != device_type::kOrvaneLf &&
-                             device_type != device_type::kOrvaneHf && IsTone(type);
-    grid.SetChoosable(col::kUnit, row, unit_choice);
-    SetDurationUnit(program, type, row);
-    grid.SetNumber(col::kDuration, row, 1.0);
-    grid.SetNumber(col::kStartFrequency, row, 0);
-    grid.SetNumber(col::kEndFrequency, row, kEndFrequencyDefault);
-    grid.SetNumber(col::kLevel, row, 0);
-    grid.SetNumber(col::kPhase, row, 0);
-    SetRowDimming(program, type, row);
-}
-
-void SetDurationUnit(Program& program, int32_t type, int row) {
-    EventGridModel& grid = program.Grid();
+void SetDurationUnitIn(EventGridModel& grid, int32_t type, int row) {
     if (type == TypeCode(EventType::ToneCycles)) {
         // The range first, so that the value is not cut to the seconds' maximum on the way.
         grid.SetRange(col::kDuration, row, kCyclesMinimum, kCyclesMaximum);
@@ -104,8 +69,7 @@ void SetDurationUnit(Program& program, int32_t type, int row) {
     }
 }
 
-void SetRowDimming(Program& program, int32_t type, int row) {
-    EventGridModel& grid = program.Grid();
+void SetRowDimmingIn(EventGridModel& grid, const UnitContext& unit, int32_t type, int row) {
     const bool none = type == TypeCode(EventType::None);
     grid.SetDimmed(col::kDuration, row, none);
     grid.SetDimmed(col::kUnit, row, none);
@@ -113,8 +77,90 @@ void SetRowDimming(Program& program, int32_t type, int row) {
     grid.SetDimmed(col::kEndFrequency, row, type != TypeCode(EventType::Sweep));
     // The Orvane HF(R1) plays at a fixed level.
     grid.SetDimmed(col::kLevel, row,
-                   !HasFrequency(type) || program.Unit().device_type == device_type::kOrvaneHfR1);
+                   !HasFrequency(type) || unit.device_type == device_type::kOrvaneHfR1);
     grid.SetDimmed(col::kPhase, row, type != TypeCode(EventType::Click));
+}
+
+void SetRowTypeIn(EventGridModel& grid, const UnitContext& unit, int32_t type, int row) {
+    // Only a unit that plays both kinds of tone lets the user choose how a tone is measured.
+    const bool unit_choice = unit.device_type != device_type::kOrvaneLf &&
+                             unit.device_type != device_type::kOrvaneHf && IsTone(type);
+    grid.SetChoosable(col::kUnit, row, unit_choice);
+    SetDurationUnitIn(grid, type, row);
+    grid.SetNumber(col::kDuration, row, 1.0);
+    grid.SetNumber(col::kStartFrequency, row, 0);
+    grid.SetNumber(col::kEndFrequency, row, kEndFrequencyDefault);
+    grid.SetNumber(col::kLevel, row, 0);
+    grid.SetNumber(col::kPhase, row, 0);
+    SetRowDimmingIn(grid, unit, type, row);
+}
+
+// False when the grid is full or `row` lies outside it.
+bool InsertRowIn(EventGridModel& grid, const UnitContext& unit, int row) {
+    if (!grid.InsertRows(row, 1)) {
+        return false;
+    }
+    grid.DeleteRingItems(col::kType, row);
+    int item = 0;
+    for (std::string& text : TypeRingItemsFor(unit)) {
+        grid.InsertRingItem(col::kType, row, item++, std::move(text));
+    }
+    grid.SetText(col::kType, row, std::string(row_text::kNone));
+    grid.SetDimmed(col::kType, row, false);
+    grid.InsertRingItem(col::kUnit, row, 0, std::string(row_text::kSeconds));
+    grid.InsertRingItem(col::kUnit, row, 1, std::string(row_text::kCycles));
+    SetRowTypeIn(grid, unit, TypeCode(EventType::None), row);
+    return true;
+}
+
+// Shows the event in a row that exists (and changes nothing when it does not).
+void ShowEventIn(EventGridModel& grid, const UnitContext& unit, const EventBody& body, int32_t type,
+                 int row) {
+    const EventRowImage image = RowImageOfEvent(type, body, unit.device_type, unit.setup_format);
+    SetRowTypeIn(grid, unit, image.row_type, row);
+    grid.SetText(col::kType, row, image.type_text);
+    if (image.duration) {
+        grid.SetNumber(col::kDuration, row, *image.duration);
+    }
+    if (image.start_frequency) {
+        grid.SetNumber(col::kStartFrequency, row, *image.start_frequency);
+    }
+    if (image.end_frequency) {
+        grid.SetNumber(col::kEndFrequency, row, *image.end_frequency);
+    }
+    if (image.level) {
+        grid.SetNumber(col::kLevel, row, *image.level);
+    }
+    if (image.phase) {
+        grid.SetNumber(col::kPhase, row, *image.phase);
+    }
+}
+
+}  // namespace
+
+int InsertEventRow(Program& program, uint8_t row) {
+    EventGridModel& grid = program.Grid();
+    if (grid.RowCount() >= EventGridModel::kMaxRows) {
+        program.GetUi().MessagePopup("Error", "Maximum number of events reached.");
+        return -1;
+    }
+    return InsertRowIn(grid, program.Unit(), row) ? 0 : -1;
+}
+
+std::vector<std::string> TypeRingItems(const Program& program) {
+    return TypeRingItemsFor(program.Unit());
+}
+
+void SetRowType(Program& program, int32_t type, int row) {
+    SetRowTypeIn(program.Grid(), program.Unit(), type, row);
+}
+
+void SetDurationUnit(Program& program, int32_t type, int row) {
+    SetDurationUnitIn(program.Grid(), type, row);
+}
+
+void SetRowDimming(Program& program, int32_t type, int row) {
+    SetRowDimmingIn(program.Grid(), program.Unit(), type, row);
 }
 
 RowValues ReadRowValues(const EventGridModel& grid, int row) {
@@ -141,29 +187,33 @@ int32_t RowToEvent(Program& program, EventBody& body, int row) {
 }
 
 void EventToRow(Program& program, const EventBody& body, int32_t type, uint8_t row) {
-    EventGridModel& grid = program.Grid();
-    if (grid.RowCount() < row) {
+    if (program.Grid().RowCount() < row) {
         InsertEventRow(program, row);
     }
-    const UnitContext& unit = program.Unit();
-    const EventRowImage image = RowImageOfEvent(type, body, unit.device_type, unit.setup_format);
-    SetRowType(program, image.row_type, row);
-    grid.SetText(col::kType, row, image.type_text);
-    if (image.duration) {
-        grid.SetNumber(col::kDuration, row, *image.duration);
+    ShowEventIn(program.Grid(), program.Unit(), body, type, row);
+}
+
+void ReplaceGridEvents(Program& program, std::span<const EventRecord> events) {
+    EventGridModel built;
+    built.AdoptColumnDefaults(program.Grid());
+    const size_t count = std::min<size_t>(events.size(), EventGridModel::kMaxRows);
+    for (size_t k = 0; k < count; ++k) {
+        const int row = static_cast<int>(k + 1);
+        InsertRowIn(built, program.Unit(), row);
+        ShowEventIn(built, program.Unit(), events[k].body, events[k].type, row);
     }
-    if (image.start_frequency) {
-        grid.SetNumber(col::kStartFrequency, row, *image.start_frequency);
+    program.Grid().TakeRowsOf(built);
+}
+
+std::optional<int> FirstUnsendableRow(Program& program) {
+    for (int row = 1; row <= program.Grid().RowCount(); ++row) {
+        EventBody body{};
+        if (RowToEvent(program, body, row) == TypeCode(EventType::None) &&
+            program.Grid().Text(col::kType, row) != row_text::kNone) {
+            return row;
+        }
     }
-    if (image.end_frequency) {
-        grid.SetNumber(col::kEndFrequency, row, *image.end_frequency);
-    }
-    if (image.level) {
-        grid.SetNumber(col::kLevel, row, *image.level);
-    }
-    if (image.phase) {
-        grid.SetNumber(col::kPhase, row, *image.phase);
-    }
+    return std::nullopt;
 }
 
 void EmptyEventGrid(Program& program) {

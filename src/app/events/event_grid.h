@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,15 @@ int32_t RowToEvent(Program& program, EventBody& body, int row);
 // Shows an event in `row`, adding the row when the grid is shorter. Events the connected unit
 // cannot hold show as an empty row.
 void EventToRow(Program& program, const EventBody& body, int32_t type, uint8_t row);
+
+// The first row that shows an event but converts to none (a type read from a file that no
+// unit plays, shown as "?"), which sending would leave out; nullopt when every row converts.
+std::optional<int> FirstUnsendableRow(Program& program);
+
+// Makes the grid show exactly these events, one row each (at most 40), as EventToRow would.
+// The rows are built aside and swapped in: running out of memory on the way leaves the grid
+// as it was.
+void ReplaceGridEvents(Program& program, std::span<const EventRecord> events);
 
 // Deletes every row.
 void EmptyEventGrid(Program& program);

@@ -154,6 +154,31 @@ void EventGridModel::RestoreRows(const std::vector<RowCells>& rows) {
     }
 }
 
+void EventGridModel::AdoptColumnDefaults(const EventGridModel& other) {
+    defaults_ = other.defaults_;
+}
+
+void EventGridModel::TakeRowsOf(EventGridModel& built) {
+    DeleteAllRows();
+    if (built.rows_.empty()) {
+        return;
+    }
+    const int last = built.RowCount();
+    for (EventGridObserver* o : observers_) {
+        o->RowsAboutToBeInserted(1, last);
+    }
+    rows_.swap(built.rows_);
+    built.rows_.clear();
+    built.KeepActiveCellInside();
+    active_.row = 1;
+    for (EventGridObserver* o : observers_) {
+        o->RowsInserted(1, last);
+    }
+    for (EventGridObserver* o : observers_) {
+        o->ActiveCellChanged(active_.column, active_.row);
+    }
+}
+
 const GridCell* EventGridModel::Cell(int column, int row) const {
     if (!ValidColumn(column) || !RowExists(row)) {
         return nullptr;

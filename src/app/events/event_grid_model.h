@@ -87,6 +87,13 @@ class EventGridModel {
     // place; rows that come in carry no transfer mark.
     void RestoreRows(const std::vector<RowCells>& rows);
 
+    // Gives this grid, still empty, the column settings new rows of `other` start from, so
+    // that rows built here are the rows `other` would build.
+    void AdoptColumnDefaults(const EventGridModel& other);
+    // Makes the grid hold the rows of `built`, which is left empty. Nothing is copied, so this
+    // cannot run out of memory half-way: the grid holds either its old rows or the new ones.
+    void TakeRowsOf(EventGridModel& built);
+
     // Cell values. A numeric value is brought into the cell's range (whole numbers for an
     // integer cell); the program may show any text in a ring.
     const GridCell* Cell(int column, int row) const;

@@ -259,6 +259,12 @@ int AcceptChanges(Program& program) {
     AcceptSteps steps(program.GetUi(), removals, others);
 
     if (marks.table_changed) {
+        // Leaving a row out would send a table the user never saw: nothing goes instead.
+        if (const std::optional<int> row = FirstUnsendableRow(program)) {
+            program.ShowStatusMessage(
+                false, FormatText("Row %d cannot be sent: its event type is unknown", *row));
+            return kUnsendableRow;
+        }
         if (SendTable(program, &steps) != 0) {
             RestoreUnitSettings(program);
             program.ShowStatusMessage(false, "Send events failed");
@@ -296,7 +302,8 @@ int AcceptChangesCB(Program& program, const CallbackEvent& event) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
-    if (AcceptChanges(program) != 0) {
+    // A row that cannot be sent is told by its number, which trying again would not change.
+    if (const int result = AcceptChanges(program); result != 0 && result != kUnsendableRow) {
         program.ShowStatusMessage(false, "Accept changes failed, please try again");
     }
     EnquireUnit(program, false);

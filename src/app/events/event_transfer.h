@@ -35,7 +35,10 @@ int SendEventTable(Program& program);
 // Sends the table if it is marked changed, then the setup if it is, then has an Orvane HF save
 // its settings; resumes playback unless the unit was stopped, or was stopped with an enabled
 // start time still ahead. A failed table send asks an Orvane HF to restore its saved settings.
-// Marks are cleared only for what was sent. 0, or -1.
+// Marks are cleared only for what was sent. A changed table with a row that cannot be sent
+// (see FirstUnsendableRow) sends nothing at all and gives kUnsendableRow, with the row in the
+// status line. 0, -1 or kUnsendableRow.
+inline constexpr int kUnsendableRow = -2;
 int AcceptChanges(Program& program);
 
 // The "Accept Changes" button (commit only): accepts under the wait cursor, then enquires the

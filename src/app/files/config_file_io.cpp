@@ -1,15 +1,8 @@
 #include "app/files/config_file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <memory>
 #include <new>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +13,7 @@
 #include "app/shell/program.h"
 #include "app/unit/stand_in_unit.h"
 #include "files/config_file.h"
+#include "files/config_file_read.h"
 
 namespace keelsong {
 
@@ -39,57 +33,6 @@ class WaitCursor {
     Ui& ui_;
 };
 
-// A file opened for reading, closed when it goes.
-class InputFile {
-  public:
-    // Only a regular file counts as opened: a folder or a device is no configuration.
-    explicit InputFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-        struct stat info {};
-        if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
-            Close();
-        }
-    }
-    ~InputFile() { Close(); }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    bool IsOpen() const { return fd_ >= 0; }
-
-    // Up to `limit` bytes from the current position, as they stand (no line-end translation);
-    // fewer only at the end of the file. nullopt on a read error.
-    std::optional<std::vector<uint8_t>> Read(size_t limit) {
-        std::vector<uint8_t> bytes(limit);
-        size_t have = 0;
-        while (have < limit) {
-            const ssize_t got = ::read(fd_, bytes.data() + have, limit - have);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got < 0) {
-                return std::nullopt;
-            }
-            if (got == 0) {
-                break;
-            }
-            have += static_cast<size_t>(got);
-        }
-        bytes.resize(have);
-        return bytes;
-    }
-
-    bool Rewind() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
-
-    void Close() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-
-  private:
-    int fd_;
-};
-
 void SaveConfigFile(Program& program) {
     const FileSelection chosen = program.GetUi().FileSelectPopup(program.Settings().ConfigFolder(),
                                                                  kPattern, "Save File", true);
@@ -100,65 +43,17 @@ void SaveConfigFile(Program& program) {
     SaveConfigurationFile(program, chosen.path);
 }
 
-// The older binary file: the grid only, nothing marked changed.
-int LoadOldEventTable(Program& program, InputFile& file) {
-    std::optional<std::vector<uint8_t>> bytes;
-    if (file.Rewind()) {
-        bytes = file.Read(kOldEventTableMaxBytes);
+std::string LoadedMessage(const ConfigFileContents& contents) {
+    std::string message = "Configuration loaded";
+    const std::vector<std::string>& duplicates = contents.duplicate_sections;
+    if (!duplicates.empty()) {
+        message += duplicates.size() == 1 ? "; duplicate section ignored: "
+                                          : "; duplicate sections ignored: ";
+        for (size_t k = 0; k < duplicates.size(); ++k) {
+            message += (k == 0 ? "" : ", ") + duplicates[k];
+        }
     }
-    file.Close();
-    if (!bytes) {
-        program.ShowStatusMessage(false, "Failed to read from file");
-        return -1;
-    }
-    const std::vector<EventRecord> records = ReadOldEventTable(*bytes);
-    GoByUnitHolding(program, records);
-    EmptyEventGrid(program);
-    for (size_t k = 0; k < records.size(); ++k) {
-        EventToRow(program, records[k].body, records[k].type, static_cast<uint8_t>(k + 1));
-    }
-    ClearEditHistory(program);
-    program.ShowStatusMessage(true, "Event table read from file");
-    return 0;
-}
-
-int LoadTlkFile(Program& program, const std::string& path) {
-    std::unique_ptr<IniDocument> document = Ini_New(1);
-    if (!document) {
-        program.ShowStatusMessage(false, "Failed to open file");
-        return -1;
-    }
-    // Any text reads as INI; one without a configuration's sections is not taken as an empty
-    // table.
-    if (document->ReadFromFile(path) != 0 || !IsConfigurationDocument(*document)) {
-        program.ShowStatusMessage(false, "Failed to read from file");
-        return -1;
-    }
-    ConfigEventSlots slots;
-    if (ReadConfigEvents(*document, slots) != 0) {
-        program.ShowStatusMessage(false, "Error reading events from file");
-        return -1;
-    }
-    const std::vector<uint8_t> setup = ReadConfigSetup(*document);
-
-    // Loading stops at the first empty slot: the events after it are never shown.
-    const auto shown = std::find_if(slots.begin(), slots.end(), [](const EventRecord& event) {
-        return event.type == TypeCode(EventType::None);
-    });
-    GoByUnitHolding(program, std::span<const EventRecord>(slots.begin(), shown));
-    EmptyEventGrid(program);
-    for (size_t k = 0; k < slots.size() && slots[k].type != TypeCode(EventType::None); ++k) {
-        EventToRow(program, slots[k].body, slots[k].type, static_cast<uint8_t>(k + 1));
-    }
-    // After the table: on units that count the last event into the rest between repeats, the
-    // rest shown comes off the loaded table's last event, not the one it replaced.
-    DecodeSetup(program, setup, false);
-    program.ShowStatusMessage(true, "Configuration loaded");
-    MarkTableChanged(program, true);
-    MarkSetupChanged(program, true);
-    DimUnitControlsWithoutUnit(program);
-    ClearEditHistory(program);
-    return 0;
+    return message;
 }
 
 void LoadConfigFile(Program& program) {
@@ -218,25 +113,40 @@ int SaveConfigurationFile(Program& program, const std::string& path) {
     });
 }
 
+int ApplyConfiguration(Program& program, const ConfigFileContents& contents) {
+    return WithoutThrowing(program, [&] {
+        GoByUnitHolding(program, contents.events);
+        if (contents.kind == ConfigFileKind::OldEventTable) {
+            // The older binary file: the grid only, nothing marked changed.
+            ReplaceGridEvents(program, contents.events);
+            ClearEditHistory(program);
+            program.ShowStatusMessage(true, "Event table read from file");
+            return 0;
+        }
+        const std::string message = LoadedMessage(contents);
+        ReplaceGridEvents(program, contents.events);
+        // From here on the grid is the file's: the marks say so before anything else can fail.
+        MarkTableChanged(program, true);
+        MarkSetupChanged(program, true);
+        // After the table: on units that count the last event into the rest between repeats,
+        // the rest shown comes off the loaded table's last event, not the one it replaced.
+        DecodeSetup(program, contents.setup, false);
+        DimUnitControlsWithoutUnit(program);
+        ClearEditHistory(program);
+        program.ShowStatusMessage(true, message);
+        return 0;
+    });
+}
+
 int LoadConfigurationFile(Program& program, const std::string& path) {
     return WithoutThrowing(program, [&] {
-        InputFile file(path);
-        if (!file.IsOpen()) {
-            program.ShowStatusMessage(false, "Failed to open file");
-            return -1;
-        }
         WaitCursor wait(program.GetUi());
-        const std::optional<std::vector<uint8_t>> first = file.Read(1);
-        if (!first || first->empty()) {
-            // An empty file has no first byte to tell the two kinds apart: it is neither.
-            program.ShowStatusMessage(false, "Failed to read from file");
+        const ConfigFileRead read = ReadConfigurationFile(path);
+        if (!read.contents) {
+            program.ShowStatusMessage(false, read.failure);
             return -1;
         }
-        if (IsOldEventTableFile(first->front())) {
-            return LoadOldEventTable(program, file);
-        }
-        file.Close();
-        return LoadTlkFile(program, path);
+        return ApplyConfiguration(program, *read.contents);
     });
 }
 

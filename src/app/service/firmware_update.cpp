@@ -297,7 +297,7 @@ int UpdateFirmwareCB(Program& program, const CallbackEvent& event) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     // The image first: the question says how long writing it takes.
-    const FileSelection file = ui.FileSelectPopup("", "*.bin", "Select update file", false);
+    const FileSelection file = ui.FileSelectPopup("", "*.bin", "Select update file", false, true);
     if (file.choice != FileChoice::ExistingFile) {
         return 0;
     }

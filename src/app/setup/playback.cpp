@@ -127,8 +127,11 @@ int PlayUnit(Program& program) {
 
 int PlayWithSave(Program& program) {
     UnitOperationScope operation(program);
-    if (AcceptChanges(program) != 0) {
-        program.ShowStatusMessage(false, "Failed to save changes before playing");
+    if (const int accepted = AcceptChanges(program); accepted != 0) {
+        // A row that cannot be sent stays named: that is what the user has to change.
+        if (accepted != kUnsendableRow) {
+            program.ShowStatusMessage(false, "Failed to save changes before playing");
+        }
         return -1;
     }
     return PlayUnit(program);

@@ -81,8 +81,10 @@ class Ui {
     virtual std::optional<std::string> PromptPopup(std::string_view title, std::string_view text,
                                                    size_t max_length) = 0;
     // `pattern` is a file-name pattern such as "*.tlk"; `save` asks for a name to write to.
+    // Unless `restrict_extension`, the dialog also lets the user show every file.
     virtual FileSelection FileSelectPopup(std::string_view folder, std::string_view pattern,
-                                          std::string_view title, bool save) = 0;
+                                          std::string_view title, bool save,
+                                          bool restrict_extension = false) = 0;
     // The chosen folder, or nullopt when cancelled.
     virtual std::optional<std::string> DirSelectPopup(std::string_view folder,
                                                       std::string_view title) = 0;

@@ -102,22 +102,43 @@ TEST_F(ConfigFileMemoryTest, EveryAllocationRefusedInTurn_SaveEndsCleanlyAndKeep
                                                "Failed to save configuration file"}));
 }
 
-TEST_F(ConfigFileMemoryTest, EveryAllocationRefusedInTurn_LoadEndsCleanly) {
+TEST_F(ConfigFileMemoryTest, EveryAllocationRefusedInTurn_LoadChangesAllOrNothing) {
     Identify(kHf);
-    FillGrid({{"Sweep", 2, 1.5, 3000, 200000, -6}, {"Rest", 3, 5.0}});
+    FillGrid({{"Sweep", 2, 1.5, 3000, 200000, -6}, {"Rest", 3, 5.0}, {"Click", 4, 0.1, 9000}});
     const std::string path = files / "table.tlk";
     Save(path);
+    Load(path);
+    const auto loaded = GridPicture();
+    FillGrid({{"Tone", 5, 2.0, 12000}});
+    const auto before = GridPicture();
 
     std::set<std::string> messages;
-    for (long n = 1; PressRefusing(Control::LOAD_EVENTS, FileChoice::ExistingFile, path, n); ++n) {
+    long n = 1;
+    for (;; ++n) {
+        MarkTableChanged(program, false);
+        MarkSetupChanged(program, false);
+        if (!PressRefusing(Control::LOAD_EVENTS, FileChoice::ExistingFile, path, n)) {
+            break;
+        }
+        SCOPED_TRACE(n);
         messages.insert(StatusText());
         EXPECT_FALSE(ui.WaitCursor());
-        EXPECT_LE(program.Grid().RowCount(), 2);
+        const auto now = GridPicture();
+        if (now == before) {
+            EXPECT_FALSE(program.Marks().table_changed || program.Marks().setup_changed);
+        } else {
+            EXPECT_EQ(now, loaded);
+            EXPECT_TRUE(program.Marks().table_changed && program.Marks().setup_changed);
+        }
+        FillGrid({{"Tone", 5, 2.0, 12000}});
     }
+    EXPECT_GT(n, 20);
     EXPECT_TRUE(messages.count("Out of system memory"));
-    EXPECT_TRUE(messages.count("Failed to open file"));
-    Load(path);
-    EXPECT_EQ(StatusText(), "Configuration loaded");
+    for (const std::string& message : messages) {
+        EXPECT_TRUE(message == "Out of system memory" || message == "Failed to open file" ||
+                    message == "Failed to read from file" || message == "Configuration loaded")
+            << message;
+    }
 }
 
 }  // namespace

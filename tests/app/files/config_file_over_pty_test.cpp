@@ -3,8 +3,11 @@
 // that.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "app/events/transfer_fixture.h"
 #include "app/files/config_file_io.h"
+#include "app/setup/setup_panel.h"
 #include "support/temp_dir.h"
 
 namespace keelsong {
@@ -76,6 +79,27 @@ TEST_F(ConfigFileOverPtyTest, SavedFromOneUnitLoadedIntoAnother_AcceptSendsTheSa
     EXPECT_EQ(UnitEvents(second), events);
     EXPECT_EQ(second.WithSimulator([](sim::UnitSimulator& u) { return u.Setup(); }), setup);
     EXPECT_EQ(UnitEvents(first), events);
+}
+
+TEST_F(ConfigFileOverPtyTest, LoadedRowOfUnknownType_AcceptSendsNothingAndNamesTheRow) {
+    const std::vector<sim::StoredEvent> held = {UnitRest(5), UnitRest(6), UnitRest(7), UnitRest(8)};
+    sim::PtyServer& unit = ConnectUnit(1, {}, held);
+    const std::string path = files / "odd.tlk";
+    std::ofstream(path, std::ios::binary)
+        << "[Event 01]\nType = 3\nTime = 5\n[Event 02]\nType = 9\n"
+           "[Event 03]\nType = 3\nTime = 7\n";
+    ui.AnswerFileSelect({FileChoice::ExistingFile, path});
+    Press(program, Panel::MAIN, Control::LOAD_EVENTS);
+    ASSERT_EQ(MainStatus(), "Configuration loaded");
+
+    // Both ways of accepting: the button, and playing with saving first.
+    Press(program, Panel::MAIN, Control::ACCEPT_CHANGES);
+    EXPECT_EQ(MainStatus(), "Row 2 cannot be sent: its event type is unknown");
+    SetSaveBeforePlaying(program, true);
+    Press(program, Panel::MAIN, Control::PLAY);
+    EXPECT_EQ(MainStatus(), "Row 2 cannot be sent: its event type is unknown");
+    EXPECT_EQ(UnitEvents(unit), held);
+    EXPECT_TRUE(program.Marks().table_changed);
 }
 
 }  // namespace

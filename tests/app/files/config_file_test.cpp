@@ -1,12 +1,16 @@
 // "Save" and "Load" of the "Configuration File" group: the exact file a grid and setup make,
 // what loading shows and marks, and loads that must change nothing.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "app/files/config_file_fixture.h"
 
@@ -227,6 +231,14 @@ INSTANTIATE_TEST_SUITE_P(
                  true,
                  true,
                  {}},
+        LoadCase{"tlk_with_a_section_twice_reads_the_first_and_says_so",
+                 "[Event 01]\nType = 3\nTime = 5\n[Event 02]\nType = 3\nTime = 7\n"
+                 "[event 01]\nType = 2\n[Setup]\nNumber of Plays = 7\n[Setup]\n",
+                 {"Rest", "Rest"},
+                 "Configuration loaded; duplicate sections ignored: event 01, Setup",
+                 true,
+                 false,
+                 7},
         LoadCase{"binary_three_records_and_stray_bytes",
                  Records({3, 4, 0}, 5),
                  {"Rest", "Click", "None"},
@@ -255,7 +267,7 @@ TEST_F(ConfigFileFixture, BinaryRecordWithLineEnds_ReadAsBytes) {
 struct BadCase {
     const char* name;
     std::string bytes;  // written as the chosen file, unless `special` says otherwise
-    enum Special { None, Folder, Vanished, Unreadable } special;
+    enum Special { None, Folder, Vanished, Unreadable, Fifo } special;
     const char* message;
     friend void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -284,7 +296,30 @@ TEST_P(BadFileTest, Load_FailureShownNothingElseChanges) {
     } else if (c.special == BadCase::Unreadable) {
         ::chmod(path.c_str(), 0200);
     }
+    // A FIFO nobody writes to: should the load wait for a writer, one comes after 3 s.
+    std::atomic<bool> loaded = false;
+    std::thread writer;
+    if (c.special == BadCase::Fifo) {
+        std::filesystem::remove(path);
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        writer = std::thread([&] {
+            for (int tick = 0; tick < 30 && !loaded; ++tick) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            while (!loaded) {
+                if (const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {
+                    ::close(fd);
+                }
+            }
+        });
+    }
+    const auto start = std::chrono::steady_clock::now();
     Load(path);
+    loaded = true;
+    if (writer.joinable()) {
+        writer.join();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_EQ(StatusText(), c.message);
     EXPECT_EQ(StatusColor(), kColorRed);
     EXPECT_EQ(GridPicture(), grid_before);
@@ -320,6 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "Failed to read from file"},
         BadCase{"empty_file", "", BadCase::None, "Failed to read from file"},
         BadCase{"folder", "", BadCase::Folder, "Failed to open file"},
+        BadCase{"fifo", "", BadCase::Fifo, "Failed to open file"},
         BadCase{"file_gone_after_choosing", "", BadCase::Vanished, "Failed to open file"},
         BadCase{"file_without_read_permission", kTwoGoodEvents, BadCase::Unreadable,
                 "Failed to open file"}),
