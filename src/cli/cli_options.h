@@ -20,7 +20,8 @@ enum class CommandKind {
     Serial,
     Reset,
     Firmware,
-    Report
+    Report,
+    History
 };
 
 // What the command line asks for, checked: every number in range, every command with what it
@@ -40,6 +41,8 @@ struct CliRequest {
     uint16_t new_serial = 0;
     bool verify = false;
     bool keep_table = false;
+    // history's --since: UTC midnight of the date given.
+    std::optional<int64_t> since;
 };
 
 struct ParsedCommandLine {

@@ -22,6 +22,8 @@ class PacedPlatform final : public Platform {
     void Delay(double seconds) override { machine_.Delay(seconds * pause_scale_); }
     std::string SettingsFolder() const override { return machine_.SettingsFolder(); }
     std::string DocumentsFolder() const override { return machine_.DocumentsFolder(); }
+    std::string DataFolder() const override { return machine_.DataFolder(); }
+    std::string UserName() const override { return machine_.UserName(); }
     int MakeDir(const std::string& path) override { return machine_.MakeDir(path); }
 
   private:

@@ -132,6 +132,7 @@ class UnitRun {
                 return Firmware();
             case CommandKind::List:
             case CommandKind::Report:
+            case CommandKind::History:
                 break;
         }
         return Fail("nothing to do");

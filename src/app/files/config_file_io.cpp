@@ -219,7 +219,7 @@ int SaveConfigurationFile(Program& program, const std::string& path) {
 }
 
 int LoadConfigurationFile(Program& program, const std::string& path) {
-    return WithoutThrowing(program, [&] {
+    const int result = WithoutThrowing(program, [&] {
         InputFile file(path);
         if (!file.IsOpen()) {
             program.ShowStatusMessage(false, "Failed to open file");
@@ -238,6 +238,10 @@ int LoadConfigurationFile(Program& program, const std::string& path) {
         file.Close();
         return LoadTlkFile(program, path);
     });
+    if (result == 0) {
+        program.ServiceRecords().NoteLoadedFile(path);
+    }
+    return result;
 }
 
 int ConfigFileSaveCB(Program& program, const CallbackEvent& event) {

@@ -7,6 +7,7 @@
 
 #include "app/connection/connection.h"
 #include "app/events/event_transfer.h"
+#include "app/history/service_history.h"
 #include "app/service/maker_contact.h"
 #include "app/shell/program.h"
 #include "app/shell/progress_bar.h"
@@ -197,8 +198,11 @@ int RestartUnit(Program& program) {
     return 0;
 }
 
-int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
-                   Control progress) {
+namespace {
+
+// The update itself: the image installed, the unit checked, its contents read or sent again.
+int InstallAndResync(Program& program, const std::string& path, bool keep_contents, Panel panel,
+                     Control progress) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
@@ -221,6 +225,15 @@ int UpdateFirmware(Program& program, const std::string& path, bool keep_contents
     }
     ui.SetWaitCursor(false);
     return result;
+}
+
+}  // namespace
+
+int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
+                   Control progress) {
+    return RecordOperation(program, "Firmware Update", path, [&] {
+        return InstallAndResync(program, path, keep_contents, panel, progress);
+    });
 }
 
 int UpdateFirmwareCB(Program& program, const CallbackEvent& event) {
