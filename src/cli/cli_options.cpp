@@ -67,14 +67,14 @@ Commands:
                         Report" writes it; no unit is asked (its fields say "from file")
                           keelsong-cli report deployment.tlk deployment.pdf
   history [--serial N] [--since YYYY-MM-DD]
-                        the service history: every write, restore, firmware update, serial
-                        number, reset and set-time done to a unit from this computer, by
-                        keelsong or keelsong-cli, newest first; --serial keeps one unit's,
-                        --since those from that day (UTC) on. Each line holds the time, user,
-                        program, unit type, serial, firmware, operation, file, the file's
-                        SHA-256, the SHA-256 of the table and setup afterwards, ok or failed
-                        and the message. Kept in $XDG_DATA_HOME/Keelsong/history.sqlite
-                        (else ~/.local/share/Keelsong/history.sqlite)
+                        the service history: every change made to a unit from this
+                        computer (write, restore, firmware, serial, reset, set-time and
+                        the window's own), newest first; --serial keeps one unit's,
+                        --since those from that day (UTC) on. Each line: time, user,
+                        program, type, serial, firmware, operation, file, the file's
+                        SHA-256, the SHA-256 of the table and setup afterwards, ok or
+                        failed, message. Kept in $XDG_DATA_HOME/Keelsong/history.sqlite
+                        (default ~/.local/share/Keelsong/)
                           keelsong-cli history --serial 1203 --since 2026-05-01 --json
 
 Each unit ends with one line, in port order, its fields separated by tabs: the port (- for

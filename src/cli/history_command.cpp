@@ -74,6 +74,11 @@ int RunHistoryCommand(const CliRequest& request, const CliEnvironment& environme
                         << std::endl;
         return kExitUnitFailed;
     }
+    if (records.empty()) {
+        // Said apart from the records, so that a script reading them reads none.
+        environment.err << "keelsong-cli: no such records in the service history " << path
+                        << std::endl;
+    }
     for (const HistoryRecord& record : records) {
         environment.out << (request.json ? FormatHistoryJson(record) : FormatHistoryLine(record))
                         << '\n';

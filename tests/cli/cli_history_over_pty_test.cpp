@@ -60,7 +60,11 @@ TEST_F(CliHistoryOverPtyTest, WriteTwiceAndSetTime_HistoryHasThreeRecordsNewestF
     EXPECT_TRUE(Has(lines[1], "\tOrvane HF\t1203\tv2.1.4\tAccept Changes\t" + file + "\t" +
                                   file_sha + "\t" + file_sha + "\tok\t"))
         << lines[1];
-    EXPECT_TRUE(Run({"history", "--serial", "1204"}).out.empty());
+    const CliRun other = Run({"history", "--serial", "1204"});
+    EXPECT_EQ(other.status, 0);
+    EXPECT_EQ(other.out, "");
+    EXPECT_EQ(other.err,
+              "keelsong-cli: no such records in the service history " + StorePath() + "\n");
     EXPECT_TRUE(Run({"history", "--since", "2999-01-01"}).out.empty());
 }
 

@@ -115,7 +115,9 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
             record.firmware_after = FirmwareVersionText(identity.firmware_version);
         }
     }
-    // What the operation told of its outcome; one told only in a pop-up leaves the bare outcome.
+    // What the operation told last of its outcome, as the status line shows it at the end (an
+    // "Accept Changes" that resumes playback ends saying so). One told only in a pop-up leaves
+    // the bare outcome.
     if (!record.ok && status.LastFailureAt() > shown_before) {
         record.message += status.LastFailure();
     } else if (record.ok && status.LastSuccessAt() > shown_before) {

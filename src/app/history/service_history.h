@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "history/history_store.h"
 
@@ -27,6 +28,13 @@ class ServiceHistory {
     // "keelsong", "keelsong-cli": the version is added.
     void SetProgramName(std::string name) { program_name_ = std::move(name); }
 
+    // Shows records to the user: the window installs its "History…" dialog. Without one the
+    // records cannot be shown.
+    using Viewer =
+        std::function<void(const std::string& title, const std::vector<HistoryRecord>& records)>;
+    void SetViewer(Viewer viewer) { viewer_ = std::move(viewer); }
+    const Viewer& GetViewer() const { return viewer_; }
+
     // Called once a configuration file loaded: its name and the SHA-256 of its contents go
     // with the changes it brought until they are sent.
     void NoteLoadedFile(const std::string& path);
@@ -37,6 +45,7 @@ class ServiceHistory {
     friend int RecordAcceptChanges(Program& program, const std::function<int()>& run);
 
     WarningSink warning_sink_;
+    Viewer viewer_;
     std::string program_name_ = "keelsong";
     std::string loaded_file_;
     std::string loaded_sha256_;
