@@ -182,13 +182,5 @@ TEST_F(HistoryStoreTest, File_NotAHistory_MovedAsideAndANewOneBegun) {
     EXPECT_EQ(ReadAll(HistoryStore(path)).size(), 1u);
 }
 
-TEST_F(HistoryStoreTest, Folder_CannotBeMade_FailureNamesIt) {
-    // Not even root makes a folder there.
-    const HistoryOutcome outcome =
-        HistoryStore("/proc/keelsong-none/history.sqlite").Append(Record(1, 1, "Reset"));
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.problem.find("/proc/keelsong-none"), std::string::npos) << outcome.problem;
-}
-
 }  // namespace
 }  // namespace keelsong
