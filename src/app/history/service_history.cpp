@@ -1,5 +1,6 @@
 #include "app/history/service_history.h"
 
+#include <exception>
 #include <new>
 
 #include "app/files/config_file_io.h"
@@ -49,6 +50,19 @@ void Warn(Program& program, const ServiceHistory::WarningSink& sink, const std::
     program.ShowStatusMessage(false, shown.empty() ? text : shown + " - " + text);
 }
 
+// Writes the record and tells what went wrong on the way.
+void FinishRecord(Program& program, const std::string& path, const HistoryRecord& record,
+                  const ServiceHistory::WarningSink& sink) {
+    const HistoryOutcome outcome = HistoryStore(path).Append(record);
+    if (!outcome.moved_aside.empty()) {
+        Warn(program, sink,
+             "History damaged: moved aside to " + outcome.moved_aside + ", a new one begun");
+    }
+    if (!outcome.ok) {
+        Warn(program, sink, "History not written: " + outcome.problem);
+    }
+}
+
 }  // namespace
 
 std::string HistoryPath(const Platform& platform) {
@@ -95,6 +109,13 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
     int result = -1;
     try {
         result = run();
+    } catch (const std::exception& error) {
+        // Whatever escapes is the operation's failure (keelsong-cli tells it as the unit's):
+        // recorded as such, then passed on.
+        --history.depth_;
+        record.message = error.what();
+        FinishRecord(program, path, record, history.warning_sink_);
+        throw;
     } catch (...) {
         --history.depth_;
         throw;
@@ -126,15 +147,7 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
         record.message += record.ok ? "done" : "failed";
     }
     record.contents_sha256 = ContentsSha256(program);
-
-    const HistoryOutcome outcome = HistoryStore(path).Append(record);
-    if (!outcome.moved_aside.empty()) {
-        Warn(program, history.warning_sink_,
-             "History damaged: moved aside to " + outcome.moved_aside + ", a new one begun");
-    }
-    if (!outcome.ok) {
-        Warn(program, history.warning_sink_, "History not written: " + outcome.problem);
-    }
+    FinishRecord(program, path, record, history.warning_sink_);
     return result;
 }
 

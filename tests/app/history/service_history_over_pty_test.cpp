@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 
 #include "app/events/transfer_fixture.h"
 #include "app/files/config_file_io.h"
@@ -100,7 +101,7 @@ TEST_F(ServiceHistoryOverPtyTest, HistoryButton_ShowsTheConnectedUnitsRecordsOrT
     EXPECT_EQ(status.rfind("History not read: " + HistoryPath(platform), 0), 0u) << status;
 }
 
-TEST_F(ServiceHistoryOverPtyTest, OperationInsideAnother_OneRecordWithTheOuterOutcome) {
+TEST_F(ServiceHistoryOverPtyTest, OperationInsideAnotherOrThrowing_OneRecordOfTheOutcome) {
     const int result = RecordOperation(program, "Reset", {}, [&] {
         EXPECT_EQ(RecordOperation(program, "Accept Changes", {}, [] { return 0; }), 0);
         program.ShowStatusMessage(false, "Reset Failed");
@@ -114,6 +115,16 @@ TEST_F(ServiceHistoryOverPtyTest, OperationInsideAnother_OneRecordWithTheOuterOu
     EXPECT_FALSE(records[0].ok);
     EXPECT_EQ(records[0].message, "Reset Failed");
     EXPECT_EQ(records[0].serial, -1);  // no unit identified
+
+    // What escapes an operation is its failure, recorded on the way out.
+    EXPECT_THROW(RecordOperation(program, "Restore", {},
+                                 []() -> int { throw std::runtime_error("Out of system memory"); }),
+                 std::runtime_error);
+    const std::vector<HistoryRecord> after = Records();
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[0].operation, "Restore");
+    EXPECT_FALSE(after[0].ok);
+    EXPECT_EQ(after[0].message, "Out of system memory");
 }
 
 TEST_F(ServiceHistoryOverPtyTest, StoreCannotBeMade_OperationSucceedsAndTheStatusLineSaysSo) {
