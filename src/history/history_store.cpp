@@ -1,12 +1,19 @@
 #include "history/history_store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <thread>
 
 namespace keelsong {
 
@@ -48,6 +55,11 @@ struct Failure {
     int code = SQLITE_OK;
     std::string text;
 };
+
+bool IsBusy(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
 
 bool IsDamage(int code) {
     const int primary = code & 0xFF;
@@ -189,7 +201,25 @@ std::optional<Failure> Insert(sqlite3* db, const HistoryRecord& r) {
     return Execute(db, "COMMIT");
 }
 
-std::optional<Failure> AppendOnce(const std::string& path, int busy_ms, const HistoryRecord& r) {
+// Which file a path named at one moment: a damaged store is moved aside only while the path
+// still names the file found damaged, not the new one another writer began meanwhile.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> IdOf(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileId{status.st_dev, status.st_ino};
+}
+
+std::optional<Failure> AppendOnce(const std::string& path, int busy_ms, const HistoryRecord& r,
+                                  std::optional<FileId>& opened) {
+    opened = IdOf(path);
     Database db;
     if (auto failure = Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busy_ms, db)) {
         return failure;
@@ -198,6 +228,21 @@ std::optional<Failure> AppendOnce(const std::string& path, int busy_ms, const Hi
         return failure;
     }
     return Insert(db.get(), r);
+}
+
+// SQLite waits for a busy store itself, but not in every case (two writers making the store
+// at once, a read that would have to become a write): those are tried again until the wait is
+// used up.
+std::optional<Failure> AppendPatiently(const std::string& path, int busy_ms, const HistoryRecord& r,
+                                       std::optional<FileId>& opened) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busy_ms);
+    for (;;) {
+        std::optional<Failure> failure = AppendOnce(path, busy_ms, r, opened);
+        if (!failure || !IsBusy(failure->code) || std::chrono::steady_clock::now() >= deadline) {
+            return failure;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 std::string UtcStamp(int64_t seconds) {
@@ -210,23 +255,44 @@ std::string UtcStamp(int64_t seconds) {
     return text;
 }
 
-// Puts the damaged file (and its journal) aside under a name no earlier one has.
-std::optional<std::string> MoveAside(const std::string& path, int64_t now, std::string& problem) {
+// Puts the damaged file (and its journal) aside under a name no earlier one has. Writers that
+// found it damaged at once take turns (a lock on the file itself); the later ones find it gone
+// and leave the new store alone: then `aside` stays empty. False with `problem` set when it
+// cannot be moved.
+bool MoveAside(const std::string& path, const std::optional<FileId>& damaged, int64_t now,
+               std::string& aside, std::string& problem) {
     namespace fs = std::filesystem;
-    std::string aside = path + ".corrupt-" + UtcStamp(now);
-    std::error_code error;
-    for (int n = 2; fs::exists(aside, error); ++n) {
-        aside = path + ".corrupt-" + UtcStamp(now) + "-" + std::to_string(n);
+    aside.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT;  // already moved
     }
-    fs::rename(path, aside, error);
-    if (error) {
-        problem = "it could not be moved aside: " + error.message();
-        return std::nullopt;
+    ::flock(fd, LOCK_EX);
+    struct stat held {};
+    const bool same = ::fstat(fd, &held) == 0 && damaged &&
+                      FileId{held.st_dev, held.st_ino} == *damaged && IdOf(path) == damaged;
+    bool moved = true;
+    if (same) {
+        std::string name = path + ".corrupt-" + UtcStamp(now);
+        std::error_code error;
+        for (int n = 2; fs::exists(name, error); ++n) {
+            name = path + ".corrupt-" + UtcStamp(now) + "-" + std::to_string(n);
+        }
+        // Its journal first: once the file itself is gone, another writer may begin a new
+        // store there, whose journal must stay where it is.
+        for (const char* suffix : {"-wal", "-shm"}) {
+            fs::rename(path + suffix, name + suffix, error);
+        }
+        fs::rename(path, name, error);
+        if (error) {
+            problem = "it could not be moved aside: " + error.message();
+            moved = false;
+        } else {
+            aside = name;
+        }
     }
-    for (const char* suffix : {"-wal", "-shm"}) {
-        fs::rename(path + suffix, aside + suffix, error);
-    }
-    return aside;
+    ::close(fd);  // releases the lock
+    return moved;
 }
 
 std::string Describe(const std::string& path, const Failure& failure) {
@@ -246,16 +312,15 @@ HistoryOutcome HistoryStore::Append(const HistoryRecord& record) const {
             return outcome;
         }
     }
-    std::optional<Failure> failure = AppendOnce(path_, busy_milliseconds_, record);
+    std::optional<FileId> opened;
+    std::optional<Failure> failure = AppendPatiently(path_, busy_milliseconds_, record, opened);
     if (failure && IsDamage(failure->code)) {
         std::string why;
-        const std::optional<std::string> aside = MoveAside(path_, record.time, why);
-        if (!aside) {
+        if (!MoveAside(path_, opened, record.time, outcome.moved_aside, why)) {
             outcome.problem = Describe(path_, *failure) + "; " + why;
             return outcome;
         }
-        outcome.moved_aside = *aside;
-        failure = AppendOnce(path_, busy_milliseconds_, record);
+        failure = AppendPatiently(path_, busy_milliseconds_, record, opened);
     }
     if (failure) {
         outcome.problem = Describe(path_, *failure);

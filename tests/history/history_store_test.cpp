@@ -182,5 +182,33 @@ TEST_F(HistoryStoreTest, File_NotAHistory_MovedAsideAndANewOneBegun) {
     EXPECT_EQ(ReadAll(HistoryStore(path)).size(), 1u);
 }
 
+TEST_F(HistoryStoreTest, DamagedFile_ManyWritersAtOnce_OneMovesItAsideNoRecordIsLost) {
+    constexpr int kWriters = 8;
+    for (int round = 0; round < 5; ++round) {
+        std::filesystem::remove_all(folder / "Keelsong");
+        std::filesystem::create_directories(folder / "Keelsong");
+        std::ofstream(path, std::ios::binary) << std::string(4096, 'x');
+        std::vector<std::thread> writers;
+        for (int serial = 0; serial < kWriters; ++serial) {
+            writers.emplace_back([&, serial] {
+                const HistoryOutcome outcome =
+                    HistoryStore(path).Append(Record(1'700'000'000, serial, "Reset"));
+                EXPECT_TRUE(outcome.ok) << outcome.problem;
+            });
+        }
+        for (std::thread& writer : writers) {
+            writer.join();
+        }
+        EXPECT_EQ(ReadAll(HistoryStore(path)).size(), size_t{kWriters}) << "round " << round;
+        int aside = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder / "Keelsong")) {
+            const std::string name = entry.path().filename().string();
+            aside += name.starts_with("history.sqlite.corrupt-") && !name.ends_with("-wal") &&
+                     !name.ends_with("-shm");
+        }
+        EXPECT_EQ(aside, 1) << "round " << round;
+    }
+}
+
 }  // namespace
 }  // namespace keelsong
