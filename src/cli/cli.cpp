@@ -13,6 +13,7 @@
 #include "app/connection/connection.h"
 #include "app/link/frame_trace.h"
 #include "cli/cli_options.h"
+#include "cli/history_command.h"
 #include "cli/progress_board.h"
 #include "cli/report_command.h"
 #include "cli/unit_commands.h"
@@ -153,6 +154,9 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
         return kExitUsage;
     }
     const CliRequest& request = *parsed.request;
+    if (request.command == CommandKind::History) {
+        return RunHistoryCommand(request, environment);
+    }
 
     FleetSettings settings;
     settings.settings_folder = request.settings_dir.empty()
@@ -186,6 +190,10 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     ProgressBoard board(environment.err, environment.err_is_terminal, environment.terminal_width);
     const auto emit = [&](const UnitReport& report) {
         all_ok = all_ok && report.ok;
+        for (const std::string& warning : report.warnings) {
+            board.Print(environment.err,
+                        "keelsong-cli: " + Label({report.port, report.device}) + ": " + warning);
+        }
         board.Print(environment.out, request.json ? FormatJson(report) : FormatLine(report));
     };
 

@@ -23,8 +23,9 @@ struct CliEnvironment {
     int terminal_width = 80;
     // Where the USB serial devices and serial/by-id live.
     std::string device_folder = "/dev";
-    // HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_DOCUMENTS_DIR, for the default settings
-    // folder and the firmware backups.
+    // HOME, the XDG folders and the user's name (PosixPlatform::ProcessEnvironment): the
+    // default settings folder, the firmware backups' and the service history's folder, and who
+    // records in it.
     PosixPlatform::Environment environment;
     // Writes report's PDF; empty in a build without the report library.
     Shell::ReportWriter report_writer;

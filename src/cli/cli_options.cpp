@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <map>
 
 #include "app/connection/connection.h"
@@ -72,6 +73,16 @@ Commands:
                         the deployment report of a ".tlk" file, as the window's "Export
                         Report" writes it; no unit is asked (its fields say "from file")
                           keelsong-cli report deployment.tlk deployment.pdf
+  history [--serial N] [--since YYYY-MM-DD]
+                        the service history: every change made to a unit from this
+                        computer (write, restore, firmware, serial, reset, set-time and
+                        the window's own), newest first; --serial keeps one unit's,
+                        --since those from that day (UTC) on. Each line: time, user,
+                        program, type, serial, firmware, operation, file, the file's
+                        SHA-256, the SHA-256 of the table and setup afterwards, ok or
+                        failed, message. Kept in $XDG_DATA_HOME/Keelsong/history.sqlite
+                        (default ~/.local/share/Keelsong/)
+                          keelsong-cli history --serial 1203 --since 2026-05-01 --json
 
 Each unit ends with one line, in port order, its fields separated by tabs: the port (- for
 --device), the device, the unit, then "ok" or the message of the step that failed; after
@@ -111,6 +122,7 @@ const std::map<std::string_view, CommandForm>& Commands() {
         {"firmware", {CommandKind::Firmware, 1, false, true}},
         {"restore-backup", {CommandKind::RestoreBackup, 0, false, true}},
         {"report", {CommandKind::Report, 2, false, false}},
+        {"history", {CommandKind::History, 0, false, false}},
     };
     return commands;
 }
@@ -180,6 +192,26 @@ std::string ParseSerials(std::string_view text, std::vector<uint16_t>& serials) 
     return {};
 }
 
+// "YYYY-MM-DD" as the UTC instant that day begins.
+std::optional<int64_t> UtcDay(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return std::nullopt;
+    }
+    const auto year = WholeNumber(text.substr(0, 4));
+    const auto month = WholeNumber(text.substr(5, 2));
+    const auto day = WholeNumber(text.substr(8, 2));
+    if (!year || !month || !day || *month < 1 || *day < 1) {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day date{std::chrono::year(static_cast<int>(*year)),
+                                           std::chrono::month(static_cast<unsigned>(*month)),
+                                           std::chrono::day(static_cast<unsigned>(*day))};
+    if (!date.ok()) {
+        return std::nullopt;
+    }
+    return std::chrono::sys_seconds(std::chrono::sys_days(date)).time_since_epoch().count();
+}
+
 bool NamesUnit(std::string_view file) {
     return file.find(kPortPlaceholder) != std::string_view::npos ||
            file.find(kSerialPlaceholder) != std::string_view::npos;
@@ -200,7 +232,14 @@ std::string CheckRequest(const CliRequest& request, std::string_view name,
     if (unit_kinds > 1) {
         return "give the units by one of --port, --device and --serial";
     }
-    if (!form.needs_units && unit_kinds > 0) {
+    if (request.command == CommandKind::History) {
+        if (!request.ports.empty() || !request.device.empty()) {
+            return "history asks no unit: --port and --device do not apply";
+        }
+        if (request.serials.size() > 1) {
+            return "history takes one --serial";
+        }
+    } else if (!form.needs_units && unit_kinds > 0) {
         return std::string(name) +
                (request.command == CommandKind::Report ? " asks no unit" : " searches every port") +
                ": --port, --device and --serial do not apply";
@@ -213,6 +252,9 @@ std::string CheckRequest(const CliRequest& request, std::string_view name,
     }
     if (request.verify && request.command != CommandKind::Write) {
         return "--verify goes with write only";
+    }
+    if (request.since && request.command != CommandKind::History) {
+        return "--since goes with history only";
     }
     if (request.keep_table && request.command != CommandKind::Firmware) {
         return "--keep-table goes with firmware only";
@@ -282,7 +324,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
         }
         const bool takes_value = name == "--settings-dir" || name == "--timeout" ||
                                  name == "--trace" || name == "--port" || name == "--device" ||
-                                 name == "--serial" || name == "--from";
+                                 name == "--serial" || name == "--from" || name == "--since";
         if (!takes_value) {
             return UsageError("unknown option '" + std::string(args[i]) + "'");
         }
@@ -319,6 +361,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
                     : value->empty()        ? "--device needs a path"
                                             : "";
             request.device = std::string(*value);
+        } else if (name == "--since") {
+            request.since = UtcDay(*value);
+            error = request.since
+                        ? ""
+                        : "--since takes a date, YYYY-MM-DD: '" + std::string(*value) + "'";
         } else {
             error = has_serials ? "--serial is given twice" : ParseSerials(*value, request.serials);
             has_serials = true;

@@ -21,7 +21,8 @@ enum class CommandKind {
     Reset,
     Firmware,
     RestoreBackup,
-    Report
+    Report,
+    History
 };
 
 // What the command line asks for, checked: every number in range, every command with what it
@@ -43,6 +44,8 @@ struct CliRequest {
     bool verify = false;
     bool keep_table = false;
     bool ignore_battery = false;
+    // history's --since: UTC midnight of the date given.
+    std::optional<int64_t> since;
 };
 
 struct ParsedCommandLine {

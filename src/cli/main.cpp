@@ -35,11 +35,7 @@ int main(int argc, char** argv) {
     if (winsize size{}; ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
         environment.terminal_width = size.ws_col;
     }
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"}) {
-        if (const char* value = std::getenv(name)) {
-            environment.environment[name] = value;
-        }
-    }
+    environment.environment = keelsong::PosixPlatform::ProcessEnvironment();
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     return keelsong::cli::RunCli(args, environment);
 }

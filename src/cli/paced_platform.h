@@ -23,6 +23,7 @@ class PacedPlatform final : public Platform {
     std::string SettingsFolder() const override { return machine_.SettingsFolder(); }
     std::string DocumentsFolder() const override { return machine_.DocumentsFolder(); }
     std::string DataFolder() const override { return machine_.DataFolder(); }
+    std::string UserName() const override { return machine_.UserName(); }
     int MakeDir(const std::string& path) override { return machine_.MakeDir(path); }
 
   private:

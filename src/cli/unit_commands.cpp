@@ -10,6 +10,7 @@
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
 #include "app/files/config_file_io.h"
+#include "app/history/service_history.h"
 #include "app/service/firmware_backup.h"
 #include "app/service/firmware_update.h"
 #include "app/service/service.h"
@@ -141,6 +142,7 @@ class UnitRun {
                 return RestoreBackup();
             case CommandKind::List:
             case CommandKind::Report:
+            case CommandKind::History:
                 break;
         }
         return Fail("nothing to do");
@@ -274,6 +276,8 @@ class UnitRun {
             !Try([&] { return ApplyConfiguration(program_, contents); })) {
             return Fail(failure_);
         }
+        // The service history names the file the change comes from.
+        program_.ServiceRecords().NoteLoadedFile(file);
         // The grid shows what this unit would be sent; any event it does not show as the file
         // holds it would be sent otherwise, or not at all.
         if (const std::optional<std::string> refusal = NotAsInFile(contents)) {

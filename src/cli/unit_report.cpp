@@ -6,16 +6,6 @@ namespace keelsong::cli {
 
 namespace {
 
-std::string OneLine(std::string_view text) {
-    std::string line(text);
-    for (char& c : line) {
-        if (c == '\t' || c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return line;
-}
-
 std::string OrDash(std::string_view text) {
     return text.empty() ? std::string("-") : OneLine(text);
 }
@@ -63,6 +53,16 @@ std::string FormatJson(const UnitReport& report) {
         json += ',' + JsonString(field.name) + ':' + JsonValue(field.value);
     }
     return json + '}';
+}
+
+std::string OneLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line) {
+        if (c == '\t' || c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return line;
 }
 
 std::string JsonString(std::string_view text) {

@@ -24,6 +24,9 @@ struct UnitReport {
     std::string failure;  // the message of the step that failed
     std::string detail;   // on success, what the command did or read, for people; may be empty
     std::vector<ReportField> fields;  // what the command read, for --json
+    // What went wrong beside the unit's operation (a service history record not written), for
+    // standard error.
+    std::vector<std::string> warnings;
 };
 
 // Tab-separated: port ("-" for none), device, unit (each "-" when empty), then "ok" and the
@@ -34,6 +37,9 @@ std::string FormatLine(const UnitReport& report);
 // One JSON object on one line: port (null for none), device and unit (null when empty),
 // status ("ok" or the failure), ok, detail when there is one, then the fields.
 std::string FormatJson(const UnitReport& report);
+
+// The text with its tabs and line ends made blanks: one field of a tab-separated line.
+std::string OneLine(std::string_view text);
 
 // A JSON string literal, quotes included.
 std::string JsonString(std::string_view text);

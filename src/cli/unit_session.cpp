@@ -29,6 +29,9 @@ UnitSession::UnitSession(const FleetSettings& settings, const UnitTarget& target
         port_ = std::make_unique<DevicePort>(target_.device_path, settings_.Ports());
     }
     program_ = std::make_unique<Program>(ui_, *port_, platform_);
+    program_->ServiceRecords().SetProgramName("keelsong-cli");
+    program_->ServiceRecords().SetWarningSink(
+        [this](const std::string& text) { warnings_.push_back(text); });
     if (settings_.trace) {
         trace_ = settings_.trace->ForUnit(target_.port ? "port " + std::to_string(*target_.port)
                                                        : target_.device_path);
@@ -113,6 +116,7 @@ UnitReport UnitSession::Report() const {
     if (report.device.empty() && !target_.port) {
         report.device = target_.device_path;
     }
+    report.warnings = warnings_;
     const UnitIdentity& identity = program_->Identity();
     if (identity.firmware_version >= 0 && identity.DeviceType() != device_type::kNone) {
         report.unit = IdentityText(identity);

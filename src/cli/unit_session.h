@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/link/frame_trace.h"
 #include "app/shell/program.h"
@@ -84,6 +85,8 @@ class UnitSession {
     std::unique_ptr<Program> program_;
     size_t step_history_ = 0;
     size_t step_popups_ = 0;
+    // What the service history could not record, for standard error.
+    std::vector<std::string> warnings_;
 };
 
 }  // namespace keelsong::cli

@@ -22,6 +22,7 @@
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
 #include "gui/event_table_view.h"
+#include "gui/history_dialog.h"
 #include "gui/panels.h"
 #include "gui/qt_ui.h"
 #include "gui/timeline_view.h"
@@ -108,6 +109,10 @@ void QtUi::Attach(Program& program) {
     }
     // The window writes its reports as PDF files.
     program.GetShell().SetReportWriter(WriteReportPdf);
+    program.ServiceRecords().SetViewer(
+        [this](const std::string& title, const std::vector<HistoryRecord>& records) {
+            ShowHistoryDialog(MainWindow(), title, records);
+        });
     if (TimelineView* timeline = Timeline()) {
         // The totals line under the strip says what the strip shows.
         if (auto* totals = main_->findChild<QLabel*>(QStringLiteral("scheduleTotals"))) {

@@ -39,9 +39,11 @@ class Platform {
     virtual std::string SettingsFolder() const = 0;
     // The user's documents folder, without a trailing slash.
     virtual std::string DocumentsFolder() const = 0;
-    // The folder for what the program keeps on its own (the firmware backups), without a
-    // trailing slash.
-    virtual std::string DataFolder() const = 0;
+    // The folder for the program's own data (the service history), without a trailing slash;
+    // empty where the program keeps none (test doubles, unless a test names one).
+    virtual std::string DataFolder() const { return {}; }
+    // The name of the computer's user running the program; empty when it cannot be told.
+    virtual std::string UserName() const { return {}; }
     // Creates one directory: 0 on success, kMakeDirExists when it exists, another negative
     // code on failure.
     virtual int MakeDir(const std::string& path) = 0;

@@ -1,6 +1,8 @@
 #include "platform/posix_platform.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -8,6 +10,7 @@
 #include <ctime>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 namespace keelsong {
 
@@ -58,12 +61,15 @@ std::string DocumentsFromUserDirs(const std::string& config_folder, const std::s
 
 }  // namespace
 
-PosixPlatform::PosixPlatform() {
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"}) {
+PosixPlatform::Environment PosixPlatform::ProcessEnvironment() {
+    Environment environment;
+    for (const char* name :
+         {"HOME", "XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR", "XDG_DATA_HOME", "USER", "LOGNAME"}) {
         if (const char* value = std::getenv(name)) {
-            environment_[name] = value;
+            environment[name] = value;
         }
     }
+    return environment;
 }
 
 std::string PosixPlatform::Get(const std::string& name) const {
@@ -134,6 +140,24 @@ std::string PosixPlatform::DataFolder() const {
     const std::string base =
         !data.empty() && data.front() == '/' ? data : Home(Get("HOME")) + "/.local/share";
     return NormalFolder(base + "/Keelsong");
+}
+
+// The login name the environment gives, else the password database's name for this process's
+// user: a program started from a service manager may have neither USER nor LOGNAME.
+std::string PosixPlatform::UserName() const {
+    for (const char* name : {"USER", "LOGNAME"}) {
+        if (const std::string value = Get(name); !value.empty()) {
+            return value;
+        }
+    }
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_name) {
+        return found->pw_name;
+    }
+    return {};
 }
 
 int PosixPlatform::MakeDir(const std::string& path) {

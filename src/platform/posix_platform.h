@@ -13,9 +13,11 @@ class PosixPlatform final : public Platform {
   public:
     using Environment = std::map<std::string, std::string>;
 
-    // Reads HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_DOCUMENTS_DIR from the process
-    // environment.
-    PosixPlatform();
+    // The variables the platform reads (HOME, XDG_CONFIG_HOME, XDG_DOCUMENTS_DIR,
+    // XDG_DATA_HOME, USER, LOGNAME), from the process environment.
+    static Environment ProcessEnvironment();
+
+    PosixPlatform() : PosixPlatform(ProcessEnvironment()) {}
     explicit PosixPlatform(Environment environment) : environment_(std::move(environment)) {}
 
     int64_t UtcNow() const override;
@@ -24,8 +26,8 @@ class PosixPlatform final : public Platform {
     void Delay(double seconds) override;
     std::string SettingsFolder() const override;
     std::string DocumentsFolder() const override;
-    // $XDG_DATA_HOME/Keelsong, else ~/.local/share/Keelsong.
     std::string DataFolder() const override;
+    std::string UserName() const override;
     int MakeDir(const std::string& path) override;
 
   private:

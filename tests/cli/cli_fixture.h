@@ -60,6 +60,9 @@ class CliFixture : public ::testing::Test {
         cli::CliEnvironment environment{
             out, err, false, 80, devices.Path(), {{"XDG_DATA_HOME", data.Path()}}, report_writer};
         environment.pause_scale = pause_scale;
+        // The service history goes to a scratch folder, never the user's own.
+        environment.environment = variables;
+        environment.environment.emplace("XDG_DATA_HOME", data.Path());
         const std::vector<std::string_view> views(args.begin(), args.end());
         CliRun run;
         run.status = cli::RunCli(views, environment);
@@ -75,6 +78,10 @@ class CliFixture : public ::testing::Test {
     // The CLI's pauses, as a share of their length (see CliEnvironment).
     double pause_scale = 1.0;
     TempDir files;
+    // The scratch XDG_DATA_HOME, holding Keelsong/history.sqlite.
+    TempDir data;
+    // The environment keelsong-cli sees; XDG_DATA_HOME is `data` unless given here.
+    PosixPlatform::Environment variables;
 
   private:
     std::vector<std::unique_ptr<sim::PtyServer>> servers_;

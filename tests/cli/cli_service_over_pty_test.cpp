@@ -11,6 +11,7 @@
 #include "app/service/firmware_backup.h"
 #include "app/service/support_contact.h"
 #include "cli_fixture.h"
+#include "files/sha256.h"
 #include "protocol/commands.h"
 #include "protocol/crc.h"
 
@@ -271,6 +272,27 @@ TEST_F(CliServiceTest, SerialAndReset_OkOnlyWhenBackInItsFirmware) {
         ASSERT_EQ(run.Lines().size(), 1u) << run.out;
         EXPECT_EQ(UnitAndOutcome(run.Lines()[0]), c.outcome);
     }
+}
+
+TEST_F(CliServiceTest, SerialThenFirmware_HistoryHasTheNewNumberAndTheFirmwareBeforeAndAfter) {
+    AddQuickUnit(1, 1203);
+    const std::string image = ImageFile();
+    ASSERT_EQ(Run({"--port", "1", "serial", "1207"}).status, 0);
+    ASSERT_EQ(Run({"--port", "1", "firmware", image, "--keep-table"}).status, 0);
+    const std::vector<std::string> records = Run({"history", "--json"}).Lines();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_NE(records[0].find("\"serial\":1207,\"firmware\":\"v2.1.3\",\"firmware_after\":"
+                              "\"v2.1.4\",\"operation\":\"Firmware Update\",\"file\":\"" +
+                              image + "\",\"sha256\":\"" + *FileSha256Hex(image) + "\""),
+              std::string::npos)
+        << records[0];
+    EXPECT_NE(records[1].find("\"serial\":1207,\"firmware\":\"v2.1.3\",\"firmware_after\":null,"
+                              "\"operation\":\"Serial Number\""),
+              std::string::npos)
+        << records[1];
+    EXPECT_NE(records[1].find("\"ok\":true,\"message\":\"serial number was 1203; "),
+              std::string::npos)
+        << records[1];
 }
 
 }  // namespace

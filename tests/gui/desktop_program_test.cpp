@@ -187,6 +187,7 @@ class OpenAtStartTest : public ::testing::Test, public testing::WithApplication 
     testing::TempDir temp_;
     ScopedEnv config_home_{"XDG_CONFIG_HOME", temp_ / "config"};
     ScopedEnv documents_{"XDG_DOCUMENTS_DIR", temp_ / "Documents"};
+    ScopedEnv data_home_{"XDG_DATA_HOME", temp_ / "data"};
     std::optional<sim::PtyServer> server_;
     bool started_ = false;
     std::optional<DesktopProgram> program_;

@@ -60,7 +60,12 @@ struct WindowOnSimulator {
 
     sim::PtyServer server;
     testing::TempDir temp;
-    PosixPlatform machine;
+    // The machine's, but for the service history, which goes to the scratch folder.
+    PosixPlatform machine{[this] {
+        PosixPlatform::Environment environment = PosixPlatform::ProcessEnvironment();
+        environment["XDG_DATA_HOME"] = temp / "data";
+        return environment;
+    }()};
     EventLoopPlatform platform{machine};
     PosixSerialPort port{PortDirectory(temp / "config")};
     QtUi ui;

@@ -59,6 +59,33 @@ TEST(PosixPlatformFolders, FollowXdgVariablesWithFallbacks) {
     }
 }
 
+TEST(PosixPlatformFolders, DataFolderAndUser_FromXdgAndLoginVariablesWithFallbacks) {
+    TempDir home;
+    struct Case {
+        PosixPlatform::Environment environment;
+        std::string data;
+        std::string user;  // empty: the password database's name, whatever it is
+    };
+    const Case cases[] = {
+        {{{"HOME", home.Path()}, {"USER", "ana"}, {"LOGNAME", "bo"}},
+         home / ".local/share/Keelsong",
+         "ana"},
+        {{{"HOME", home.Path()}, {"XDG_DATA_HOME", "//data/"}, {"LOGNAME", "bo"}},
+         "/data/Keelsong",
+         "bo"},
+        {{{"HOME", home.Path()}, {"XDG_DATA_HOME", "data"}}, home / ".local/share/Keelsong", ""},
+    };
+    for (const Case& c : cases) {
+        const PosixPlatform platform(c.environment);
+        EXPECT_EQ(platform.DataFolder(), c.data);
+        if (c.user.empty()) {
+            EXPECT_FALSE(platform.UserName().empty());
+        } else {
+            EXPECT_EQ(platform.UserName(), c.user);
+        }
+    }
+}
+
 TEST(PosixPlatformFolders, DocumentsFromUserDirsFile) {
     TempDir home;
     std::filesystem::create_directories(home / ".config");

@@ -19,13 +19,16 @@ class FakePlatform final : public Platform {
     std::string SettingsFolder() const override { return settings_folder_; }
     std::string DocumentsFolder() const override { return documents_folder_; }
     std::string DataFolder() const override { return data_folder_; }
+    std::string UserName() const override { return user_name_; }
     int MakeDir(const std::string& path) override;
 
     void SetUtcNow(int64_t seconds) { utc_now_ = seconds; }
     void SetLocalOffset(int64_t seconds) { local_offset_ = seconds; }
     void SetSettingsFolder(std::string folder) { settings_folder_ = std::move(folder); }
     void SetDocumentsFolder(std::string folder) { documents_folder_ = std::move(folder); }
+    // Empty (the default) keeps no service history.
     void SetDataFolder(std::string folder) { data_folder_ = std::move(folder); }
+    void SetUserName(std::string name) { user_name_ = std::move(name); }
     const std::vector<double>& Delays() const { return delays_; }
     // Runs inside every later delay, as a window's timers run in its pauses.
     void SetDuringDelay(std::function<void()> action) { during_delay_ = std::move(action); }
@@ -36,7 +39,8 @@ class FakePlatform final : public Platform {
     double pending_fraction_ = 0;
     std::string settings_folder_ = "/tmp/keelsong-test/config";
     std::string documents_folder_ = "/tmp/keelsong-test/Documents";
-    std::string data_folder_ = "/tmp/keelsong-test/data";
+    std::string data_folder_;
+    std::string user_name_ = "tester";
     std::vector<double> delays_;
     std::function<void()> during_delay_;
 };

@@ -6,6 +6,7 @@
 
 #include "app/events/event_exchange.h"
 #include "app/events/event_grid.h"
+#include "app/history/service_history.h"
 #include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
@@ -248,7 +249,10 @@ int SendEventTable(Program& program) {
     return SendTable(program, nullptr);
 }
 
-int AcceptChanges(Program& program) {
+namespace {
+
+// "Accept Changes" itself: what was changed sent, then saved by the unit.
+int SendAndSaveChanges(Program& program) {
     UnitOperationScope operation(program);
     const uint8_t play_state_before = program.Identity().PlayState();
     const ChangeMarks& marks = program.Marks();
@@ -293,6 +297,12 @@ int AcceptChanges(Program& program) {
         steps.Passed();
     }
     return 0;
+}
+
+}  // namespace
+
+int AcceptChanges(Program& program) {
+    return RecordAcceptChanges(program, [&] { return SendAndSaveChanges(program); });
 }
 
 int AcceptChangesCB(Program& program, const CallbackEvent& event) {

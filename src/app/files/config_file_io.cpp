@@ -139,7 +139,7 @@ int ApplyConfiguration(Program& program, const ConfigFileContents& contents) {
 }
 
 int LoadConfigurationFile(Program& program, const std::string& path) {
-    return WithoutThrowing(program, [&] {
+    const int result = WithoutThrowing(program, [&] {
         WaitCursor wait(program.GetUi());
         const ConfigFileRead read = ReadConfigurationFile(path);
         if (!read.contents) {
@@ -148,6 +148,10 @@ int LoadConfigurationFile(Program& program, const std::string& path) {
         }
         return ApplyConfiguration(program, *read.contents);
     });
+    if (result == 0) {
+        program.ServiceRecords().NoteLoadedFile(path);
+    }
+    return result;
 }
 
 int ConfigFileSaveCB(Program& program, const CallbackEvent& event) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "app/history/history_view.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/program.h"
 #include "app/shell/text_format.h"
@@ -155,6 +156,25 @@ void ExportReport(Program& program) {
     }
 }
 
+// "Accept Changes, ok: deployment.tlk (ana, keelsong 1.2.0)" under its local time.
+std::vector<std::pair<std::string, std::string>> RecentChanges(Program& program) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    const Platform& platform = program.GetPlatform();
+    for (const HistoryRecord& r : LatestChanges(program, kReportedChanges)) {
+        const std::optional<CalendarTime> when = platform.ToLocal(r.time);
+        std::string what = r.operation + (r.ok ? ", ok" : ", failed: " + r.message);
+        if (!r.file.empty()) {
+            what += (r.ok ? ": " : "; ") + std::filesystem::path(r.file).filename().string();
+        }
+        if (!r.firmware_after.empty()) {
+            what += "; firmware " + r.firmware + " to " + r.firmware_after;
+        }
+        what += " (" + (r.user.empty() ? std::string() : r.user + ", ") + r.program + ")";
+        lines.emplace_back(when ? DateTimeText(*when, false) : std::to_string(r.time), what);
+    }
+    return lines;
+}
+
 }  // namespace
 
 ReportContent MakeReport(Program& program, ReportUnitSource source, const SetupFieldsShown& shown) {
@@ -164,6 +184,9 @@ ReportContent MakeReport(Program& program, ReportUnitSource source, const SetupF
         report.made = DateTimeText(*now, false);
     }
     report.unit = UnitLines(program, source);
+    if (source == ReportUnitSource::Connection) {
+        report.recent_changes = RecentChanges(program);
+    }
     report.schedule = ComputeSchedule(program);
     if (!shown[setup_tag::kStartTime]) {
         report.schedule.start_utc.reset();

@@ -27,6 +27,9 @@ struct ReportContent {
     // The unit: label and value pairs (type, serial number, firmware), or one line saying
     // there is none.
     std::vector<std::pair<std::string, std::string>> unit;
+    // The connected unit's last changes from the service history, newest first: when (local
+    // time) and what.
+    std::vector<std::pair<std::string, std::string>> recent_changes;
     // The setup in words: label and value pairs.
     std::vector<std::pair<std::string, std::string>> setup;
     // The event table as the grid shows it.
@@ -54,6 +57,9 @@ inline constexpr SetupFieldsShown kAllSetupFields = {true, true, true, true, tru
 // (the run, the start).
 ReportContent MakeReport(Program& program, ReportUnitSource source = ReportUnitSource::Connection,
                          const SetupFieldsShown& shown = kAllSetupFields);
+
+// How many of the unit's last changes a report lists.
+inline constexpr int kReportedChanges = 5;
 
 // The name a new report is offered: "Keelsong_Report_Unit1042_261209_0600.pdf" (without the
 // unit when none is connected).

@@ -112,6 +112,9 @@ std::optional<std::string> BackUpUnit(Program& program, std::string& path) {
         return std::optional<std::string>(std::move(text));
     };
     Platform& platform = program.GetPlatform();
+    if (platform.DataFolder().empty()) {
+        return fail("No folder for backups: set XDG_DATA_HOME or HOME");
+    }
     const std::string folder = BackupFolder(platform);
     const std::optional<CalendarTime> now = platform.ToLocal(platform.UtcNow());
     std::error_code error;

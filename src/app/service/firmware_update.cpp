@@ -8,6 +8,7 @@
 
 #include "app/connection/connection.h"
 #include "app/events/event_transfer.h"
+#include "app/history/service_history.h"
 #include "app/service/firmware_rails.h"
 #include "app/service/maker_contact.h"
 #include "app/shell/program.h"
@@ -249,8 +250,13 @@ int RestartUnit(Program& program) {
     return 0;
 }
 
-int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
-                   Control progress, BatteryGate gate, std::string* backup_path) {
+namespace {
+
+// The update itself: the image checked, the rails, the image installed, the unit checked, its
+// contents read or sent again.
+int GuardInstallAndResync(Program& program, const std::string& path, bool keep_contents,
+                          Panel panel, Control progress, BatteryGate gate,
+                          std::string* backup_path) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
@@ -288,6 +294,16 @@ int UpdateFirmware(Program& program, const std::string& path, bool keep_contents
     }
     ui.SetWaitCursor(false);
     return result;
+}
+
+}  // namespace
+
+int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
+                   Control progress, BatteryGate gate, std::string* backup_path) {
+    return RecordOperation(program, "Firmware Update", path, [&] {
+        return GuardInstallAndResync(program, path, keep_contents, panel, progress, gate,
+                                     backup_path);
+    });
 }
 
 int UpdateFirmwareCB(Program& program, const CallbackEvent& event) {

@@ -6,6 +6,7 @@
 
 #include "app/connection/connection.h"
 #include "app/events/event_transfer.h"
+#include "app/history/service_history.h"
 #include "app/service/firmware_update.h"
 #include "app/shell/program.h"
 #include "app/unit/enquiry.h"
@@ -75,7 +76,10 @@ uint16_t SerialNumberFromText(std::string_view text) {
     return static_cast<uint16_t>(negative ? 0x10000 - value : value);
 }
 
-int UpdateSerialNumber(Program& program, uint16_t serial) {
+namespace {
+
+// The serial number update itself: written in the loader, the unit restarted and checked.
+int ChangeSerialNumber(Program& program, uint16_t serial) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
@@ -121,6 +125,13 @@ int UpdateSerialNumber(Program& program, uint16_t serial) {
     return 0;
 }
 
+}  // namespace
+
+int UpdateSerialNumber(Program& program, uint16_t serial) {
+    return RecordOperation(program, "Serial Number", {},
+                           [&] { return ChangeSerialNumber(program, serial); });
+}
+
 int UpdateSerialNumCB(Program& program, const CallbackEvent& event) {
     if (event.event != UiEvent::Commit) {
         return 0;
@@ -139,7 +150,10 @@ int UpdateSerialNumCB(Program& program, const CallbackEvent& event) {
     return 0;
 }
 
-int ResetUnit(Program& program, bool keep_changes) {
+namespace {
+
+// The reset itself: the unit restarted, then its table and setup read or sent again.
+int RestartAndResync(Program& program, bool keep_changes) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
@@ -159,6 +173,13 @@ int ResetUnit(Program& program, bool keep_changes) {
     const int resynced = ResyncAfterUpdate(program, keep_changes);
     ui.SetWaitCursor(false);
     return resynced;
+}
+
+}  // namespace
+
+int ResetUnit(Program& program, bool keep_changes) {
+    return RecordOperation(program, "Reset", {},
+                           [&] { return RestartAndResync(program, keep_changes); });
 }
 
 int ResetCB(Program& program, const CallbackEvent& event) {

@@ -6,6 +6,7 @@
 
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
+#include "app/history/service_history.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
@@ -143,8 +144,10 @@ int SaveUnitSettings(Program& program) {
 }
 
 int RestoreUnitSettings(Program& program) {
-    return SendToOrvaneHf(program, Command::RestoreSettings, "No response for restore command",
-                          "Settings restored successfully");
+    return RecordOperation(program, "Restore", {}, [&] {
+        return SendToOrvaneHf(program, Command::RestoreSettings, "No response for restore command",
+                              "Settings restored successfully");
+    });
 }
 
 int RetrieveTableAndSetup(Program& program) {
@@ -253,7 +256,10 @@ int StopUnit(Program& program) {
     return 0;
 }
 
-int SyncPCTimeToInstrument(Program& program) {
+namespace {
+
+// "Set Using PC" itself: the unit's clock set to this computer's.
+int SetUnitClockToPc(Program& program) {
     UnitOperationScope operation(program);
     std::array<uint8_t, 4> request{};
     WriteLe32(request.data(), static_cast<uint32_t>(program.GetPlatform().UtcNow()));
@@ -272,6 +278,12 @@ int SyncPCTimeToInstrument(Program& program) {
     program.ShowStatusMessage(true, FormatText("%s time set to %.2d:%.2d:%.2d UTC", name.c_str(),
                                                of_day / 3600, of_day / 60 % 60, of_day % 60));
     return 0;
+}
+
+}  // namespace
+
+int SyncPCTimeToInstrument(Program& program) {
+    return RecordOperation(program, "Set Time", {}, [&] { return SetUnitClockToPc(program); });
 }
 
 int SendStopCB(Program& program, const CallbackEvent& event) {

@@ -6,6 +6,7 @@
 #include "app/events/table_editing.h"
 #include "app/files/config_file_io.h"
 #include "app/files/screenshots.h"
+#include "app/history/history_view.h"
 #include "app/schedule/report.h"
 #include "app/service/firmware_update.h"
 #include "app/service/service.h"
@@ -77,6 +78,8 @@ const std::vector<CallbackBinding>& Bindings() {
         {Panel::MAIN, Control::SETSCREENSHOTFOLDER, SetScreenshotFolderCB},
         // The deployment report.
         {Panel::MAIN, Control::EXPORT_REPORT, ExportReportCB},
+        // The service history.
+        {Panel::MAIN, Control::HISTORY, ShowHistoryCB},
     };
     return table;
 }

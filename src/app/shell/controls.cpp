@@ -27,6 +27,7 @@ constexpr Control kMainControls[] = {
     Control::LOAD_EVENTS,
     Control::STORE_EVENTS,
     Control::EXPORT_REPORT,
+    Control::HISTORY,
     Control::SCREENSHOT,
     Control::SETSCREENSHOTFOLDER,
     Control::DEVICE,
@@ -109,6 +110,7 @@ std::string_view ControlName(Control control) {
         KEELSONG_CONTROL_NAME(LOAD_EVENTS)
         KEELSONG_CONTROL_NAME(STORE_EVENTS)
         KEELSONG_CONTROL_NAME(EXPORT_REPORT)
+        KEELSONG_CONTROL_NAME(HISTORY)
         KEELSONG_CONTROL_NAME(SCREENSHOT)
         KEELSONG_CONTROL_NAME(SETSCREENSHOTFOLDER)
         KEELSONG_CONTROL_NAME(DEVICE)

@@ -7,6 +7,7 @@
 
 #include "app/connection/replug_watch.h"
 #include "app/events/event_grid_model.h"
+#include "app/history/service_history.h"
 #include "app/link/comm.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
@@ -124,6 +125,9 @@ class Program {
     // The user settings store with its folders, and the shell's ties to the window and to
     // "Accept Changes", which quitting calls (shell.h).
     UserSettings& Settings() { return settings_; }
+    // The service history's ties: who records, where a failed record is told, the file whose
+    // changes are pending.
+    ServiceHistory& ServiceRecords() { return service_records_; }
     Shell& GetShell() { return shell_; }
     const Shell& GetShell() const { return shell_; }
 
@@ -148,6 +152,7 @@ class Program {
     int unit_operations_running_ = 0;
     ReplugWatch replug_;
     UserSettings settings_;
+    ServiceHistory service_records_;
     Shell shell_;
 };
 

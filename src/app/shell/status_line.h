@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "app/shell/ui.h"
@@ -22,12 +24,25 @@ class StatusLine {
 
     void ShowStatusMessage(bool success, std::string_view text);
 
+    // What was told, for the service history's record of an operation: how many messages so
+    // far, and the latest success and failure, each with the count it came at.
+    uint64_t MessagesShown() const { return shown_; }
+    uint64_t LastSuccessAt() const { return last_success_at_; }
+    const std::string& LastSuccess() const { return last_success_; }
+    uint64_t LastFailureAt() const { return last_failure_at_; }
+    const std::string& LastFailure() const { return last_failure_; }
+
     ActivityCounters& Activity() { return activity_; }
     const ActivityCounters& Activity() const { return activity_; }
 
   private:
     Ui& ui_;
     ActivityCounters activity_;
+    uint64_t shown_ = 0;
+    uint64_t last_success_at_ = 0;
+    std::string last_success_;
+    uint64_t last_failure_at_ = 0;
+    std::string last_failure_;
 };
 
 }  // namespace keelsong
