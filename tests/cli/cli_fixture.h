@@ -56,11 +56,9 @@ class CliFixture : public ::testing::Test {
     CliRun RunBare(const std::vector<std::string>& args) {
         std::ostringstream out;
         std::ostringstream err;
-        // Firmware backups go into a scratch folder, never the user's.
-        cli::CliEnvironment environment{
-            out, err, false, 80, devices.Path(), {{"XDG_DATA_HOME", data.Path()}}, report_writer};
+        cli::CliEnvironment environment{out, err, false, 80, devices.Path(), {}, report_writer};
         environment.pause_scale = pause_scale;
-        // The service history goes to a scratch folder, never the user's own.
+        // Firmware backups and the service history go to a scratch folder, never the user's.
         environment.environment = variables;
         environment.environment.emplace("XDG_DATA_HOME", data.Path());
         const std::vector<std::string_view> views(args.begin(), args.end());
@@ -73,12 +71,11 @@ class CliFixture : public ::testing::Test {
 
     TempDir settings;
     TempDir devices;
-    TempDir data;
     Shell::ReportWriter report_writer;
     // The CLI's pauses, as a share of their length (see CliEnvironment).
     double pause_scale = 1.0;
     TempDir files;
-    // The scratch XDG_DATA_HOME, holding Keelsong/history.sqlite.
+    // The scratch XDG_DATA_HOME, holding Keelsong/history.sqlite and Keelsong/backups/.
     TempDir data;
     // The environment keelsong-cli sees; XDG_DATA_HOME is `data` unless given here.
     PosixPlatform::Environment variables;
