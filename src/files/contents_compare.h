@@ -1,0 +1,32 @@
+// What a unit holds against what a configuration file holds, difference by difference, as a
+// user reads them: "row 3: Start Freq 5000 in the unit, 6000 in the file". Both sides are in
+// wire units, so what sending would change anyway (seconds cut to tenths, a level cut to its
+// byte) is equal already.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "files/config_file_read.h"
+
+namespace keelsong {
+
+struct ContentsDifference {
+    std::string where;  // "row 3" or "Setup"
+    std::string field;  // "Start Freq"; empty when the whole row stands on one side only
+    std::string unit;   // the value in the unit; empty when the row is only in the file
+    std::string file;   // the value in the file; empty when the row is only in the unit
+    bool operator==(const ContentsDifference&) const = default;
+};
+
+// "row 3: Start Freq 5000 in the unit, 6000 in the file", "row 5: only in the file".
+std::string DifferenceText(const ContentsDifference& difference);
+
+// Every difference, rows first in row order, then the setup in the panel's order. Only the
+// setup fields both give are compared: loading the file keeps the unit's value of any other,
+// and a unit keeps only the fields of its setup form. An older table file has no setup, and its
+// empty rows count as no event. Each field is compared at the width the unit keeps it.
+std::vector<ContentsDifference> CompareContents(const ConfigFileContents& unit,
+                                                const ConfigFileContents& file);
+
+}  // namespace keelsong
