@@ -21,7 +21,8 @@ enum class CommandKind {
     Reset,
     Firmware,
     RestoreBackup,
-    Report
+    Report,
+    Check
 };
 
 // What the command line asks for, checked: every number in range, every command with what it
@@ -37,7 +38,8 @@ struct CliRequest {
     std::string device;
     std::vector<uint16_t> serials;
     std::string file;    // read's and write's FILE, firmware's IMAGE, report's FILE.tlk,
-                         // restore-backup's --from FILE (empty: the unit's newest backup)
+                         // restore-backup's --from FILE (empty: the unit's newest backup),
+                         // check's FILE.tlk (empty: the readiness checks alone)
     std::string output;  // report's OUT.pdf
     uint16_t new_serial = 0;
     bool verify = false;
