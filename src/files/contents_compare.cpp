@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "files/config_file.h"
 #include "protocol/frame.h"
@@ -165,7 +166,49 @@ constexpr std::array<std::pair<uint16_t, SetupRow>, setup_tag::kCount> kSetupRow
      {"Magnetic Switch", [](const UnitSetup& s) { return std::to_string(s.magnetic_switch); }}},
 }};
 
+std::array<std::string, kComparedCells> RowCells(const std::vector<EventRecord>& events, size_t k) {
+    static constexpr std::array<const char*, kComparedCells> kColumns = {
+        "Type", "Duration", "Start Freq", "End Freq", "Level", "Phase"};
+    std::array<std::string, kComparedCells> cells;
+    if (k >= events.size() || events[k].type == TypeCode(EventType::None)) {
+        return cells;
+    }
+    cells[0] = TypeText(events[k].type);
+    if (const TypeCells* type = CellsOf(events[k].type)) {
+        for (const Cell& cell : type->All()) {
+            for (size_t column = 1; column < kComparedCells; ++column) {
+                if (std::string_view(kColumns[column]) == cell.name) {
+                    cells[column] = CellText(FieldValue(events[k].body, cell), cell.shown);
+                }
+            }
+        }
+    }
+    return cells;
+}
+
 }  // namespace
+
+SideBySide CompareSideBySide(const ConfigFileContents& unit, const ConfigFileContents& file) {
+    SideBySide side;
+    const std::vector<EventRecord> in_unit = Events(unit);
+    const std::vector<EventRecord> in_file = Events(file);
+    for (size_t k = 0; k < std::max(in_unit.size(), in_file.size()); ++k) {
+        ComparedRow row;
+        row.row = static_cast<int>(k + 1);
+        row.unit = RowCells(in_unit, k);
+        row.file = RowCells(in_file, k);
+        for (size_t column = 0; column < kComparedCells; ++column) {
+            row.differs[column] = row.unit[column] != row.file[column];
+        }
+        side.rows.push_back(row);
+    }
+    for (ContentsDifference& difference : CompareContents(unit, file)) {
+        if (difference.where == kConfigSetupSection) {
+            side.setup.push_back(std::move(difference));
+        }
+    }
+    return side;
+}
 
 std::string DifferenceText(const ContentsDifference& difference) {
     std::string text = difference.where + ": ";

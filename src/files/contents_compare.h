@@ -4,6 +4,7 @@
 // byte) is equal already.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,21 @@ std::string DifferenceText(const ContentsDifference& difference);
 // empty rows count as no event. Each field is compared at the width the unit keeps it.
 std::vector<ContentsDifference> CompareContents(const ConfigFileContents& unit,
                                                 const ConfigFileContents& file);
+
+// The grid's columns a row is shown by, side by side: Type, Duration, Start Freq, End Freq,
+// Level, Phase (empty where the event carries no such value).
+inline constexpr size_t kComparedCells = 6;
+struct ComparedRow {
+    int row = 0;
+    std::array<std::string, kComparedCells> unit, file;
+    std::array<bool, kComparedCells> differs{};
+};
+
+// What the unit and the file hold, row by row, and the setup fields that differ.
+struct SideBySide {
+    std::vector<ComparedRow> rows;
+    std::vector<ContentsDifference> setup;
+};
+SideBySide CompareSideBySide(const ConfigFileContents& unit, const ConfigFileContents& file);
 
 }  // namespace keelsong

@@ -37,6 +37,7 @@ enum class Control {
     LOAD_EVENTS,
     STORE_EVENTS,
     EXPORT_REPORT,
+    COMPARE_FILE,
     SCREENSHOT,
     SETSCREENSHOTFOLDER,
     // MAIN: the unit strip
