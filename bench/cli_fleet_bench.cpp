@@ -2,8 +2,8 @@
 // each unit pacing its own line at 19200 baud, with the real 0.1 s pauses. Prints both times as
 // ratios to the floor (for each unit, the sum over its transactions of the 0.1 s pause or the
 // time on the line, whichever is longer; for the fleet, the largest of its units' floors) and
-// the four-unit time as a ratio to the one-unit time. Optional argument: the number of runs
-// (default 3).
+// the four-unit time as a ratio to the one-unit time. Optional arguments: the number of runs
+// (default 3), then "check" to time `keelsong-cli check` of the first unit's table instead.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -50,9 +50,11 @@ struct Measured {
     size_t transactions = 0;
 };
 
-// One `read` of ports 1 to `units`; false (with what it printed) when a unit failed.
+// One `read` (or `check` of deploy.tlk) of ports 1 to `units`; false (with what it printed)
+// when a unit failed.
 bool ReadFleet(const std::string& folder, int units,
-               std::vector<std::unique_ptr<sim::PtyServer>>& servers, Measured& measured) {
+               std::vector<std::unique_ptr<sim::PtyServer>>& servers, Measured& measured,
+               bool check = false) {
     for (auto& server : servers) {
         server->ClearRequestLog();
     }
@@ -62,12 +64,16 @@ bool ReadFleet(const std::string& folder, int units,
     const std::string ports = units == 1 ? "1" : "1-" + std::to_string(units);
     const std::string file = folder + "/unit-{port}.tlk";
     const auto start = std::chrono::steady_clock::now();
+    const std::string deployment = folder + "/deploy.tlk";
     const int status =
-        cli::RunCli({"--settings-dir", folder, "--port", ports, "read", file}, environment);
+        check ? cli::RunCli({"--settings-dir", folder, "--port", ports, "check", deployment},
+                            environment)
+              : cli::RunCli({"--settings-dir", folder, "--port", ports, "read", file}, environment);
     measured.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (status != 0) {
-        std::fprintf(stderr, "read failed:\n%s%s", out.str().c_str(), err.str().c_str());
+        std::fprintf(stderr, "%s failed:\n%s%s", check ? "check" : "read", out.str().c_str(),
+                     err.str().c_str());
         return false;
     }
     measured.floor = 0;
@@ -84,6 +90,7 @@ bool ReadFleet(const std::string& folder, int units,
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const bool check = argc > 2 && std::string(argv[2]) == "check";
     const std::string folder = MakeTempFolder();
     if (folder.empty()) {
         std::fprintf(stderr, "cannot make a scratch folder\n");
@@ -105,12 +112,21 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (check) {
+        // The file every unit is checked against: what the first unit holds.
+        Measured read;
+        if (!ReadFleet(folder, 1, servers, read) ||
+            std::rename((folder + "/unit-1.tlk").c_str(), (folder + "/deploy.tlk").c_str()) != 0) {
+            return 1;
+        }
+    }
     double one_sum = 0;
     double four_sum = 0;
     for (int run = 0; run < runs; ++run) {
         Measured one;
         Measured four;
-        if (!ReadFleet(folder, 1, servers, one) || !ReadFleet(folder, kUnits, servers, four)) {
+        if (!ReadFleet(folder, 1, servers, one, check) ||
+            !ReadFleet(folder, kUnits, servers, four, check)) {
             return 1;
         }
         std::printf(

@@ -189,7 +189,7 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     bool all_ok = true;
     ProgressBoard board(environment.err, environment.err_is_terminal, environment.terminal_width);
     const auto emit = [&](const UnitReport& report) {
-        all_ok = all_ok && report.ok;
+        all_ok = all_ok && report.ok && !report.attention;
         for (const std::string& warning : report.warnings) {
             board.Print(environment.err,
                         "keelsong-cli: " + Label({report.port, report.device}) + ": " + warning);
@@ -204,11 +204,14 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
 
     // write's file is read, and refused for what no unit could change, before any unit is
     // touched: every unit then gets the same contents, however the file changes meanwhile.
+    // check's file likewise, though only a file that cannot be read stops it.
     std::optional<ConfigFileContents> to_write;
-    if (request.command == CommandKind::Write) {
+    const bool checks_file = request.command == CommandKind::Check && !request.file.empty();
+    if (request.command == CommandKind::Write || checks_file) {
         ConfigFileRead read = ReadConfigurationFile(request.file);
-        std::optional<std::string> refusal =
-            read.contents ? RefusedForEveryUnit(*read.contents) : read.failure;
+        std::optional<std::string> refusal = !read.contents ? read.failure
+                                             : checks_file  ? std::nullopt
+                                                            : RefusedForEveryUnit(*read.contents);
         if (refusal) {
             environment.err << "keelsong-cli: " << request.file << ": " << *refusal << std::endl;
             return kExitUsage;

@@ -69,6 +69,13 @@ Commands:
                         write the unit's newest firmware backup (or FILE) back into it,
                         have it save them and read them back to compare
                           keelsong-cli --port 1 restore-backup
+  check [FILE.tlk]      compare each unit's table and setup with a ".tlk" file, writing
+                        nothing: "matches", or "differs" and the first differences; then
+                        warnings for what would stop the unit in the field (start time
+                        past, clock off by more than 2 s, battery low, table empty, admin
+                        mode). Without FILE, the warnings alone. Exit 1 when any unit
+                        differs or warns
+                          keelsong-cli --port 1-4 check deployment.tlk
   report FILE.tlk OUT.pdf
                         the deployment report of a ".tlk" file, as the window's "Export
                         Report" writes it; no unit is asked (its fields say "from file")
@@ -123,6 +130,7 @@ const std::map<std::string_view, CommandForm>& Commands() {
         {"restore-backup", {CommandKind::RestoreBackup, 0, false, true}},
         {"report", {CommandKind::Report, 2, false, false}},
         {"history", {CommandKind::History, 0, false, false}},
+        {"check", {CommandKind::Check, 1, false, true}},
     };
     return commands;
 }
@@ -386,7 +394,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     const CommandForm& form = command->second;
     request.command = form.kind;
     const size_t arguments = positional.size() - 1;
-    if (arguments < static_cast<size_t>(form.arguments)) {
+    // check's file is optional: without it, only the readiness checks run.
+    if (arguments < static_cast<size_t>(form.arguments) && form.kind != CommandKind::Check) {
         static const std::map<CommandKind, std::string_view> kWhat = {
             {CommandKind::Read, "a FILE"},
             {CommandKind::Write, "a FILE"},
@@ -407,7 +416,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
                               std::string(positional[1]) + "'");
         }
         request.new_serial = *serial;
-    } else if (form.arguments >= 1) {
+    } else if (form.arguments >= 1 && arguments >= 1) {
         request.file = std::string(positional[1]);
         request.output = form.arguments == 2 ? std::string(positional[2]) : std::string();
         if (request.file.empty() || (form.arguments == 2 && request.output.empty())) {

@@ -22,7 +22,8 @@ enum class CommandKind {
     Firmware,
     RestoreBackup,
     Report,
-    History
+    History,
+    Check
 };
 
 // What the command line asks for, checked: every number in range, every command with what it
@@ -38,7 +39,8 @@ struct CliRequest {
     std::string device;
     std::vector<uint16_t> serials;
     std::string file;    // read's and write's FILE, firmware's IMAGE, report's FILE.tlk,
-                         // restore-backup's --from FILE (empty: the unit's newest backup)
+                         // restore-backup's --from FILE (empty: the unit's newest backup),
+                         // check's FILE.tlk (empty: the readiness checks alone)
     std::string output;  // report's OUT.pdf
     uint16_t new_serial = 0;
     bool verify = false;

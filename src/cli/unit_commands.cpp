@@ -10,6 +10,7 @@
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
 #include "app/files/config_file_io.h"
+#include "app/files/unit_contents.h"
 #include "app/history/service_history.h"
 #include "app/service/firmware_backup.h"
 #include "app/service/firmware_update.h"
@@ -17,9 +18,12 @@
 #include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
+#include "app/unit/readiness.h"
+#include "app/unit/readiness_battery.h"
 #include "app/unit/status_display.h"
 #include "cli/config_compare.h"
 #include "files/config_file.h"
+#include "files/contents_compare.h"
 #include "protocol/unit_status.h"
 
 namespace keelsong::cli {
@@ -94,6 +98,30 @@ std::string WhyNotWritable(const std::string& path) {
     return {};
 }
 
+// The first few differences for a line, "; "-separated, and how many more there are.
+std::string FirstDifferencesText(const std::vector<ContentsDifference>& differences) {
+    constexpr size_t kShown = 5;
+    std::string text;
+    for (size_t k = 0; k < differences.size() && k < kShown; ++k) {
+        text += (k == 0 ? "" : "; ") + DifferenceText(differences[k]);
+    }
+    if (differences.size() > kShown) {
+        text += "; and " + std::to_string(differences.size() - kShown) + " more";
+    }
+    return text;
+}
+
+std::string DifferencesJson(const std::vector<ContentsDifference>& differences) {
+    std::string json = "[";
+    for (const ContentsDifference& difference : differences) {
+        json += (json.size() > 1 ? "," : "") + std::string("{\"where\":") +
+                JsonString(difference.where) + ",\"field\":" + JsonString(difference.field) +
+                ",\"unit\":" + JsonString(difference.unit) +
+                ",\"file\":" + JsonString(difference.file) + "}";
+    }
+    return json + "]";
+}
+
 class UnitRun {
   public:
     UnitRun(UnitSession& session, const CliRequest& request, FileClaims& claims,
@@ -140,6 +168,8 @@ class UnitRun {
                 return Firmware();
             case CommandKind::RestoreBackup:
                 return RestoreBackup();
+            case CommandKind::Check:
+                return Check();
             case CommandKind::List:
             case CommandKind::Report:
             case CommandKind::History:
@@ -304,11 +334,55 @@ class UnitRun {
         if (!read) {
             return Fail("Out of system memory");
         }
-        if (const auto difference = FirstDifference(*sent, *read)) {
-            return Fail("Verify failed: " + *difference);
+        const std::optional<ConfigFileContents> as_sent = ContentsOfDocument(*sent);
+        const std::optional<ConfigFileContents> as_read = ContentsOfDocument(*read);
+        if (!as_sent || !as_read) {
+            return Fail("Verify failed: the table read back cannot be compared");
+        }
+        if (const std::vector<ContentsDifference> differences = CompareContents(*as_read, *as_sent);
+            !differences.empty()) {
+            return Fail("Verify failed: " + FirstDifferencesText(differences));
         }
         fields.push_back({"verified", true});
         return Succeed("verified", fields);
+    }
+
+    // Reads the unit's table and setup and compares them with the file, when there is one;
+    // nothing is sent. A difference or a warning leaves the line ok but fails the exit status.
+    UnitReport Check() {
+        if (!Try([&] { return RetrieveTableAndSetup(program_); })) {
+            return Fail(failure_);
+        }
+        const std::vector<std::string> warnings =
+            ReadinessWarnings(ReadinessFactsOf(program_), kMinReadinessBattery);
+        std::vector<std::string> parts;
+        std::vector<ReportField> fields;
+        bool matches = true;
+        if (to_write_) {
+            const std::vector<ContentsDifference> differences =
+                CompareContents(UnitContents(program_), *to_write_);
+            matches = differences.empty();
+            parts.push_back(matches ? "matches" : "differs");
+            if (!matches) {
+                parts.push_back(FirstDifferencesText(differences));
+            }
+            fields.push_back({"file", request_.file});
+            fields.push_back({"matches", matches});
+            fields.push_back({"differences", JsonText{DifferencesJson(differences)}});
+        }
+        std::string warnings_json = "[";
+        for (const std::string& warning : warnings) {
+            parts.push_back("warning: " + warning);
+            warnings_json += (warnings_json.size() > 1 ? "," : "") + JsonString(warning);
+        }
+        fields.push_back({"warnings", JsonText{warnings_json + "]"}});
+        std::string detail = parts.empty() ? "ready" : "";
+        for (const std::string& part : parts) {
+            detail += (detail.empty() ? "" : "; ") + part;
+        }
+        UnitReport report = Succeed(detail, fields);
+        report.attention = !matches || !warnings.empty();
+        return report;
     }
 
     // The unit after a restart: ok only when it answers in its application firmware; a failure

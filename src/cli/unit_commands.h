@@ -36,7 +36,8 @@ std::optional<std::string> RefusedForEveryUnit(const ConfigFileContents& content
 // Connects to the session's unit and runs the request's command on it with the window's own
 // operations. A unit in admin mode (but for firmware) or of a type without an event table ends
 // there, like a port that does not open. write sends `to_write`, the file as read once for
-// every unit, and refuses it when the unit would not get it as it stands.
+// every unit, and refuses it when the unit would not get it as it stands; check compares the
+// unit with it (none: the readiness checks alone).
 UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims,
                           const ConfigFileContents* to_write = nullptr);
 

@@ -17,6 +17,9 @@ std::string JsonValue(const FieldValue& value) {
     if (const auto* number = std::get_if<int64_t>(&value)) {
         return std::to_string(*number);
     }
+    if (const auto* json = std::get_if<JsonText>(&value)) {
+        return json->json;
+    }
     return std::get<bool>(value) ? "true" : "false";
 }
 

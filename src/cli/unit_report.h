@@ -8,8 +8,14 @@
 
 namespace keelsong::cli {
 
-// A value the command read from a unit: a text, a number or a yes/no.
-using FieldValue = std::variant<std::string, int64_t, bool>;
+// A value already in JSON (a list, an object), put into --json's object as it stands.
+struct JsonText {
+    std::string json;
+    bool operator==(const JsonText&) const = default;
+};
+
+// A value the command read from a unit: a text, a number, a yes/no, or JSON of its own.
+using FieldValue = std::variant<std::string, int64_t, bool, JsonText>;
 struct ReportField {
     std::string name;
     FieldValue value;
@@ -27,6 +33,8 @@ struct UnitReport {
     // What went wrong beside the unit's operation (a service history record not written), for
     // standard error.
     std::vector<std::string> warnings;
+    // ok, yet what it found fails the exit status (check: a difference or a warning).
+    bool attention = false;
 };
 
 // Tab-separated: port ("-" for none), device, unit (each "-" when empty), then "ok" and the

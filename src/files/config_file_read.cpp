@@ -99,9 +99,19 @@ ConfigFileRead ReadConfiguration(std::string_view bytes) {
     if (document->ReadFromText(bytes) != 0 || !IsConfigurationDocument(*document)) {
         return Failure(kCannotRead);
     }
-    ConfigEventSlots slots;
-    if (ReadConfigEvents(*document, slots) != 0) {
+    std::optional<ConfigFileContents> contents = ContentsOfDocument(*document);
+    if (!contents) {
         return Failure(kBadEvents);
+    }
+    return {std::move(contents), {}};
+}
+
+}  // namespace
+
+std::optional<ConfigFileContents> ContentsOfDocument(const IniDocument& document) {
+    ConfigEventSlots slots;
+    if (ReadConfigEvents(document, slots) != 0) {
+        return std::nullopt;
     }
     ConfigFileContents contents;
     for (const EventRecord& slot : slots) {
@@ -110,12 +120,10 @@ ConfigFileRead ReadConfiguration(std::string_view bytes) {
         }
         contents.events.push_back(slot);
     }
-    contents.setup = ReadConfigSetup(*document);
-    contents.duplicate_sections = DuplicateSections(*document);
-    return {std::move(contents), {}};
+    contents.setup = ReadConfigSetup(document);
+    contents.duplicate_sections = DuplicateSections(document);
+    return contents;
 }
-
-}  // namespace
 
 ConfigFileRead ReadConfigurationFile(const std::string& path) {
     std::string bytes;

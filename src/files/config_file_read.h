@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files/ini.h"
 #include "protocol/event_record.h"
 
 namespace keelsong {
@@ -35,6 +36,10 @@ struct ConfigFileRead {
 // Only a regular file is opened, and without waiting: a FIFO, a device or a folder fails at
 // once with "Failed to open file". May throw std::bad_alloc.
 ConfigFileRead ReadConfigurationFile(const std::string& path);
+
+// A configuration document's contents, as ReadConfigurationFile reads a ".tlk"; nullopt when
+// its events cannot be read ("Error reading events from file").
+std::optional<ConfigFileContents> ContentsOfDocument(const IniDocument& document);
 
 // Why the events cannot be sent to any unit as they stand ("Event 02 cannot be sent: Type 9 is
 // not an event type"), or nullopt. Empty records of an older table are rows, not events.

@@ -98,6 +98,9 @@ class QtUi final : public Ui {
                                   bool restrict_extension = false) override;
     std::optional<std::string> DirSelectPopup(std::string_view folder,
                                               std::string_view title) override;
+    std::optional<ComparisonChoice> ComparisonPopup(std::string_view title,
+                                                    const std::vector<std::string>& warnings,
+                                                    const SideBySide& side) override;
 
     void InstallPopup(Panel panel) override;
     void RemovePopup(Panel panel) override;

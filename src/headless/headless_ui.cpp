@@ -227,6 +227,17 @@ FileSelection HeadlessUi::FileSelectPopup(std::string_view folder, std::string_v
     return TakeFront(file_answers_).value_or(FileSelection{});
 }
 
+std::optional<ComparisonChoice> HeadlessUi::ComparisonPopup(
+    std::string_view title, const std::vector<std::string>& warnings, const SideBySide& side) {
+    std::string text;
+    for (const std::string& warning : warnings) {
+        text += (text.empty() ? "" : "\n") + warning;
+    }
+    popups_.push_back({PopupKind::Comparison, std::string(title), text});
+    last_comparison_ = side;
+    return TakeFront(comparison_answers_).value_or(std::nullopt);
+}
+
 std::optional<std::string> HeadlessUi::DirSelectPopup(std::string_view folder,
                                                       std::string_view title) {
     popups_.push_back({PopupKind::DirSelect, std::string(title), std::string(folder)});

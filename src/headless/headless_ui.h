@@ -17,7 +17,7 @@ namespace keelsong {
 // pop-ups are answered from a script while what they asked is recorded.
 class HeadlessUi final : public Ui {
   public:
-    enum class PopupKind { Message, Generic, Confirm, Prompt, FileSelect, DirSelect };
+    enum class PopupKind { Message, Generic, Confirm, Prompt, FileSelect, DirSelect, Comparison };
     struct PopupRecord {
         PopupKind kind;
         std::string title;
@@ -65,6 +65,9 @@ class HeadlessUi final : public Ui {
     FileSelection FileSelectPopup(std::string_view folder, std::string_view pattern,
                                   std::string_view title, bool save,
                                   bool restrict_extension = false) override;
+    std::optional<ComparisonChoice> ComparisonPopup(std::string_view title,
+                                                    const std::vector<std::string>& warnings,
+                                                    const SideBySide& side) override;
     std::optional<std::string> DirSelectPopup(std::string_view folder,
                                               std::string_view title) override;
 
@@ -102,6 +105,11 @@ class HeadlessUi final : public Ui {
     void AnswerDirSelect(std::optional<std::string> folder) {
         dir_answers_.push_back(std::move(folder));
     }
+    void AnswerComparison(std::optional<ComparisonChoice> choice) {
+        comparison_answers_.push_back(std::move(choice));
+    }
+    // What the last comparison pop-up showed.
+    const SideBySide& LastComparison() const { return last_comparison_; }
     void SelectListItem(Panel panel, Control control, int index);
     // The user chooses the context-menu item with this label: its action runs. False when the
     // control's menu has no such item or the item is dimmed.
@@ -182,6 +190,8 @@ class HeadlessUi final : public Ui {
     std::deque<std::optional<std::string>> prompt_answers_;
     std::deque<FileSelection> file_answers_;
     std::deque<std::optional<std::string>> dir_answers_;
+    std::deque<std::optional<ComparisonChoice>> comparison_answers_;
+    SideBySide last_comparison_;
     std::set<Panel> installed_;
     std::map<Panel, Control> active_ctrl_;
     std::map<Key, std::vector<MenuItem>> menus_;

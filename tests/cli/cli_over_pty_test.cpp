@@ -208,7 +208,8 @@ TEST_F(CliOverPtyTest, WriteVerify_ReportsTheUnitThatChangedAValueItWasSent) {
     const std::vector<std::string> lines = run.Lines();
     ASSERT_EQ(lines.size(), 2u) << run.out;
     EXPECT_TRUE(lines[0].ends_with("\tok\tverified")) << lines[0];
-    EXPECT_TRUE(lines[1].ends_with("\tVerify failed: Setup: Number of Plays sent 3, read 7"))
+    EXPECT_TRUE(lines[1].ends_with(
+        "\tVerify failed: Setup: Number of Repeats 7 in the unit, 3 in the file"))
         << lines[1];
 }
 

@@ -72,6 +72,7 @@ const std::map<std::pair<Panel, Control>, Expected>& ExpectedControls() {
         {{M, STORE_EVENTS}, {Kind::Button, "Save"}},
         {{M, EXPORT_REPORT}, {Kind::Button, "Export Report…"}},
         {{M, HISTORY}, {Kind::Button, "History…"}},
+        {{M, COMPARE_FILE}, {Kind::Button, "Compare With File…"}},
         {{M, SCREENSHOT}, {Kind::Button, std::nullopt}},
         {{M, SETSCREENSHOTFOLDER}, {Kind::Button, std::nullopt}},
         {{M, DEVICE}, {Kind::Text, std::nullopt}},

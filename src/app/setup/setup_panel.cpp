@@ -213,7 +213,7 @@ void SetUnitControlsDimmed(Program& program, bool dimmed) {
     for (Control control :
          {Control::CONTINUOUS, Control::REST_TIME, Control::EVENT_INSERT, Control::EVENT_ADD,
           Control::EVENT_REM, Control::CLEAR_TABLE, Control::EVENT_TABLE, Control::STORE_EVENTS,
-          Control::LOAD_EVENTS, Control::MAG_SWITCH, Control::ADVANCED}) {
+          Control::LOAD_EVENTS, Control::COMPARE_FILE, Control::MAG_SWITCH, Control::ADVANCED}) {
         ui.SetDimmed(Panel::MAIN, control, dimmed);
     }
     const ChangeMarks& marks = program.Marks();

@@ -4,6 +4,7 @@
 #include "app/connection/replug_watch.h"
 #include "app/events/event_transfer.h"
 #include "app/events/table_editing.h"
+#include "app/files/compare_with_file.h"
 #include "app/files/config_file_io.h"
 #include "app/files/screenshots.h"
 #include "app/history/history_view.h"
@@ -74,6 +75,7 @@ const std::vector<CallbackBinding>& Bindings() {
         // The configuration file and screenshots.
         {Panel::MAIN, Control::LOAD_EVENTS, ConfigFileLoadCB},
         {Panel::MAIN, Control::STORE_EVENTS, ConfigFileSaveCB},
+        {Panel::MAIN, Control::COMPARE_FILE, CompareWithFileCB},
         {Panel::MAIN, Control::SCREENSHOT, SaveScreenShotCB},
         {Panel::MAIN, Control::SETSCREENSHOTFOLDER, SetScreenshotFolderCB},
         // The deployment report.

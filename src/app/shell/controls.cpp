@@ -28,6 +28,7 @@ constexpr Control kMainControls[] = {
     Control::STORE_EVENTS,
     Control::EXPORT_REPORT,
     Control::HISTORY,
+    Control::COMPARE_FILE,
     Control::SCREENSHOT,
     Control::SETSCREENSHOTFOLDER,
     Control::DEVICE,
@@ -111,6 +112,7 @@ std::string_view ControlName(Control control) {
         KEELSONG_CONTROL_NAME(STORE_EVENTS)
         KEELSONG_CONTROL_NAME(EXPORT_REPORT)
         KEELSONG_CONTROL_NAME(HISTORY)
+        KEELSONG_CONTROL_NAME(COMPARE_FILE)
         KEELSONG_CONTROL_NAME(SCREENSHOT)
         KEELSONG_CONTROL_NAME(SETSCREENSHOTFOLDER)
         KEELSONG_CONTROL_NAME(DEVICE)

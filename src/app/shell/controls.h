@@ -38,6 +38,7 @@ enum class Control {
     STORE_EVENTS,
     EXPORT_REPORT,
     HISTORY,
+    COMPARE_FILE,
     SCREENSHOT,
     SETSCREENSHOTFOLDER,
     // MAIN: the unit strip

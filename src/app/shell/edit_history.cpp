@@ -128,7 +128,9 @@ void ShowStep(Program& program, const EditStep& step, bool before) {
         history.recorded_rows = grid.RowImages();
         MarkTableChanged(program,
                          !history.unit_rows || *history.recorded_rows != *history.unit_rows);
-    } else {
+    }
+    // A table step may carry the setup too (values taken from a file at once).
+    if (!step.setup_before.empty()) {
         ShowSetupValues(program, before ? step.setup_before : step.setup_after);
         history.recorded_setup = ShownSetupValues(program);
     }
@@ -171,6 +173,29 @@ void RecordTableEdit(Program& program, std::string what, EventGridModel::CellAdd
         Push(program, std::move(step));
     }
     history.recorded_rows = std::move(rows);
+    ShowHistoryState(program);
+}
+
+void RecordCombinedEdit(Program& program, std::string what) {
+    EditHistory& history = program.History();
+    std::vector<EventGridModel::RowCells> rows = program.Grid().RowImages();
+    SetupValues values = ShownSetupValues(program);
+    EditStep step;
+    step.what = std::move(what);
+    if (history.recorded_rows && *history.recorded_rows != rows) {
+        step.table = true;
+        step.rows_before = std::move(*history.recorded_rows);
+        step.rows_after = rows;
+    }
+    if (history.recorded_setup && *history.recorded_setup != values) {
+        step.setup_before = std::move(*history.recorded_setup);
+        step.setup_after = values;
+    }
+    if (step.table || !step.setup_before.empty()) {
+        Push(program, std::move(step));
+    }
+    history.recorded_rows = std::move(rows);
+    history.recorded_setup = std::move(values);
     ShowHistoryState(program);
 }
 

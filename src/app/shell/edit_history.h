@@ -35,7 +35,8 @@ inline constexpr Control kUndoableSetupControls[] = {
 using SetupValues = std::vector<ControlValue>;
 
 // One undoable edit: what it was ("Start Freq row 3") and the two states it lies between.
-// A table step keeps the rows, a setup step the controls' values.
+// A table step keeps the rows, a setup step the controls' values; a table step with setup
+// values (RecordCombinedEdit) keeps both.
 struct EditStep {
     std::string what;
     std::vector<EventGridModel::RowCells> rows_before, rows_after;
@@ -77,6 +78,9 @@ void ClearEditHistory(Program& program);
 void RecordTableEdit(Program& program, std::string what, EventGridModel::CellAddress cell);
 // After a user's change of a setup control: a step, or more of the open step of that control.
 void RecordSetupEdit(Program& program, Control control);
+// After a change of the grid and the setup controls at once, with its name: one step that
+// undoes both, unless neither changed.
+void RecordCombinedEdit(Program& program, std::string what);
 // The control's value was committed: its next change makes a new step.
 void EndSetupEdit(Program& program, Control control);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/shell/controls.h"
+#include "files/contents_compare.h"
 
 namespace keelsong {
 
@@ -33,6 +34,14 @@ enum class FileChoice { Cancelled, ExistingFile, NewFile };
 struct FileSelection {
     FileChoice choice = FileChoice::Cancelled;
     std::string path;
+};
+
+// What the user takes from the comparison pop-up: the file's rows (numbered from 1) and its
+// setup.
+struct ComparisonChoice {
+    std::vector<int> rows;
+    bool setup = false;
+    bool operator==(const ComparisonChoice&) const = default;
 };
 
 // The user-interface run-time the program's logic is written against. Controls are addressed
@@ -86,6 +95,11 @@ class Ui {
                                           std::string_view title, bool save,
                                           bool restrict_extension = false) = 0;
     // The chosen folder, or nullopt when cancelled.
+    // The unit and a file side by side, differing cells marked, the readiness warnings above;
+    // what the user chose to take from the file, or nullopt when closed without taking.
+    virtual std::optional<ComparisonChoice> ComparisonPopup(
+        std::string_view title, const std::vector<std::string>& warnings,
+        const SideBySide& side) = 0;
     virtual std::optional<std::string> DirSelectPopup(std::string_view folder,
                                                       std::string_view title) = 0;
 
