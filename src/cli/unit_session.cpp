@@ -22,7 +22,10 @@ std::string TextOf(const ControlValue& value) {
 
 UnitSession::UnitSession(const FleetSettings& settings, const UnitTarget& target,
                          ProgressSink progress)
-    : settings_(settings), target_(target), platform_(settings.environment, settings.pause_scale) {
+    : settings_(settings),
+      target_(target),
+      machine_(settings.environment),
+      platform_(machine_, settings.pause_scale) {
     if (target_.port) {
         port_ = std::make_unique<PosixSerialPort>(settings_.Ports());
     } else {

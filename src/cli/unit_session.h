@@ -14,6 +14,7 @@
 #include "cli/unit_report.h"
 #include "headless/headless_ui.h"
 #include "platform/port_directory.h"
+#include "platform/posix_platform.h"
 
 namespace keelsong::cli {
 
@@ -79,6 +80,7 @@ class UnitSession {
     FleetSettings settings_;
     UnitTarget target_;
     HeadlessUi ui_;
+    PosixPlatform machine_;
     PacedPlatform platform_;
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<FrameTrace> trace_;

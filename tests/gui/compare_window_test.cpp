@@ -56,7 +56,7 @@ struct CompareWindowTest : ::testing::Test, testing::WithApplication {
 
     std::unique_ptr<sim::PtyServer> server;
     testing::TempDir temp;
-    PosixPlatform machine;
+    PosixPlatform machine{testing::WithDataHome(temp / "data")};
     EventLoopPlatform platform{machine};
     PosixSerialPort port{PortDirectory(temp / "config")};
     QtUi ui;

@@ -17,8 +17,17 @@
 
 #include "gui/mnemonics.h"
 #include "gui/qt_ui.h"
+#include "platform/posix_platform.h"
 
 namespace keelsong::testing {
+
+// The machine's environment, but for XDG_DATA_HOME: the service history and the firmware
+// backups of a test go to `data_home`, never the user's own folder.
+inline PosixPlatform::Environment WithDataHome(const std::string& data_home) {
+    PosixPlatform::Environment environment = PosixPlatform::ProcessEnvironment();
+    environment["XDG_DATA_HOME"] = data_home;
+    return environment;
+}
 
 // Made by the first test that needs it and ended after the last test, while Qt's own globals
 // still exist (a static application would be torn down after some of them at exit).

@@ -60,12 +60,7 @@ struct WindowOnSimulator {
 
     sim::PtyServer server;
     testing::TempDir temp;
-    // The machine's, but for the service history, which goes to the scratch folder.
-    PosixPlatform machine{[this] {
-        PosixPlatform::Environment environment = PosixPlatform::ProcessEnvironment();
-        environment["XDG_DATA_HOME"] = temp / "data";
-        return environment;
-    }()};
+    PosixPlatform machine{testing::WithDataHome(temp / "data")};
     EventLoopPlatform platform{machine};
     PosixSerialPort port{PortDirectory(temp / "config")};
     QtUi ui;
@@ -150,7 +145,7 @@ TEST_F(WindowPauseTest, UnitReplacedRaisedByThePoll_ClockRunsWhileTheMessageIsUp
     std::string error;
     ASSERT_TRUE(server.Start(&error)) << error;
     testing::TempDir temp;
-    PosixPlatform machine;
+    PosixPlatform machine{testing::WithDataHome(temp / "data")};
     EventLoopPlatform platform(machine);
     PosixSerialPort port{PortDirectory(temp / "config")};
     ASSERT_EQ(port.OpenPath(server.Path()), 0);
