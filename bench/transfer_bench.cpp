@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
 
     sim::PtyServer server;  // paced by default
     HeadlessUi ui;
-    PosixPlatform platform;
+    PosixPlatform machine;
+    bench::WithoutHistory platform(machine);
     PosixSerialPort port{PortDirectory(platform.SettingsFolder())};
     if (!OpenPacedUnit(server, port)) {
         return 1;

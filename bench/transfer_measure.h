@@ -14,11 +14,20 @@
 #include "app/shell/program.h"
 #include "app/unit/enquiry.h"
 #include "paced_unit.h"
+#include "platform/delegating_platform.h"
 #include "protocol/commands.h"
 #include "protocol/frame.h"
 #include "sim/pty_server.h"
 
 namespace keelsong::bench {
+
+// The machine's platform without a data folder: the benchmark's many "Accept Changes" stay out
+// of the user's service history.
+class WithoutHistory final : public DelegatingPlatform {
+  public:
+    using DelegatingPlatform::DelegatingPlatform;
+    std::string DataFolder() const override { return {}; }
+};
 
 inline constexpr int kEvents = EventGridModel::kMaxRows;
 

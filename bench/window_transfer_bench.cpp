@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
 
     sim::PtyServer server;  // paced by default
-    PosixPlatform machine;
+    PosixPlatform posix;
+    bench::WithoutHistory machine(posix);
     EventLoopPlatform platform(machine);
     PosixSerialPort port{PortDirectory(machine.SettingsFolder())};
     if (!OpenPacedUnit(server, port)) {
