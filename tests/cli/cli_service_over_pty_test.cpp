@@ -119,6 +119,10 @@ TEST_F(CliServiceTest, Firmware_EveryWayTheUnitEndsUp_OkOnlyWhenItRunsItsFirmwar
     for (size_t k = 0; k < lines.size(); ++k) {
         EXPECT_EQ(UnitAndOutcome(lines[k]), expected[k]) << "port " << k + 1;
     }
+    // The history claims no contents for a unit left in its loader.
+    const std::vector<std::string> stuck = Run({"history", "--serial", "1004", "--json"}).Lines();
+    ASSERT_EQ(stuck.size(), 1u);
+    EXPECT_NE(stuck[0].find("\"contents_sha256\":null"), std::string::npos) << stuck[0];
 }
 
 TEST_F(CliServiceTest, FirmwareKeepTable_KeptWhenRead_NothingWrittenWhenNot) {

@@ -25,8 +25,10 @@ bool Identified(const UnitIdentity& identity) {
 std::string ContentsSha256(Program& program) {
     const UnitKey unit = KeyOf(program.Identity());
     const ChangeMarks& marks = program.Marks();
-    if (!Identified(program.Identity()) || program.Origin().table != unit ||
-        program.Origin().setup != unit || marks.table_changed || marks.setup_changed) {
+    // A unit left in its loader holds no table, whatever the program last read from it.
+    if (!Identified(program.Identity()) || program.Identity().firmware_version < kNormalFirmware ||
+        program.Origin().table != unit || program.Origin().setup != unit || marks.table_changed ||
+        marks.setup_changed) {
         return {};
     }
     try {
