@@ -217,9 +217,7 @@ std::optional<FileId> IdOf(const std::string& path) {
     return FileId{status.st_dev, status.st_ino};
 }
 
-std::optional<Failure> AppendOnce(const std::string& path, int busy_ms, const HistoryRecord& r,
-                                  std::optional<FileId>& opened) {
-    opened = IdOf(path);
+std::optional<Failure> AppendTo(const std::string& path, int busy_ms, const HistoryRecord& r) {
     Database db;
     if (auto failure = Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busy_ms, db)) {
         return failure;
@@ -228,6 +226,18 @@ std::optional<Failure> AppendOnce(const std::string& path, int busy_ms, const Hi
         return failure;
     }
     return Insert(db.get(), r);
+}
+
+// `opened` is the file the attempt worked on, or nullopt when the path named another file
+// before it than after it: another writer moved a damaged file aside meanwhile, and which one
+// this attempt found damaged cannot be told (moving the path's file then could move a new
+// store, and the records just written in it, aside).
+std::optional<Failure> AppendOnce(const std::string& path, int busy_ms, const HistoryRecord& r,
+                                  std::optional<FileId>& opened) {
+    const std::optional<FileId> before = IdOf(path);
+    std::optional<Failure> failure = AppendTo(path, busy_ms, r);
+    opened = before == IdOf(path) ? before : std::nullopt;
+    return failure;
 }
 
 // SQLite waits for a busy store itself, but not in every case (two writers making the store
