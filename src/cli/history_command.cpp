@@ -4,19 +4,14 @@
 
 #include "app/history/service_history.h"
 #include "cli/unit_report.h"
+#include "protocol/utc_text.h"
 
 namespace keelsong::cli {
 
 namespace {
 
 std::string UtcText(int64_t seconds) {
-    const time_t t = static_cast<time_t>(seconds);
-    tm broken{};
-    char text[32] = "-";
-    if (gmtime_r(&t, &broken)) {
-        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &broken);
-    }
-    return text;
+    return FormatUtc(seconds, "%Y-%m-%dT%H:%M:%SZ", "-");
 }
 
 std::string OrDash(const std::string& text) {

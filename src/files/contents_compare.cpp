@@ -10,6 +10,7 @@
 #include "files/config_file.h"
 #include "protocol/frame.h"
 #include "protocol/unit_setup.h"
+#include "protocol/utc_text.h"
 
 namespace keelsong {
 
@@ -132,12 +133,7 @@ std::string StartTimeText(int32_t start) {
     if (start <= 0) {
         return "none";
     }
-    const std::time_t time = start;
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
-    return text;
+    return FormatUtc(start, "%Y-%m-%d %H:%M:%S UTC", "an unknown time");
 }
 
 struct SetupRow {

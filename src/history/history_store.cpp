@@ -1,4 +1,5 @@
 #include "history/history_store.h"
+#include "protocol/utc_text.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -256,13 +257,7 @@ std::optional<Failure> AppendPatiently(const std::string& path, int busy_ms, con
 }
 
 std::string UtcStamp(int64_t seconds) {
-    const time_t t = static_cast<time_t>(seconds);
-    tm broken{};
-    char text[32] = "unknown-time";
-    if (gmtime_r(&t, &broken)) {
-        std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &broken);
-    }
-    return text;
+    return FormatUtc(seconds, "%Y%m%dT%H%M%SZ", "unknown-time");
 }
 
 // Puts the damaged file (and its journal) aside under a name no earlier one has. Writers that

@@ -6,18 +6,14 @@
 #include "app/service/firmware_rails.h"
 #include "app/shell/program.h"
 #include "protocol/unit_identity.h"
+#include "protocol/utc_text.h"
 
 namespace keelsong {
 
 namespace {
 
 std::string UtcText(int64_t seconds) {
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
-    return text;
+    return FormatUtc(seconds, "%Y-%m-%d %H:%M:%S UTC", "an unknown time");
 }
 
 }  // namespace
