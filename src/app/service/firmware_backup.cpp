@@ -13,6 +13,7 @@
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
 #include "files/config_file.h"
+#include "files/config_file_read.h"
 
 namespace keelsong {
 
@@ -59,13 +60,11 @@ class ShownContents {
         if (!marks_.table_changed && !marks_.setup_changed) {
             return;
         }
-        ConfigEventSlots slots;
-        ReadConfigEvents(*document_, slots);
-        EmptyEventGrid(program_);
-        for (size_t k = 0; k < slots.size() && slots[k].type != TypeCode(EventType::None); ++k) {
-            EventToRow(program_, slots[k].body, slots[k].type, static_cast<uint8_t>(k + 1));
+        // The document is the program's own save: it always reads back.
+        if (const std::optional<ConfigFileContents> kept = ContentsOfDocument(*document_)) {
+            ReplaceGridEvents(program_, kept->events);
+            DecodeSetup(program_, kept->setup, false);
         }
-        DecodeSetup(program_, ReadConfigSetup(*document_), false);
         ClearEditHistory(program_);
         MarkTableChanged(program_, marks_.table_changed);
         MarkSetupChanged(program_, marks_.setup_changed);
