@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/callbacks.h"
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/callbacks.h"
+#include "app/shell/program.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/unit/enquiry.h"
-#include "app/shell/program.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/program.h"
+#include "app/unit/enquiry.h"
 #include "gui/qt_ui.h"
 #include "protocol/frame.h"
 #include "protocol/unit_setup.h"
