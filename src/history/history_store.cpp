@@ -202,8 +202,7 @@ std::optional<Failure> Insert(sqlite3* db, const HistoryRecord& r) {
     return Execute(db, "COMMIT");
 }
 
-// Which file a path named at one moment: a damaged store is moved aside only while the path
-// still names the file found damaged, not the new one another writer began meanwhile.
+// Which file a path named at one moment.
 struct FileId {
     dev_t device = 0;
     ino_t inode = 0;
@@ -218,6 +217,31 @@ std::optional<FileId> IdOf(const std::string& path) {
     return FileId{status.st_dev, status.st_ino};
 }
 
+// SQLite finds a store's journal and write-ahead log by name, so a connection still holding a
+// file that was moved aside can take the new store's journal for its own: roll it into the old
+// file, or write a record there that then seems written. Every attempt therefore holds this
+// lock shared, and a damaged file is moved aside only under it held alone, when no attempt has
+// any file open. Where the lock file cannot be made (a read-only folder) the attempt goes on
+// without it: SQLite will fail there in its own words.
+class StoreLock {
+  public:
+    StoreLock(const std::string& store_path, int operation)
+        : fd_(::open((store_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        while (fd_ >= 0 && ::flock(fd_, operation) != 0 && errno == EINTR) {
+        }
+    }
+    ~StoreLock() {
+        if (fd_ >= 0) {
+            ::close(fd_);  // releases the lock
+        }
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+  private:
+    int fd_;
+};
+
 std::optional<Failure> AppendTo(const std::string& path, int busy_ms, const HistoryRecord& r) {
     Database db;
     if (auto failure = Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busy_ms, db)) {
@@ -229,15 +253,12 @@ std::optional<Failure> AppendTo(const std::string& path, int busy_ms, const Hist
     return Insert(db.get(), r);
 }
 
-// `opened` is the file the attempt worked on, or nullopt when the path named another file
-// before it than after it: another writer moved a damaged file aside meanwhile, and which one
-// this attempt found damaged cannot be told (moving the path's file then could move a new
-// store, and the records just written in it, aside).
+// `opened` is the file the attempt worked on.
 std::optional<Failure> AppendOnce(const std::string& path, int busy_ms, const HistoryRecord& r,
                                   std::optional<FileId>& opened) {
-    const std::optional<FileId> before = IdOf(path);
+    const StoreLock shared(path, LOCK_SH);
     std::optional<Failure> failure = AppendTo(path, busy_ms, r);
-    opened = before == IdOf(path) ? before : std::nullopt;
+    opened = IdOf(path);
     return failure;
 }
 
@@ -261,43 +282,32 @@ std::string UtcStamp(int64_t seconds) {
 }
 
 // Puts the damaged file (and its journal) aside under a name no earlier one has. Writers that
-// found it damaged at once take turns (a lock on the file itself); the later ones find it gone
-// and leave the new store alone: then `aside` stays empty. False with `problem` set when it
-// cannot be moved.
+// found it damaged at once take turns; the later ones find the path naming another file (or
+// none) and leave it alone: then `aside` stays empty. False with `problem` set when it cannot
+// be moved.
 bool MoveAside(const std::string& path, const std::optional<FileId>& damaged, int64_t now,
                std::string& aside, std::string& problem) {
     namespace fs = std::filesystem;
     aside.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT;  // already moved
+    const StoreLock alone(path, LOCK_EX);
+    if (!damaged || IdOf(path) != damaged) {
+        return true;  // already moved, and perhaps a new store begun
     }
-    ::flock(fd, LOCK_EX);
-    struct stat held {};
-    const bool same = ::fstat(fd, &held) == 0 && damaged &&
-                      FileId{held.st_dev, held.st_ino} == *damaged && IdOf(path) == damaged;
-    bool moved = true;
-    if (same) {
-        std::string name = path + ".corrupt-" + UtcStamp(now);
-        std::error_code error;
-        for (int n = 2; fs::exists(name, error); ++n) {
-            name = path + ".corrupt-" + UtcStamp(now) + "-" + std::to_string(n);
-        }
-        // Its journal first: once the file itself is gone, another writer may begin a new
-        // store there, whose journal must stay where it is.
-        for (const char* suffix : {"-wal", "-shm"}) {
-            fs::rename(path + suffix, name + suffix, error);
-        }
-        fs::rename(path, name, error);
-        if (error) {
-            problem = "it could not be moved aside: " + error.message();
-            moved = false;
-        } else {
-            aside = name;
-        }
+    std::string name = path + ".corrupt-" + UtcStamp(now);
+    std::error_code error;
+    for (int n = 2; fs::exists(name, error); ++n) {
+        name = path + ".corrupt-" + UtcStamp(now) + "-" + std::to_string(n);
     }
-    ::close(fd);  // releases the lock
-    return moved;
+    for (const char* suffix : {"-wal", "-shm"}) {
+        fs::rename(path + suffix, name + suffix, error);
+    }
+    fs::rename(path, name, error);
+    if (error) {
+        problem = "it could not be moved aside: " + error.message();
+        return false;
+    }
+    aside = name;
+    return true;
 }
 
 std::string Describe(const std::string& path, const Failure& failure) {
