@@ -9,9 +9,6 @@
 //
 // Every operation returns an int: 0 (or 1 = found, for gets) on success, a negative code from
 // the list below on failure. Nothing throws; memory exhaustion is reported as kIniOutOfMemory.
-//
-// The operations exist twice: as members taking C++ types, and as the free functions Ini_New …
-// Ini_GetBoolean taking plain pointers, under the names the rest of the program knows them by.
 #pragma once
 
 #include <cstddef>
@@ -192,22 +189,7 @@ class IniDocument {
     std::string trailing_comment_;
 };
 
-// The same operations under their established names. A null document, name, path or output
-// gives kIniMissingArgument.
-std::unique_ptr<IniDocument> Ini_New(int sorted);  // null when memory is exhausted
-void Ini_Dispose(std::unique_ptr<IniDocument> document);
-int Ini_ReadFromFile(IniDocument* document, const char* path);
-int Ini_WriteToFile(const IniDocument* document, const char* path);
-int Ini_PutInt(IniDocument* document, const char* section, const char* item, std::int32_t value);
-int Ini_PutUInt(IniDocument* document, const char* section, const char* item, std::uint32_t value);
-int Ini_PutBoolean(IniDocument* document, const char* section, const char* item, int value);
-int Ini_PutString(IniDocument* document, const char* section, const char* item, const char* text);
-int Ini_GetStringIntoBuffer(const IniDocument* document, const char* section, const char* item,
-                            char* buffer, int size);
-int Ini_GetInt(const IniDocument* document, const char* section, const char* item,
-               std::int32_t* value);
-int Ini_GetUInt(const IniDocument* document, const char* section, const char* item,
-                std::uint32_t* value);
-int Ini_GetBoolean(const IniDocument* document, const char* section, const char* item, int* value);
+// A new document, or null when memory is exhausted (where `new` would throw).
+std::unique_ptr<IniDocument> Ini_New(int sorted);
 
 }  // namespace keelsong

@@ -66,11 +66,10 @@ TEST(IniWrite, SectionsAndItemsPutOutOfOrder_WrittenInCaseBlindOrder) {
 TEST(IniWrite, UnsortedDocument_KeepsPutOrder) {
     auto document = Ini_New(0);
     ASSERT_NE(document, nullptr);
-    ASSERT_EQ(Ini_PutUInt(document.get(), "b", "y", 1), 0);
-    ASSERT_EQ(Ini_PutUInt(document.get(), "a", "x", 2), 0);
-    ASSERT_EQ(Ini_PutUInt(document.get(), "b", "a", 3), 0);
+    ASSERT_EQ(document->PutUInt("b", "y", 1), 0);
+    ASSERT_EQ(document->PutUInt("a", "x", 2), 0);
+    ASSERT_EQ(document->PutUInt("b", "a", 3), 0);
     EXPECT_EQ(document->ToText(), "[b]\r\ny = 1\r\na = 3\r\n\r\n[a]\r\nx = 2\r\n\r\n");
-    Ini_Dispose(std::move(document));
 }
 
 TEST(IniString, AwkwardBytes_WrittenEscapedAndReadBackUnchanged) {
@@ -240,30 +239,29 @@ TEST(IniGet, Booleans_AnyCaseTrueOrFalseElseBad) {
     }
 }
 
-TEST(IniApi, NamedOperations_PutAndGetThroughPlainPointers) {
+TEST(IniApi, ExtremeValues_PutAndGetBack) {
     auto document = Ini_New(1);
     ASSERT_NE(document, nullptr);
-    ASSERT_EQ(Ini_PutInt(document.get(), "S", "Int", INT32_MIN), 0);
-    ASSERT_EQ(Ini_PutUInt(document.get(), "S", "UInt", UINT32_MAX), 0);
-    ASSERT_EQ(Ini_PutBoolean(document.get(), "S", "Flag", 7), 0);
-    ASSERT_EQ(Ini_PutString(document.get(), "S", "Text", "a\"b"), 0);
+    ASSERT_EQ(document->PutInt("S", "Int", INT32_MIN), 0);
+    ASSERT_EQ(document->PutUInt("S", "UInt", UINT32_MAX), 0);
+    ASSERT_EQ(document->PutBoolean("S", "Flag", true), 0);
+    ASSERT_EQ(document->PutString("S", "Text", "a\"b"), 0);
     EXPECT_EQ(document->ToText(),
               "[S]\r\nFlag = True\r\nInt = -2147483648\r\nText = \"a\\\"b\"\r\n"
               "UInt = 4294967295\r\n\r\n");
     std::int32_t int_value = 0;
     std::uint32_t uint_value = 0;
-    int flag = 5;
+    bool flag = false;
     char text[4] = "old";
-    EXPECT_EQ(Ini_GetInt(document.get(), "s", "int", &int_value), 1);
-    EXPECT_EQ(Ini_GetUInt(document.get(), "S", "UInt", &uint_value), 1);
-    EXPECT_EQ(Ini_GetBoolean(document.get(), "S", "Flag", &flag), 1);
-    EXPECT_EQ(Ini_GetStringIntoBuffer(document.get(), "S", "Text", text, sizeof text), 1);
+    EXPECT_EQ(document->GetInt("s", "int", &int_value), 1);
+    EXPECT_EQ(document->GetUInt("S", "UInt", &uint_value), 1);
+    EXPECT_EQ(document->GetBoolean("S", "Flag", &flag), 1);
+    EXPECT_EQ(document->GetStringIntoBuffer("S", "Text", text, sizeof text), 1);
     EXPECT_EQ(int_value, INT32_MIN);
     EXPECT_EQ(uint_value, UINT32_MAX);
-    EXPECT_EQ(flag, 1);
+    EXPECT_EQ(flag, true);
     EXPECT_STREQ(text, "a\"b");
-    EXPECT_EQ(Ini_GetInt(document.get(), "Absent", "Int", &int_value), 0);
-    Ini_Dispose(std::move(document));
+    EXPECT_EQ(document->GetInt("Absent", "Int", &int_value), 0);
 }
 
 TEST(IniLookup, NamesMatchIgnoringCaseAndOuterBlanks_PutReplaces) {
@@ -404,36 +402,20 @@ TEST(IniRead, HostileInput_ReadsInBoundedTime) {
     EXPECT_EQ(Read("[S]\n" + std::string(1 << 20, '=')).ToText(), "[S]\r\n\r\n");
 }
 
-TEST(IniApi, MissingArguments_GiveMinus65) {
-    auto document = Ini_New(1);
-    ASSERT_NE(document, nullptr);
-    IniDocument* d = document.get();
+TEST(IniApi, MissingOutputs_GiveMinus65) {
+    IniDocument document(true);
     char buffer[8];
-    std::int32_t int_value;
-    std::uint32_t uint_value;
-    int flag;
     const int results[] = {
-        Ini_ReadFromFile(nullptr, "x"),
-        Ini_ReadFromFile(d, nullptr),
-        Ini_WriteToFile(nullptr, "x"),
-        Ini_WriteToFile(d, nullptr),
-        Ini_PutInt(d, nullptr, "k", 1),
-        Ini_PutUInt(d, "s", nullptr, 1),
-        Ini_PutBoolean(nullptr, "s", "k", 1),
-        Ini_PutString(d, "s", "k", nullptr),
-        Ini_GetStringIntoBuffer(d, "s", "k", nullptr, 8),
-        Ini_GetStringIntoBuffer(d, "s", "k", buffer, 0),
-        Ini_GetInt(d, "s", "k", nullptr),
-        Ini_GetInt(nullptr, "s", "k", &int_value),
-        Ini_GetUInt(d, nullptr, "k", &uint_value),
-        Ini_GetBoolean(d, "s", "k", nullptr),
-        Ini_GetBoolean(d, "s", nullptr, &flag),
+        document.GetStringIntoBuffer("s", "k", nullptr, 8),
+        document.GetStringIntoBuffer("s", "k", buffer, 0),
+        document.GetInt("s", "k", nullptr),
+        document.GetUInt("s", "k", nullptr),
+        document.GetBoolean("s", "k", nullptr),
     };
     for (std::size_t i = 0; i < std::size(results); ++i) {
         EXPECT_EQ(results[i], kIniMissingArgument) << "call " << i;
     }
-    EXPECT_TRUE(d->sections().empty());
-    Ini_Dispose(nullptr);
+    EXPECT_TRUE(document.sections().empty());
 }
 
 }  // namespace
