@@ -86,6 +86,10 @@ TEST_P(UiContractTest, Attributes_ReadBackAsSet) {
     }
     ui.SetText(Panel::MAIN, Control::STATUS_LINE, "No Connection");
     EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::STATUS_LINE), "No Connection");
+    // A control name on two panels is two controls.
+    ui.SetText(Panel::CONNECT, Control::STATUS_LINE, "connect");
+    EXPECT_EQ(ui.TextValue(Panel::MAIN, Control::STATUS_LINE), "No Connection");
+    EXPECT_EQ(ui.TextValue(Panel::CONNECT, Control::STATUS_LINE), "connect");
 }
 
 TEST_P(UiContractTest, List_ItemsKeepValuesAndTheFirstIsSelected) {
