@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/connection/connection.h"
+#include "platform/long_option.h"
 
 namespace keelsong::cli {
 
@@ -294,20 +295,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     std::string from;  // restore-backup's file
     bool options_ended = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view name = args[i];
-        if (options_ended || name == "--") {
+        if (options_ended || args[i] == "--") {
             // After "--" everything is an argument, even a file name that starts with "--".
             if (options_ended) {
-                positional.push_back(name);
+                positional.push_back(args[i]);
             }
             options_ended = true;
             continue;
         }
-        std::optional<std::string_view> value;
-        if (const size_t eq = name.find('='); name.starts_with("--") && eq != name.npos) {
-            value = name.substr(eq + 1);
-            name = name.substr(0, eq);
-        }
+        auto [name, value] = SplitLongOption(args[i]);
         if (!name.starts_with("--")) {
             positional.push_back(args[i]);
             continue;

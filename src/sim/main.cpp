@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "keelsong_version.h"
+#include "platform/long_option.h"
 #include "sim/pty_server.h"
 #include "sim/unit_simulator.h"
 
@@ -236,12 +237,7 @@ std::map<std::string_view, Setter> ValueOptions() {
 std::optional<std::string> Parse(const std::vector<std::string_view>& args, Options& options) {
     const auto value_options = ValueOptions();
     for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view name = args[i];
-        std::optional<std::string_view> inline_value;
-        if (const size_t eq = name.find('='); name.starts_with("--") && eq != name.npos) {
-            inline_value = name.substr(eq + 1);
-            name = name.substr(0, eq);
-        }
+        const auto [name, inline_value] = keelsong::SplitLongOption(args[i]);
         const bool is_flag = name == "--help" || name == "--version" || name == "--pacing" ||
                              name == "--no-pacing" || name == "--noise" || name == "--no-loader" ||
                              name == "--stay-in-loader";
