@@ -7,12 +7,14 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <thread>
 
 #include "app/connection/connection.h"
 #include "app/link/frame_trace.h"
 #include "cli/cli_options.h"
+#include "cli/deployment_manifest.h"
 #include "cli/history_command.h"
 #include "cli/progress_board.h"
 #include "cli/report_command.h"
@@ -136,6 +138,15 @@ std::vector<UnitTarget> UnitsWithSerials(const std::vector<uint16_t>& serials,
     return targets;
 }
 
+// A manifest's unit that no unit searched or given answered as.
+UnitReport MissingFromDeployment(uint16_t serial, const std::string& file) {
+    UnitReport missing;
+    missing.failure = "missing: no unit with serial number " + std::to_string(serial) +
+                      " answered; not written: " + file;
+    missing.fields = {{"serial", int64_t{serial}}, {"file", file}, {"in_manifest", true}};
+    return missing;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& environment) {
@@ -218,10 +229,24 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
         }
         to_write = std::move(read.contents);
     }
+    // apply's manifest and every file it names, likewise, each problem told with its line.
+    std::optional<Deployment> deployment;
+    if (request.command == CommandKind::Apply) {
+        DeploymentRead read = ReadDeployment(request.file, PosixPlatform(environment.environment));
+        for (const std::string& problem : read.problems) {
+            environment.err << "keelsong-cli: " << request.file << ": " << problem << std::endl;
+        }
+        if (!read.problems.empty()) {
+            return kExitUsage;
+        }
+        deployment = std::move(read.units);
+    }
 
     std::vector<UnitTarget> targets;
     std::vector<UnitReport> not_found;
-    if (request.command == CommandKind::List || !request.serials.empty()) {
+    const bool searches_every_port =
+        request.command == CommandKind::Apply && request.ports.empty() && request.device.empty();
+    if (request.command == CommandKind::List || !request.serials.empty() || searches_every_port) {
         const size_t searching = board.Add("ports 1-" + std::to_string(kSearchedPorts));
         board.Update(searching, "Searching For Units");
         ProgressBoard silent(environment.err, false, environment.terminal_width);
@@ -237,7 +262,13 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
             }
             return all_ok ? kExitOk : kExitUnitFailed;
         }
-        targets = UnitsWithSerials(request.serials, found, not_found);
+        if (searches_every_port) {
+            for (const UnitReport& unit : found) {
+                targets.push_back({unit.port, {}});
+            }
+        } else {
+            targets = UnitsWithSerials(request.serials, found, not_found);
+        }
     } else if (!request.device.empty()) {
         targets.push_back({std::nullopt, request.device});
     } else {
@@ -252,11 +283,28 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     const UnitJob run = [&](const UnitTarget& target,
                             const ProgressSink& progress) -> std::optional<UnitReport> {
         UnitSession session(settings, target, progress);
-        return RunUnitCommand(session, request, claims, to_write ? &*to_write : nullptr);
+        return RunUnitCommand(session, request, claims, to_write ? &*to_write : nullptr,
+                              deployment ? &*deployment : nullptr);
     };
-    RunConcurrently(targets, run, board, emit);
+    std::set<int64_t> reached;  // the serial numbers of the units that answered
+    RunConcurrently(targets, run, board, [&](const UnitReport& report) {
+        for (const ReportField& field : report.fields) {
+            if (const auto* serial = std::get_if<int64_t>(&field.value);
+                serial && field.name == "serial") {
+                reached.insert(*serial);
+            }
+        }
+        emit(report);
+    });
     for (const UnitReport& missing : not_found) {
         emit(missing);
+    }
+    if (deployment) {
+        for (const auto& [serial, file] : *deployment) {
+            if (!reached.contains(serial)) {
+                emit(MissingFromDeployment(serial, file.path));
+            }
+        }
     }
     return all_ok ? kExitOk : kExitUnitFailed;
 }

@@ -77,6 +77,16 @@ Commands:
                         mode). Without FILE, the warnings alone. Exit 1 when any unit
                         differs or warns
                           keelsong-cli --port 1-4 check deployment.tlk
+  apply MANIFEST.csv    write each unit the file a deployment manifest names for its serial
+                        number, and verify it; the manifest has a header line and the
+                        columns serial, file (relative to the manifest) and, optionally,
+                        start (local YYYY-MM-DD HH:MM, in place of the file's start time).
+                        Every unit found on ports 1-30 unless --port or --device; a unit
+                        the manifest does not name is left alone ("not in manifest"), a
+                        serial number not found is told "missing". The manifest and all
+                        its files are checked before any unit is touched (exit 2). Exit 0
+                        only when every unit named was written and verified
+                          keelsong-cli apply deployment.csv
   report FILE.tlk OUT.pdf
                         the deployment report of a ".tlk" file, as the window's "Export
                         Report" writes it; no unit is asked (its fields say "from file")
@@ -108,30 +118,35 @@ finds a unit on USB:
   $ keelsong-cli --settings-dir /tmp/fleet --port 1,2 info
 )";
 
+// Whether a command is given its units: always, never (it searches every port or asks none),
+// or optionally (else every port is searched).
+enum class Units { Needed, None, Optional };
+
 struct CommandForm {
     CommandKind kind;
     int arguments;  // positional arguments after the command
     bool one_unit;  // works on a single unit only
-    bool needs_units;
+    Units units;
 };
 
 const std::map<std::string_view, CommandForm>& Commands() {
     static const std::map<std::string_view, CommandForm> commands = {
-        {"list", {CommandKind::List, 0, false, false}},
-        {"info", {CommandKind::Info, 0, false, true}},
-        {"read", {CommandKind::Read, 1, false, true}},
-        {"write", {CommandKind::Write, 1, false, true}},
-        {"play", {CommandKind::Play, 0, false, true}},
-        {"stop", {CommandKind::Stop, 0, false, true}},
-        {"set-time", {CommandKind::SetTime, 0, false, true}},
-        {"restore", {CommandKind::Restore, 0, false, true}},
-        {"serial", {CommandKind::Serial, 1, true, true}},
-        {"reset", {CommandKind::Reset, 0, true, true}},
-        {"firmware", {CommandKind::Firmware, 1, false, true}},
-        {"restore-backup", {CommandKind::RestoreBackup, 0, false, true}},
-        {"report", {CommandKind::Report, 2, false, false}},
-        {"history", {CommandKind::History, 0, false, false}},
-        {"check", {CommandKind::Check, 1, false, true}},
+        {"list", {CommandKind::List, 0, false, Units::None}},
+        {"info", {CommandKind::Info, 0, false, Units::Needed}},
+        {"read", {CommandKind::Read, 1, false, Units::Needed}},
+        {"write", {CommandKind::Write, 1, false, Units::Needed}},
+        {"play", {CommandKind::Play, 0, false, Units::Needed}},
+        {"stop", {CommandKind::Stop, 0, false, Units::Needed}},
+        {"set-time", {CommandKind::SetTime, 0, false, Units::Needed}},
+        {"restore", {CommandKind::Restore, 0, false, Units::Needed}},
+        {"serial", {CommandKind::Serial, 1, true, Units::Needed}},
+        {"reset", {CommandKind::Reset, 0, true, Units::Needed}},
+        {"firmware", {CommandKind::Firmware, 1, false, Units::Needed}},
+        {"restore-backup", {CommandKind::RestoreBackup, 0, false, Units::Needed}},
+        {"report", {CommandKind::Report, 2, false, Units::None}},
+        {"history", {CommandKind::History, 0, false, Units::None}},
+        {"check", {CommandKind::Check, 1, false, Units::Needed}},
+        {"apply", {CommandKind::Apply, 1, false, Units::Optional}},
     };
     return commands;
 }
@@ -248,12 +263,15 @@ std::string CheckRequest(const CliRequest& request, std::string_view name,
         if (request.serials.size() > 1) {
             return "history takes one --serial";
         }
-    } else if (!form.needs_units && unit_kinds > 0) {
+    } else if (form.units == Units::None && unit_kinds > 0) {
         return std::string(name) +
                (request.command == CommandKind::Report ? " asks no unit" : " searches every port") +
                ": --port, --device and --serial do not apply";
     }
-    if (form.needs_units && unit_kinds == 0) {
+    if (request.command == CommandKind::Apply && !request.serials.empty()) {
+        return "apply finds the units the manifest names: --serial does not apply";
+    }
+    if (form.units == Units::Needed && unit_kinds == 0) {
         return std::string(name) + " needs the units: --port, --device or --serial";
     }
     if (form.one_unit && (request.ports.size() > 1 || request.serials.size() > 1)) {

@@ -23,7 +23,8 @@ enum class CommandKind {
     RestoreBackup,
     Report,
     History,
-    Check
+    Check,
+    Apply
 };
 
 // What the command line asks for, checked: every number in range, every command with what it
@@ -40,7 +41,8 @@ struct CliRequest {
     std::vector<uint16_t> serials;
     std::string file;    // read's and write's FILE, firmware's IMAGE, report's FILE.tlk,
                          // restore-backup's --from FILE (empty: the unit's newest backup),
-                         // check's FILE.tlk (empty: the readiness checks alone)
+                         // check's FILE.tlk (empty: the readiness checks alone),
+                         // apply's MANIFEST.csv
     std::string output;  // report's OUT.pdf
     uint16_t new_serial = 0;
     bool verify = false;

@@ -36,6 +36,8 @@ constexpr char kNothingToKeep[] =
     "Unit in admin mode: it has no table or setup to keep; nothing written (update it without "
     "--keep-table)";
 
+constexpr std::string_view kNotInManifest = "not in manifest";
+
 // How a step tells its failure: most in the status line, the serial-number update in a pop-up.
 enum class ToldIn { StatusLine, Popup };
 
@@ -125,12 +127,13 @@ std::string DifferencesJson(const std::vector<ContentsDifference>& differences) 
 class UnitRun {
   public:
     UnitRun(UnitSession& session, const CliRequest& request, FileClaims& claims,
-            const ConfigFileContents* to_write)
+            const ConfigFileContents* to_write, const Deployment* deployment)
         : session_(session),
           program_(session.Logic()),
           request_(request),
           claims_(claims),
-          to_write_(to_write) {}
+          to_write_(to_write),
+          deployment_(deployment) {}
 
     UnitReport Run() {
         if (session_.Connect() != 0) {
@@ -170,6 +173,8 @@ class UnitRun {
                 return RestoreBackup();
             case CommandKind::Check:
                 return Check();
+            case CommandKind::Apply:
+                return Apply();
             case CommandKind::List:
             case CommandKind::Report:
             case CommandKind::History:
@@ -275,6 +280,19 @@ class UnitRun {
             return Fail("Failed to open file");
         }
         return WriteContents(request_.file, *to_write_, request_.verify);
+    }
+
+    // The manifest's file for this unit, written and verified; a unit it does not name is left
+    // as it is.
+    UnitReport Apply() {
+        const uint16_t serial = program_.Identity().SerialNumber();
+        const auto entry = deployment_ ? deployment_->find(serial) : Deployment::const_iterator{};
+        if (!deployment_ || entry == deployment_->end()) {
+            return Succeed(std::string(kNotInManifest), {{"in_manifest", false}});
+        }
+        UnitReport report = WriteContents(entry->second.path, entry->second.contents, true);
+        report.fields.push_back({"in_manifest", true});
+        return report;
     }
 
     // The unit's newest firmware backup, or --from's file, written back as write --verify does.
@@ -505,6 +523,7 @@ class UnitRun {
     const CliRequest& request_;
     FileClaims& claims_;
     const ConfigFileContents* to_write_;
+    const Deployment* deployment_;
     std::string failure_;
 };
 
@@ -539,8 +558,8 @@ std::optional<std::string> RefusedForEveryUnit(const ConfigFileContents& content
 }
 
 UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims,
-                          const ConfigFileContents* to_write) {
-    return UnitRun(session, request, claims, to_write).Run();
+                          const ConfigFileContents* to_write, const Deployment* deployment) {
+    return UnitRun(session, request, claims, to_write, deployment).Run();
 }
 
 }  // namespace keelsong::cli

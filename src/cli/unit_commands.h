@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/cli_options.h"
+#include "cli/deployment_manifest.h"
 #include "cli/unit_report.h"
 #include "cli/unit_session.h"
 #include "files/config_file_read.h"
@@ -37,8 +38,10 @@ std::optional<std::string> RefusedForEveryUnit(const ConfigFileContents& content
 // operations. A unit in admin mode (but for firmware) or of a type without an event table ends
 // there, like a port that does not open. write sends `to_write`, the file as read once for
 // every unit, and refuses it when the unit would not get it as it stands; check compares the
-// unit with it (none: the readiness checks alone).
+// unit with it (none: the readiness checks alone). apply writes and verifies the file
+// `deployment` names for the unit's serial number, and leaves a unit it does not name alone.
 UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims,
-                          const ConfigFileContents* to_write = nullptr);
+                          const ConfigFileContents* to_write = nullptr,
+                          const Deployment* deployment = nullptr);
 
 }  // namespace keelsong::cli

@@ -212,6 +212,32 @@ std::vector<uint8_t> ReadConfigSetup(const IniDocument& document) {
     return record;
 }
 
+void SetConfigSetupField(std::vector<uint8_t>& record, uint16_t tag, uint32_t value) {
+    constexpr size_t kHeader = 4;
+    constexpr size_t kItem = 8;
+    if (record.size() < kHeader) {
+        record.assign(kHeader, 0);
+        WriteLe16(record.data(), setup_format::kTagged);
+    }
+    size_t at = kHeader;
+    for (; at + kItem <= record.size(); at += kItem) {
+        const uint16_t held = ReadLe16(record.data() + at);
+        if (held == tag) {
+            WriteLe32(record.data() + at + 4, value);
+            return;
+        }
+        if (held > tag) {
+            break;
+        }
+    }
+    uint8_t item[kItem];
+    WriteLe16(item, tag);
+    WriteLe16(item + 2, 4);
+    WriteLe32(item + 4, value);
+    record.insert(record.begin() + static_cast<std::ptrdiff_t>(at), item, item + kItem);
+    WriteLe16(record.data() + 2, static_cast<uint16_t>(ReadLe16(record.data() + 2) + 1));
+}
+
 std::optional<std::string> DifferingEventItem(const EventRecord& wanted, const EventRecord& got) {
     const TypeItems* items = ItemsOf(static_cast<uint32_t>(wanted.type));
     if (!items) {

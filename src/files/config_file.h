@@ -51,6 +51,11 @@ int ReadConfigEvents(const IniDocument& document, ConfigEventSlots& slots);
 // with a valid number, in tag order. Keys that are missing or bad are left out.
 std::vector<uint8_t> ReadConfigSetup(const IniDocument& document);
 
+// Gives a tagged setup record (as ReadConfigSetup makes) `value` for `tag`: the item is
+// replaced where the record has it, added in tag order where not. An empty record (an older
+// table's, which leaves the setup as it is) becomes one holding that item alone.
+void SetConfigSetupField(std::vector<uint8_t>& record, uint16_t tag, uint32_t value);
+
 // The first item of `wanted`'s type (in reading order) whose field `got` holds differently, as
 // the item's name and the value `wanted` holds ("Level 44"); nullopt when every item agrees.
 // `got`'s type is not compared.
