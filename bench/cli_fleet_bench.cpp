@@ -1,8 +1,8 @@
-// Times `keelsong-cli read` of a 40-event table from one simulated unit and from four at once,
-// each unit pacing its own line at 19200 baud, with the real 0.1 s pauses. Prints both times as
-// ratios to the floor (for each unit, the sum over its transactions of the 0.1 s pause or the
-// time on the line, whichever is longer; for the fleet, the largest of its units' floors) and
-// the four-unit time as a ratio to the one-unit time. Optional arguments: the number of runs
+// Times `keelsong-cli read` of a 40-event table from one simulated unit and from 4, 8 and 16 at
+// once, each unit pacing its own line at 19200 baud, with the real 0.1 s pauses. Prints each
+// time as a ratio to the floor (for each unit, the sum over its transactions of the 0.1 s pause
+// or the time on the line, whichever is longer; for a fleet, the largest of its units' floors)
+// and each fleet's time as a ratio to the one-unit time. Optional arguments: the number of runs
 // (default 3), then "check" to time `keelsong-cli check` of the first unit's table instead.
 #include <stdlib.h>
 
@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -23,7 +24,8 @@ using namespace keelsong;
 
 namespace {
 
-constexpr int kUnits = 4;
+constexpr int kFleets[] = {4, 8, 16};
+constexpr int kUnits = 16;  // the largest fleet
 constexpr int kEvents = 40;
 
 std::string MakeTempFolder() {
@@ -121,25 +123,33 @@ int main(int argc, char** argv) {
         }
     }
     double one_sum = 0;
-    double four_sum = 0;
+    double fleet_sums[std::size(kFleets)] = {};
     for (int run = 0; run < runs; ++run) {
         Measured one;
-        Measured four;
-        if (!ReadFleet(folder, 1, servers, one, check) ||
-            !ReadFleet(folder, kUnits, servers, four, check)) {
+        if (!ReadFleet(folder, 1, servers, one, check)) {
             return 1;
         }
-        std::printf(
-            "run %d: 1 unit %.3f s (%zu transactions, floor %.3f s, ratio %.4f); "
-            "%d units %.3f s (%zu transactions, floor %.3f s, ratio %.4f); 4/1 %.4f\n",
-            run + 1, one.seconds, one.transactions, one.floor, one.seconds / one.floor, kUnits,
-            four.seconds, four.transactions, four.floor, four.seconds / four.floor,
-            four.seconds / one.seconds);
+        std::printf("run %d: 1 unit %.3f s (%zu transactions, floor %.3f s, ratio %.4f)\n", run + 1,
+                    one.seconds, one.transactions, one.floor, one.seconds / one.floor);
         one_sum += one.seconds;
-        four_sum += four.seconds;
+        for (size_t k = 0; k < std::size(kFleets); ++k) {
+            Measured fleet;
+            if (!ReadFleet(folder, kFleets[k], servers, fleet, check)) {
+                return 1;
+            }
+            std::printf(
+                "       %d units %.3f s (%zu transactions, floor %.3f s, ratio %.4f); %d/1 %.4f\n",
+                kFleets[k], fleet.seconds, fleet.transactions, fleet.floor,
+                fleet.seconds / fleet.floor, kFleets[k], fleet.seconds / one.seconds);
+            fleet_sums[k] += fleet.seconds;
+        }
     }
-    std::printf("mean: 1 unit %.3f s, %d units %.3f s, 4/1 %.4f (target 1.10 or less)\n",
-                one_sum / runs, kUnits, four_sum / runs, four_sum / one_sum);
+    std::printf("mean: 1 unit %.3f s", one_sum / runs);
+    for (size_t k = 0; k < std::size(kFleets); ++k) {
+        std::printf("; %d units %.3f s, %d/1 %.4f", kFleets[k], fleet_sums[k] / runs, kFleets[k],
+                    fleet_sums[k] / one_sum);
+    }
+    std::printf(" (target 1.10 or less)\n");
     servers.clear();
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
