@@ -12,7 +12,7 @@ namespace keelsong::cli {
 
 namespace {
 
-constexpr std::string_view kUsage =
+constexpr std::string_view kUsageHead =
     R"(Usage: keelsong-cli [OPTION]... COMMAND [ARGUMENT]...
 Configures Orvane units from a script: one unit, or a fleet on several ports at once, each
 port in a thread of its own.
@@ -29,79 +29,17 @@ Options:
   --help                show this text and exit
   --version             show the version and exit
 
-Units (one of these, for every command but list):
+Units (one of these; list, report and history take none, and without them apply searches
+ports 1-30):
   --port N[,N...]       port numbers 1-30; N-M stands for every port from N to M
   --device PATH         the one unit on this serial device
   --serial S[,S...]     the units with these serial numbers, searched for on ports 1-30
 
 Commands:
-  list                  search ports 1-30; one line per unit found, naming its device by
-                        its stable /dev/serial/by-id/ name where it has one
-                          keelsong-cli list
-  info                  identity, firmware, battery, play state, clock offset
-                          keelsong-cli --port 1-4 --json info
-  read FILE             the table and setup into a ".tlk" file; "{port}" and "{serial}" in
-                        FILE are replaced per unit (needed when reading several units)
-                          keelsong-cli --port 1-4 read 'fleet/unit-{serial}.tlk'
-  write FILE [--verify]
-                        send a ".tlk" file's table and setup and have the unit save them,
-                        as "Accept Changes"; --verify reads them back and compares
-                          keelsong-cli --port 1-4 write deployment.tlk --verify
-  play                  start playback
-                          keelsong-cli --port 1,2 play
-  stop                  stop playback
-                          keelsong-cli --serial 1042,1043 stop
-  set-time              set the unit's clock from this computer's
-                          keelsong-cli --port 1-4 set-time
-  restore               go back to the table and setup the unit saved
-                          keelsong-cli --port 2 restore
-  serial NUMBER         give the unit a new serial number, 1-65535 (one unit)
-                          keelsong-cli --port 3 serial 1207
-  reset                 restart the unit and read its table and setup again (one unit)
-                          keelsong-cli --device /dev/ttyUSB0 reset
-  firmware IMAGE [--keep-table] [--ignore-battery]
-                        install a firmware image; --keep-table sends the table and setup
-                        back afterwards ("Update and Save"), else they are read again.
-                        The unit's table and setup are first backed up to
-                        $XDG_DATA_HOME/Keelsong/backups/; a battery below 30 % or without a
-                        reading stops the update unless --ignore-battery
-                          keelsong-cli --port 1 firmware OrvaneHF.bin --keep-table
-  restore-backup [--from FILE]
-                        write the unit's newest firmware backup (or FILE) back into it,
-                        have it save them and read them back to compare
-                          keelsong-cli --port 1 restore-backup
-  check [FILE.tlk]      compare each unit's table and setup with a ".tlk" file, writing
-                        nothing: "matches", or "differs" and the first differences; then
-                        warnings for what would stop the unit in the field (start time
-                        past, clock off by more than 2 s, battery low, table empty, admin
-                        mode). Without FILE, the warnings alone. Exit 1 when any unit
-                        differs or warns
-                          keelsong-cli --port 1-4 check deployment.tlk
-  apply MANIFEST.csv    write each unit the file a deployment manifest names for its serial
-                        number, and verify it; the manifest has a header line and the
-                        columns serial, file (relative to the manifest) and, optionally,
-                        start (local YYYY-MM-DD HH:MM, in place of the file's start time).
-                        Every unit found on ports 1-30 unless --port or --device; a unit
-                        the manifest does not name is left alone ("not in manifest"), a
-                        serial number not found is told "missing". The manifest and all
-                        its files are checked before any unit is touched (exit 2). Exit 0
-                        only when every unit named was written and verified
-                          keelsong-cli apply deployment.csv
-  report FILE.tlk OUT.pdf
-                        the deployment report of a ".tlk" file, as the window's "Export
-                        Report" writes it; no unit is asked (its fields say "from file")
-                          keelsong-cli report deployment.tlk deployment.pdf
-  history [--serial N] [--since YYYY-MM-DD]
-                        the service history: every change made to a unit from this
-                        computer (write, restore, firmware, serial, reset, set-time and
-                        the window's own), newest first; --serial keeps one unit's,
-                        --since those from that day (UTC) on. Each line: time, user,
-                        program, type, serial, firmware, operation, file, the file's
-                        SHA-256, the SHA-256 of the table and setup afterwards, ok or
-                        failed, message. Kept in $XDG_DATA_HOME/Keelsong/history.sqlite
-                        (default ~/.local/share/Keelsong/)
-                          keelsong-cli history --serial 1203 --since 2026-05-01 --json
+)";
 
+constexpr std::string_view kUsageTail =
+    R"(
 Each unit ends with one line, in port order, its fields separated by tabs: the port (- for
 --device), the device, the unit, then "ok" or the message of the step that failed; after
 "ok" some commands add what they did or read. With --json each line is a JSON object with
@@ -122,33 +60,127 @@ finds a unit on USB:
 // or optionally (else every port is searched).
 enum class Units { Needed, None, Optional };
 
+// Every command: how it is written and used, its paragraph of --help (the man page is made
+// from it) and one example. Parsing, checking and the usage text all go by this table.
 struct CommandForm {
+    std::string_view name;
     CommandKind kind;
     int arguments;  // positional arguments after the command
     bool one_unit;  // works on a single unit only
     Units units;
+    std::string_view needs;  // what a usage error says its arguments are
+    std::string_view synopsis;
+    std::string_view description;  // lines of at most 68 characters
+    std::string_view example;
 };
 
-const std::map<std::string_view, CommandForm>& Commands() {
-    static const std::map<std::string_view, CommandForm> commands = {
-        {"list", {CommandKind::List, 0, false, Units::None}},
-        {"info", {CommandKind::Info, 0, false, Units::Needed}},
-        {"read", {CommandKind::Read, 1, false, Units::Needed}},
-        {"write", {CommandKind::Write, 1, false, Units::Needed}},
-        {"play", {CommandKind::Play, 0, false, Units::Needed}},
-        {"stop", {CommandKind::Stop, 0, false, Units::Needed}},
-        {"set-time", {CommandKind::SetTime, 0, false, Units::Needed}},
-        {"restore", {CommandKind::Restore, 0, false, Units::Needed}},
-        {"serial", {CommandKind::Serial, 1, true, Units::Needed}},
-        {"reset", {CommandKind::Reset, 0, true, Units::Needed}},
-        {"firmware", {CommandKind::Firmware, 1, false, Units::Needed}},
-        {"restore-backup", {CommandKind::RestoreBackup, 0, false, Units::Needed}},
-        {"report", {CommandKind::Report, 2, false, Units::None}},
-        {"history", {CommandKind::History, 0, false, Units::None}},
-        {"check", {CommandKind::Check, 1, false, Units::Needed}},
-        {"apply", {CommandKind::Apply, 1, false, Units::Optional}},
-    };
-    return commands;
+constexpr CommandForm kCommands[] = {
+    {"list", CommandKind::List, 0, false, Units::None, "", "list",
+     "search ports 1-30; one line per unit found, naming its device by\n"
+     "its stable /dev/serial/by-id/ name where it has one",
+     "keelsong-cli list"},
+    {"info", CommandKind::Info, 0, false, Units::Needed, "", "info",
+     "identity, firmware, battery, play state, clock offset",
+     "keelsong-cli --port 1-4 --json info"},
+    {"read", CommandKind::Read, 1, false, Units::Needed, "a FILE", "read FILE",
+     "the table and setup into a \".tlk\" file; \"{port}\" and \"{serial}\" in\n"
+     "FILE are replaced per unit (needed when reading several units)",
+     "keelsong-cli --port 1-4 read 'fleet/unit-{serial}.tlk'"},
+    {"write", CommandKind::Write, 1, false, Units::Needed, "a FILE", "write FILE [--verify]",
+     "send a \".tlk\" file's table and setup and have the unit save them,\n"
+     "as \"Accept Changes\"; --verify reads them back and compares",
+     "keelsong-cli --port 1-4 write deployment.tlk --verify"},
+    {"play", CommandKind::Play, 0, false, Units::Needed, "", "play", "start playback",
+     "keelsong-cli --port 1,2 play"},
+    {"stop", CommandKind::Stop, 0, false, Units::Needed, "", "stop", "stop playback",
+     "keelsong-cli --serial 1042,1043 stop"},
+    {"set-time", CommandKind::SetTime, 0, false, Units::Needed, "", "set-time",
+     "set the unit's clock from this computer's", "keelsong-cli --port 1-4 set-time"},
+    {"restore", CommandKind::Restore, 0, false, Units::Needed, "", "restore",
+     "go back to the table and setup the unit saved", "keelsong-cli --port 2 restore"},
+    {"serial", CommandKind::Serial, 1, true, Units::Needed, "the new serial NUMBER",
+     "serial NUMBER", "give the unit a new serial number, 1-65535 (one unit)",
+     "keelsong-cli --port 3 serial 1207"},
+    {"reset", CommandKind::Reset, 0, true, Units::Needed, "", "reset",
+     "restart the unit and read its table and setup again (one unit)",
+     "keelsong-cli --device /dev/ttyUSB0 reset"},
+    {"firmware", CommandKind::Firmware, 1, false, Units::Needed, "an IMAGE",
+     "firmware IMAGE [--keep-table] [--ignore-battery]",
+     "install a firmware image; --keep-table sends the table and setup\n"
+     "back afterwards (\"Update and Save\"), else they are read again.\n"
+     "The unit's table and setup are first backed up to\n"
+     "$XDG_DATA_HOME/Keelsong/backups/; a battery below 30 % or without a\n"
+     "reading stops the update unless --ignore-battery",
+     "keelsong-cli --port 1 firmware OrvaneHF.bin --keep-table"},
+    {"restore-backup", CommandKind::RestoreBackup, 0, false, Units::Needed, "",
+     "restore-backup [--from FILE]",
+     "write the unit's newest firmware backup (or FILE) back into it,\n"
+     "have it save them and read them back to compare",
+     "keelsong-cli --port 1 restore-backup"},
+    {"check", CommandKind::Check, 1, false, Units::Needed, "", "check [FILE.tlk]",
+     "compare each unit's table and setup with a \".tlk\" file, writing\n"
+     "nothing: \"matches\", or \"differs\" and the first differences; then\n"
+     "warnings for what would stop the unit in the field (start time\n"
+     "past, clock off by more than 2 s, battery low, table empty, admin\n"
+     "mode). Without FILE, the warnings alone. Exit 1 when any unit\n"
+     "differs or warns",
+     "keelsong-cli --port 1-4 check deployment.tlk"},
+    {"apply", CommandKind::Apply, 1, false, Units::Optional, "a MANIFEST.csv", "apply MANIFEST.csv",
+     "write each unit the file a deployment manifest names for its serial\n"
+     "number, and verify it; the manifest has a header line and the\n"
+     "columns serial, file (relative to the manifest) and, optionally,\n"
+     "start (local YYYY-MM-DD HH:MM, in place of the file's start time).\n"
+     "Every unit found on ports 1-30 unless --port or --device; a unit\n"
+     "the manifest does not name is left alone (\"not in manifest\"), a\n"
+     "serial number not found is told \"missing\". The manifest and all\n"
+     "its files are checked before any unit is touched (exit 2). Exit 0\n"
+     "only when every unit named was written and verified",
+     "keelsong-cli apply deployment.csv"},
+    {"report", CommandKind::Report, 2, false, Units::None, "a FILE.tlk and an OUT.pdf",
+     "report FILE.tlk OUT.pdf",
+     "the deployment report of a \".tlk\" file, as the window's \"Export\n"
+     "Report\" writes it; no unit is asked (its fields say \"from file\")",
+     "keelsong-cli report deployment.tlk deployment.pdf"},
+    {"history", CommandKind::History, 0, false, Units::None, "",
+     "history [--serial N] [--since YYYY-MM-DD]",
+     "the service history: every change made to a unit from this\n"
+     "computer (write, restore, firmware, serial, reset, set-time and\n"
+     "the window's own), newest first; --serial keeps one unit's,\n"
+     "--since those from that day (UTC) on. Each line: time, user,\n"
+     "program, type, serial, firmware, operation, file, the file's\n"
+     "SHA-256, the SHA-256 of the table and setup afterwards, ok or\n"
+     "failed, message. Kept in $XDG_DATA_HOME/Keelsong/history.sqlite\n"
+     "(default ~/.local/share/Keelsong/)",
+     "keelsong-cli history --serial 1203 --since 2026-05-01 --json"},
+};
+
+const CommandForm* FindCommand(std::string_view name) {
+    for (const CommandForm& form : kCommands) {
+        if (form.name == name) {
+            return &form;
+        }
+    }
+    return nullptr;
+}
+
+// "  synopsis  description" in two columns, the description's further lines and the example
+// indented under it; a synopsis too wide for its column stands on a line of its own.
+std::string UsageOf(const CommandForm& form) {
+    constexpr size_t kColumn = 24;
+    std::string text = "  " + std::string(form.synopsis);
+    text += text.size() + 2 <= kColumn ? std::string(kColumn - text.size(), ' ')
+                                       : "\n" + std::string(kColumn, ' ');
+    for (size_t start = 0;;) {
+        const size_t end = form.description.find('\n', start);
+        text += form.description.substr(start, end - start);
+        text += '\n';
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text += std::string(kColumn, ' ');
+        start = end + 1;
+    }
+    return text + std::string(kColumn + 2, ' ') + std::string(form.example) + '\n';
 }
 
 std::optional<long long> WholeNumber(std::string_view text) {
@@ -302,7 +334,14 @@ std::string CheckRequest(const CliRequest& request, std::string_view name,
 }  // namespace
 
 std::string_view UsageText() {
-    return kUsage;
+    static const std::string text = [] {
+        std::string usage(kUsageHead);
+        for (const CommandForm& form : kCommands) {
+            usage += UsageOf(form);
+        }
+        return usage + std::string(kUsageTail);
+    }();
+    return text;
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
@@ -400,24 +439,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     if (positional.empty()) {
         return UsageError("no command given");
     }
-    const auto command = Commands().find(positional.front());
-    if (command == Commands().end()) {
+    const CommandForm* command = FindCommand(positional.front());
+    if (!command) {
         return UsageError("unknown command '" + std::string(positional.front()) + "'");
     }
-    const std::string_view name = command->first;
-    const CommandForm& form = command->second;
+    const std::string_view name = command->name;
+    const CommandForm& form = *command;
     request.command = form.kind;
     const size_t arguments = positional.size() - 1;
     // check's file is optional: without it, only the readiness checks run.
     if (arguments < static_cast<size_t>(form.arguments) && form.kind != CommandKind::Check) {
-        static const std::map<CommandKind, std::string_view> kWhat = {
-            {CommandKind::Read, "a FILE"},
-            {CommandKind::Write, "a FILE"},
-            {CommandKind::Serial, "the new serial NUMBER"},
-            {CommandKind::Firmware, "an IMAGE"},
-            {CommandKind::Report, "a FILE.tlk and an OUT.pdf"},
-        };
-        return UsageError(std::string(name) + " needs " + std::string(kWhat.at(form.kind)));
+        return UsageError(std::string(name) + " needs " + std::string(form.needs));
     }
     if (arguments > static_cast<size_t>(form.arguments)) {
         return UsageError("too many arguments for " + std::string(name) + ": '" +

@@ -38,6 +38,9 @@ TEST_F(CliUsageTest, UsageErrors_Exit2WithTheReasonAndAPointerToHelpOnStandardEr
          "--from goes with restore-backup only"},
         {{"--port", "1,2", "restore-backup", "--from", "b.tlk"},
          "restore-backup --from FILE writes one file: give one unit"},
+        {{"apply"}, "apply needs a MANIFEST.csv"},
+        {{"--serial", "1201", "apply", "m.csv"},
+         "apply finds the units the manifest names: --serial does not apply"},
     };
     for (const auto& c : cases) {
         const CliRun run = RunBare(c.args);
