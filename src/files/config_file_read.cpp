@@ -122,6 +122,7 @@ std::optional<ConfigFileContents> ContentsOfDocument(const IniDocument& document
     }
     contents.setup = ReadConfigSetup(document);
     contents.duplicate_sections = DuplicateSections(document);
+    contents.provenance = ReadConfigProvenance(document);
     return contents;
 }
 

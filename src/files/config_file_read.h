@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files/config_provenance.h"
 #include "files/ini.h"
 #include "protocol/event_record.h"
 
@@ -24,6 +25,8 @@ struct ConfigFileContents {
     std::vector<uint8_t> setup;
     // Sections that stand in the file more than once: only the first of each is read.
     std::vector<std::string> duplicate_sections;
+    // The unit it was saved from and when, as far as its "[Unit]" and "[Saved]" say.
+    ConfigProvenance provenance;
 };
 
 struct ConfigFileRead {

@@ -145,6 +145,22 @@ int IniDocument::PutString(std::string_view section, std::string_view item, std:
     }
 }
 
+int IniDocument::PutPlainString(std::string_view section, std::string_view item,
+                                std::string_view text) {
+    const bool plain = !text.empty() && text.front() != ' ' && text.back() != ' ' &&
+                       std::all_of(text.begin(), text.end(), [](char c) {
+                           return c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != ';';
+                       });
+    if (!plain) {
+        return PutString(section, item, text);
+    }
+    try {
+        return Put(section, item, std::string(text), false);
+    } catch (const std::bad_alloc&) {
+        return kIniOutOfMemory;
+    }
+}
+
 int IniDocument::GetStringIntoBuffer(std::string_view section, std::string_view item, char* buffer,
                                      std::size_t size) const {
     if (buffer == nullptr || size == 0) {

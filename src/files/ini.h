@@ -149,6 +149,8 @@ class IniDocument {
     // Replaces the file through a temporary "ini$$<n>.CVI" beside it: the old file survives
     // any failure. 0 or a negative code.
     int WriteToFile(const std::string& path) const;
+    // The same, with `appended`'s sections after all of this document's own.
+    int WriteToFile(const std::string& path, const IniDocument& appended) const;
     // The exact bytes WriteToFile writes. Unlike the operations, may throw std::bad_alloc.
     std::string ToText() const;
 
@@ -156,6 +158,9 @@ class IniDocument {
     int PutUInt(std::string_view section, std::string_view item, std::uint32_t value);
     int PutBoolean(std::string_view section, std::string_view item, bool value);
     int PutString(std::string_view section, std::string_view item, std::string_view text);
+    // As PutString, but a text that reads back the same without them is written without
+    // quotes ("Type = Orvane HF").
+    int PutPlainString(std::string_view section, std::string_view item, std::string_view text);
 
     // 1 found, 0 not found, negative on failure. The buffer is emptied first and receives at
     // most size - 1 bytes of the un-escaped value and a terminating zero.

@@ -214,4 +214,12 @@ int IniDocument::WriteToFile(const std::string& path) const {
     }
 }
 
+int IniDocument::WriteToFile(const std::string& path, const IniDocument& appended) const {
+    try {
+        return ReplaceFile(path, ToText() + appended.ToText());
+    } catch (const std::bad_alloc&) {
+        return kIniOutOfMemory;
+    }
+}
+
 }  // namespace keelsong

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli_fixture.h"
+#include "support/saved_file.h"
 
 namespace keelsong {
 namespace {
@@ -141,7 +142,8 @@ TEST_F(CliOverPtyTest, ReadThenWriteToAnotherUnit_ItReadsBackTheSameTableAndSetu
     ASSERT_EQ(written.status, 0) << written.out;
     ASSERT_EQ(Run({"--port", "2", "read", files / "unit-{serial}.tlk"}).status, 0);
 
-    EXPECT_EQ(FileText(files / "unit-1002.tlk"), FileText(files / "unit-1001.tlk"));
+    EXPECT_EQ(testing::SavedTableAndSetup(files / "unit-1002.tlk"),
+              testing::SavedTableAndSetup(files / "unit-1001.tlk"));
     const auto events = [](sim::PtyServer& unit) {
         return unit.WithSimulator([](sim::UnitSimulator& u) { return u.Events(); });
     };

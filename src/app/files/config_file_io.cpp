@@ -14,6 +14,9 @@
 #include "app/unit/stand_in_unit.h"
 #include "files/config_file.h"
 #include "files/config_file_read.h"
+#include "files/config_provenance.h"
+#include "keelsong_version.h"
+#include "protocol/utc_text.h"
 
 namespace keelsong {
 
@@ -64,6 +67,28 @@ void LoadConfigFile(Program& program) {
     }
 }
 
+// Who the file is for and when it was saved: the unit type the grid goes by, with the serial
+// number and firmware of the unit identified, or with none of the unit the contents were last
+// for when it is of that type.
+ConfigProvenance SavedProvenance(Program& program) {
+    ConfigProvenance saved;
+    const int type = program.Unit().device_type;
+    const UnitIdentity& identity = program.Identity();
+    if (HasEventTable(type)) {
+        saved.type = std::string(DeviceTypeName(type));
+        if (identity.DeviceType() != device_type::kNone) {
+            saved.serial = identity.SerialNumber();
+            saved.firmware = FirmwareVersionText(identity.firmware_version);
+        } else if (const ConfigProvenance& unit = program.ContentsUnit(); unit.type == saved.type) {
+            saved.serial = unit.serial;
+            saved.firmware = unit.firmware;
+        }
+    }
+    saved.program = std::string("Keelsong ") + kVersion;
+    saved.time = FormatUtc(program.GetPlatform().UtcNow(), "%Y-%m-%dT%H:%M:%SZ", "");
+    return saved;
+}
+
 // Runs one save or load; running out of memory anywhere in it is said, not thrown.
 template <class Operation>
 int WithoutThrowing(Program& program, Operation&& operation) {
@@ -104,7 +129,15 @@ int SaveConfigurationFile(Program& program, const std::string& path) {
             program.ShowStatusMessage(false, "Failed to create file");
             return -1;
         }
-        if (PutConfiguration(program, *document) != 0 || document->WriteToFile(path) != 0) {
+        // In the order the sections and their keys are named in, after the configuration's.
+        const std::unique_ptr<IniDocument> provenance = Ini_New(0);
+        if (!provenance) {
+            program.ShowStatusMessage(false, "Failed to create file");
+            return -1;
+        }
+        if (PutConfiguration(program, *document) != 0 ||
+            PutConfigProvenance(*provenance, SavedProvenance(program)) != 0 ||
+            document->WriteToFile(path, *provenance) != 0) {
             program.ShowStatusMessage(false, "Failed to save configuration file");
             return -1;
         }
@@ -115,7 +148,7 @@ int SaveConfigurationFile(Program& program, const std::string& path) {
 
 int ApplyConfiguration(Program& program, const ConfigFileContents& contents) {
     return WithoutThrowing(program, [&] {
-        GoByUnitHolding(program, contents.events);
+        GoByUnitHolding(program, contents.events, contents.provenance);
         if (contents.kind == ConfigFileKind::OldEventTable) {
             // The older binary file: the grid only, nothing marked changed.
             ReplaceGridEvents(program, contents.events);

@@ -59,8 +59,10 @@ std::vector<std::pair<std::string, std::string>> UnitLines(Program& program,
     }
     if (!lines.empty()) {
         if (identity.DeviceType() == device_type::kNone && program.StandInUnit()) {
+            static constexpr const char* kWhy[] = {"assumed", "from the file", "as given"};
             lines.emplace_back("Events read as for",
-                               std::string(DeviceTypeName(program.StandInUnit()->device_type)));
+                               std::string(DeviceTypeName(program.StandInUnit()->device_type)) +
+                                   " (" + kWhy[static_cast<int>(program.StandInSourceOf())] + ")");
         }
         return lines;
     }

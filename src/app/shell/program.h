@@ -18,6 +18,7 @@
 #include "app/shell/unit_steps.h"
 #include "app/unit/contents_origin.h"
 #include "app/unit/unit_context.h"
+#include "files/config_provenance.h"
 #include "platform/platform.h"
 #include "platform/serial_port.h"
 #include "protocol/unit_identity.h"
@@ -84,7 +85,19 @@ class Program {
     // The unit type the grid goes by while no unit is identified; nullopt when it goes by no
     // unit at all. An enquiry clears it.
     const std::optional<UnitContext>& StandInUnit() const { return stand_in_; }
-    void SetStandInUnit(const std::optional<UnitContext>& unit) { stand_in_ = unit; }
+    void SetStandInUnit(const std::optional<UnitContext>& unit,
+                        StandInSource source = StandInSource::Assumed) {
+        stand_in_ = unit;
+        stand_in_source_ = source;
+    }
+    // Why the stand-in is of its type: the report says so.
+    StandInSource StandInSourceOf() const { return stand_in_source_; }
+    // A unit type asked for (keelsong-cli report --type): a file loaded while no unit is
+    // identified goes by it, whatever the file says.
+    std::optional<int>& GivenUnitType() { return given_unit_type_; }
+    // The unit the contents are for, as a saved file's "[Unit]" names it: the unit identified
+    // last, or a file's loaded since while none was.
+    ConfigProvenance& ContentsUnit() { return contents_unit_; }
     // The user's edits of the grid and the setup controls, for undo and redo.
     EditHistory& History() { return history_; }
     const EditHistory& History() const { return history_; }
@@ -139,6 +152,9 @@ class Program {
     EventGridModel grid_;
     uint16_t setup_format_ = UnitContext{}.setup_format;
     std::optional<UnitContext> stand_in_;
+    StandInSource stand_in_source_ = StandInSource::Assumed;
+    std::optional<int> given_unit_type_;
+    ConfigProvenance contents_unit_;
     uint8_t offline_device_type_ = device_type::kNone;
     ChangeMarks marks_;
     EditHistory history_;

@@ -83,8 +83,16 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
     const uint8_t previous_type = identity.DeviceType();
     const uint16_t previous_serial = identity.SerialNumber();
     identity.StorePayload(payload);
-    // From now on the grid goes by what the unit says it is, not by a file's stand-in.
+    // From now on the grid goes by what the unit says it is, not by a file's stand-in, and a
+    // save names this unit.
     program.SetStandInUnit(std::nullopt);
+    program.ContentsUnit() = {HasEventTable(identity.DeviceType())
+                                  ? std::string(DeviceTypeName(identity.DeviceType()))
+                                  : std::string{},
+                              identity.SerialNumber(),
+                              FirmwareVersionText(identity.firmware_version),
+                              {},
+                              {}};
 
     const UnitSteps& steps = program.Steps();
     steps.ChooseSetupFormat(program);

@@ -11,6 +11,18 @@ namespace {
 // wider level range of the Orvane HF.
 constexpr int32_t kStandInFirmware = 0x020006;
 
+// Whether `events` hold a tone that a unit of `type` does not play: one in seconds for an
+// Orvane LF, one in cycles for an Orvane HF.
+bool HoldsToneItCannotPlay(std::span<const EventRecord> events, int type) {
+    for (const EventRecord& event : events) {
+        if ((type == device_type::kOrvaneLf && event.type == TypeCode(EventType::ToneSeconds)) ||
+            (type == device_type::kOrvaneHf && event.type == TypeCode(EventType::ToneCycles))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 UnitContext UnitHoldingEvents(std::span<const EventRecord> events) {
@@ -29,11 +41,25 @@ UnitContext UnitHoldingEvents(std::span<const EventRecord> events) {
     return {device, kStandInFirmware, setup_format::kTagged};
 }
 
-void GoByUnitHolding(Program& program, std::span<const EventRecord> events) {
+void GoByUnitHolding(Program& program, std::span<const EventRecord> events,
+                     const ConfigProvenance& provenance) {
     if (program.Identity().DeviceType() != device_type::kNone) {
         return;
     }
-    program.SetStandInUnit(UnitHoldingEvents(events));
+    UnitContext unit = UnitHoldingEvents(events);
+    const std::optional<int> named = EventTableTypeNamed(provenance.type);
+    if (const std::optional<int> given = program.GivenUnitType()) {
+        unit.device_type = *given;
+        program.SetStandInUnit(unit, StandInSource::AsGiven);
+    } else if (named && !HoldsToneItCannotPlay(events, *named)) {
+        unit.device_type = *named;
+        program.SetStandInUnit(unit, StandInSource::FromFile);
+    } else {
+        program.SetStandInUnit(unit, StandInSource::Assumed);
+    }
+    if (named) {
+        program.ContentsUnit() = {provenance.type, provenance.serial, provenance.firmware, {}, {}};
+    }
 }
 
 void DimUnitControlsWithoutUnit(Program& program) {

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "app/unit/unit_context.h"
+#include "files/config_provenance.h"
 #include "protocol/event_record.h"
 
 namespace keelsong {
@@ -21,9 +22,12 @@ class Program;
 UnitContext UnitHoldingEvents(std::span<const EventRecord> events);
 
 // Before a file's `events` are shown: with no unit identified, the grid, the setup panel, the
-// schedule and the report go by the stand-in for them from now until an enquiry succeeds.
-// With a unit identified, they go by the unit and nothing changes.
-void GoByUnitHolding(Program& program, std::span<const EventRecord> events);
+// schedule and the report go by a stand-in from now until an enquiry succeeds: of the type
+// asked for (Program::GivenUnitType), else of the type the file names in `provenance` where
+// that type can hold every event, else of the type that can. The file's unit becomes the one
+// a save names. With a unit identified, they go by the unit and nothing changes.
+void GoByUnitHolding(Program& program, std::span<const EventRecord> events,
+                     const ConfigProvenance& provenance = {});
 
 // After a file's setup was shown: with no unit identified, showing it may have opened setup
 // controls (the start date, the PPS messages, the number of repeats) and "Accept Changes";

@@ -17,4 +17,11 @@ struct UnitContext {
     uint16_t setup_format = 17;
 };
 
+// Why a file loaded without a unit is read as for its unit type: the report says which.
+enum class StandInSource {
+    Assumed,   // the type that can hold every event of the file
+    FromFile,  // the file's "[Unit] Type"
+    AsGiven,   // asked for (keelsong-cli report --type)
+};
+
 }  // namespace keelsong

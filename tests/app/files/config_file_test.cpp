@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/files/config_file_fixture.h"
+#include "keelsong_version.h"
 
 namespace keelsong {
 namespace {
@@ -52,7 +53,14 @@ TEST_P(SaveTest, GridAndSetup_FileBytesAsWrittenByHand) {
     Save(path);
     EXPECT_EQ(StatusText(), "Configuration saved successfully");
     EXPECT_EQ(StatusColor(), kColorBlack);
-    EXPECT_EQ(ReadFile(path), c.file);
+    // The table and setup, then the unit and the program it was saved by, and when.
+    const std::string saved = ReadFile(path);
+    EXPECT_EQ(saved.substr(0, saved.find("[Unit]")), c.file);
+    EXPECT_EQ(saved.substr(saved.find("[Unit]")),
+              "[Unit]\r\nType = " + std::string(DeviceTypeName(c.unit.device_type)) +
+                  "\r\nSerial Number = 1042\r\nFirmware = " + FirmwareVersionText(c.unit.firmware) +
+                  "\r\n\r\n[Saved]\r\nProgram = Keelsong " + kVersion +
+                  "\r\nTime = 2023-11-14T22:13:20Z\r\n\r\n");
     // Exactly the file: no temporary left beside it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(files.Path()), {}), 1);
 }

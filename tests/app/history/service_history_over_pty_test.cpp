@@ -11,6 +11,7 @@
 #include "app/schedule/report.h"
 #include "app/setup/playback.h"
 #include "files/sha256.h"
+#include "support/saved_file.h"
 
 namespace keelsong {
 namespace {
@@ -52,7 +53,7 @@ TEST_F(ServiceHistoryOverPtyTest, AcceptChanges_AfterLoadingAFile_RecordsTheFile
     EXPECT_EQ(sent.firmware_after, "");
     EXPECT_EQ(sent.file, file);
     EXPECT_EQ(sent.sha256, FileSha256Hex(file));
-    EXPECT_EQ(sent.contents_sha256, sent.sha256);
+    EXPECT_EQ(sent.contents_sha256, Sha256Hex(testing::SavedTableAndSetup(file)));
     EXPECT_TRUE(sent.ok);
     EXPECT_EQ(sent.message, "Playback started");  // the unit played before: it plays again
     EXPECT_EQ(records[0].file, "");

@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "10\nType = 2\n[Event 02]\nTime = 5\nType = 3\n[Event 03]\nFrequency = "
                  "12000\nLevel = -6\nTime = 25\nType = 5\n[Event 04]\nFrequency = 10000\nLevel "
                  "= -3\nPhase = -90\nTime = 1\nType = 4\n",
-                 "Orvane HF",
+                 "Orvane HF (assumed)",
                  {"Sweep", "Rest", "Tone", "Click"},
                  {2, 3, 5, 4},
                  4.1},
@@ -174,14 +174,14 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"TonesInCycles",
                  "[Event 01]\nCycles = 1000\nFrequency = 400\nLevel = 6\nType = 1\n[Event "
                  "02]\nTime = 5\nType = 3\n",
-                 "Orvane LF",
+                 "Orvane LF (assumed)",
                  {"Tone", "Rest"},
                  {1, 3},
                  3.0},
         FileCase{"TonesOfBothKinds",
                  "[Event 01]\nCycles = 1000\nFrequency = 400\nLevel = 0\nType = 1\n[Event "
                  "02]\nFrequency = 4000\nLevel = 0\nTime = 15\nType = 5\n",
-                 "Orvane HF(R1)",
+                 "Orvane HF(R1) (assumed)",
                  {"Tone", "Tone"},
                  {1, 5},
                  4.0},
@@ -189,10 +189,25 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"OldBinaryTable",
                  OldRecord(5, {0xE0, 0x2E, 0x00, 0x00, 25, 0}) +
                      OldRecord(4, {0x10, 0x27, 0x00, 0x00, 0xA6, 0xFF, 1, 0}),
-                 "Orvane HF",
+                 "Orvane HF (assumed)",
                  {"Tone", "Click"},
                  {5, 4},
-                 2.6}),
+                 2.6},
+        // The type the file names, where it can play every event; else the one that can.
+        FileCase{"NamedTypeHoldsThem",
+                 "[Event 01]\nTime = 5\nType = 3\n[Event 02]\nFrequency = 4000\nLevel = "
+                 "0\nTime = 15\nType = 5\n[Unit]\nType = Orvane HF(R1)\n",
+                 "Orvane HF(R1) (from the file)",
+                 {"Rest", "Tone"},
+                 {3, 5},
+                 2.0},
+        FileCase{"NamedTypeCannotPlayThem",
+                 "[Event 01]\nCycles = 1000\nFrequency = 400\nLevel = 6\nType = 1\n[Event "
+                 "02]\nTime = 5\nType = 3\n[Unit]\nType = Orvane HF\n",
+                 "Orvane LF (assumed)",
+                 {"Tone", "Rest"},
+                 {1, 3},
+                 3.0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReportTest, FileWithStartAndSync_NoUnit_ReportKeepsThem) {

@@ -17,6 +17,7 @@
 #include "app/service/firmware_backup.h"
 #include "app/service/support_contact.h"
 #include "protocol/crc.h"
+#include "support/saved_file.h"
 
 namespace keelsong {
 namespace {
@@ -163,11 +164,6 @@ struct FirmwareUpdateTest : testing::TransferFixture {
     testing::TempDir files;
     testing::TempDir data;  // the backups
 };
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 enum class ImageFile { Good, Missing, Directory, CrcWrong, Empty };
 
@@ -406,7 +402,8 @@ TEST_F(FirmwareUpdateTest, UpdateAndSaveWithEdits_BackupHoldsTheUnitsOwn_EditsAr
     ASSERT_EQ(LastMessage()->title, "Complete") << LastMessage()->text;
     const std::optional<std::string> backup = NewestBackup(BackupFolder(platform), 1042);
     ASSERT_TRUE(backup);
-    EXPECT_EQ(FileBytes(*backup), FileBytes(files / "unit.tlk"));
+    EXPECT_EQ(testing::SavedTableAndSetup(*backup),
+              testing::SavedTableAndSetup(files / "unit.tlk"));
     EXPECT_EQ(UnitEvents(server).size(), 3u);
     EXPECT_EQ(server.WithSimulator([](sim::UnitSimulator& u) { return u.Setup().magnetic_switch; }),
               1u);
