@@ -86,9 +86,12 @@ constexpr CommandForm kCommands[] = {
      "the table and setup into a \".tlk\" file; \"{port}\" and \"{serial}\" in\n"
      "FILE are replaced per unit (needed when reading several units)",
      "keelsong-cli --port 1-4 read 'fleet/unit-{serial}.tlk'"},
-    {"write", CommandKind::Write, 1, false, Units::Needed, "a FILE", "write FILE [--verify]",
+    {"write", CommandKind::Write, 1, false, Units::Needed, "a FILE",
+     "write FILE [--verify] [--any-type]",
      "send a \".tlk\" file's table and setup and have the unit save them,\n"
-     "as \"Accept Changes\"; --verify reads them back and compares",
+     "as \"Accept Changes\"; --verify reads them back and compares. A unit\n"
+     "of another type than the one the file names is not written unless\n"
+     "--any-type",
      "keelsong-cli --port 1-4 write deployment.tlk --verify"},
     {"play", CommandKind::Play, 0, false, Units::Needed, "", "play", "start playback",
      "keelsong-cli --port 1,2 play"},
@@ -137,9 +140,11 @@ constexpr CommandForm kCommands[] = {
      "only when every unit named was written and verified",
      "keelsong-cli apply deployment.csv"},
     {"report", CommandKind::Report, 2, false, Units::None, "a FILE.tlk and an OUT.pdf",
-     "report FILE.tlk OUT.pdf",
+     "report FILE.tlk OUT.pdf [--type LF|HF|HF-R1]",
      "the deployment report of a \".tlk\" file, as the window's \"Export\n"
-     "Report\" writes it; no unit is asked (its fields say \"from file\")",
+     "Report\" writes it; no unit is asked (its fields say \"from file\").\n"
+     "The events are read as for the --type given, else the type the\n"
+     "file names, else the type that plays them all; the report says which",
      "keelsong-cli report deployment.tlk deployment.pdf"},
     {"history", CommandKind::History, 0, false, Units::None, "",
      "history [--serial N] [--since YYYY-MM-DD]",
@@ -248,6 +253,20 @@ std::string ParseSerials(std::string_view text, std::vector<uint16_t>& serials) 
     return {};
 }
 
+// report's --type: the unit types with an event table, as the command line writes them.
+std::optional<int> UnitTypeNamed(std::string_view name) {
+    if (name == "LF") {
+        return device_type::kOrvaneLf;
+    }
+    if (name == "HF") {
+        return device_type::kOrvaneHf;
+    }
+    if (name == "HF-R1") {
+        return device_type::kOrvaneHfR1;
+    }
+    return std::nullopt;
+}
+
 // "YYYY-MM-DD" as the UTC instant that day begins.
 std::optional<int64_t> UtcDay(std::string_view text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
@@ -315,6 +334,12 @@ std::string CheckRequest(const CliRequest& request, std::string_view name,
     if (request.since && request.command != CommandKind::History) {
         return "--since goes with history only";
     }
+    if (request.unit_type && request.command != CommandKind::Report) {
+        return "--type goes with report only";
+    }
+    if (request.any_type && request.command != CommandKind::Write) {
+        return "--any-type goes with write only";
+    }
     if (request.keep_table && request.command != CommandKind::Firmware) {
         return "--keep-table goes with firmware only";
     }
@@ -372,7 +397,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             return parsed;
         }
         const bool is_flag = name == "--json" || name == "--verify" || name == "--keep-table" ||
-                             name == "--ignore-battery";
+                             name == "--ignore-battery" || name == "--any-type";
         if (is_flag) {
             if (value) {
                 return UsageError(std::string(name) + " takes no value");
@@ -381,11 +406,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             request.verify |= name == "--verify";
             request.keep_table |= name == "--keep-table";
             request.ignore_battery |= name == "--ignore-battery";
+            request.any_type |= name == "--any-type";
             continue;
         }
         const bool takes_value = name == "--settings-dir" || name == "--timeout" ||
                                  name == "--trace" || name == "--port" || name == "--device" ||
-                                 name == "--serial" || name == "--from" || name == "--since";
+                                 name == "--serial" || name == "--from" || name == "--since" ||
+                                 name == "--type";
         if (!takes_value) {
             return UsageError("unknown option '" + std::string(args[i]) + "'");
         }
@@ -412,6 +439,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
         } else if (name == "--port") {
             error = has_ports ? "--port is given twice" : ParsePorts(*value, request.ports);
             has_ports = true;
+        } else if (name == "--type") {
+            const std::optional<int> type = UnitTypeNamed(*value);
+            error = request.unit_type ? "--type is given twice"
+                    : !type           ? "--type is LF, HF or HF-R1: '" + std::string(*value) + "'"
+                                      : "";
+            request.unit_type = type;
         } else if (name == "--from") {
             error = !from.empty()    ? "--from is given twice"
                     : value->empty() ? "--from needs a file"

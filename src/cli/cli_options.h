@@ -48,6 +48,10 @@ struct CliRequest {
     bool verify = false;
     bool keep_table = false;
     bool ignore_battery = false;
+    // write: a unit of another type than the file's "[Unit] Type" is written all the same.
+    bool any_type = false;
+    // report's --type: the unit type the file's events are read as for.
+    std::optional<int> unit_type;
     // history's --since: UTC midnight of the date given.
     std::optional<int64_t> since;
 };

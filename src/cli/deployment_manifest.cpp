@@ -264,10 +264,9 @@ DeploymentRead ReadDeployment(const std::string& path, const Platform& platform)
         read.units[unit.serial] = {file, std::move(*contents.contents)};
     }
     // In the manifest's order, whichever check found them.
-    std::stable_sort(read.problems.begin(), read.problems.end(),
-                     [](const std::string& a, const std::string& b) {
-                         return LineOf(a) < LineOf(b);
-                     });
+    std::stable_sort(
+        read.problems.begin(), read.problems.end(),
+        [](const std::string& a, const std::string& b) { return LineOf(a) < LineOf(b); });
     if (read.problems.empty() && read.units.empty()) {
         read.problems.push_back(path + ": names no unit");
     }

@@ -50,6 +50,7 @@ UnitReport RunReportCommand(const FleetSettings& settings, const CliRequest& req
     Program& program = session.Logic();
     UnitReport report;
     session.BeginStep();
+    program.GivenUnitType() = request.unit_type;
     if (LoadConfigurationFile(program, request.file) != 0) {
         report.failure = session.StepFailure();
         return report;

@@ -318,6 +318,13 @@ class UnitRun {
 
     UnitReport WriteContents(const std::string& file, const ConfigFileContents& contents,
                              bool verify) {
+        const int type = program_.Identity().DeviceType();
+        if (const std::optional<int> named = EventTableTypeNamed(contents.provenance.type);
+            named && *named != type && !request_.any_type) {
+            return Fail("The file is for an " + contents.provenance.type + ", this unit is an " +
+                        std::string(DeviceTypeName(type)) +
+                        ": nothing written (write --any-type writes it all the same)");
+        }
         // What the file does not say keeps the unit's value, as when the window loads a file
         // over what it read on connecting.
         if (!Try([&] { return ReadUnitSetup(program_); }) ||

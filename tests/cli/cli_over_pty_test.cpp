@@ -150,6 +150,31 @@ TEST_F(CliOverPtyTest, ReadThenWriteToAnotherUnit_ItReadsBackTheSameTableAndSetu
     EXPECT_EQ(events(target), events(source));
 }
 
+// A file saved from an Orvane HF goes to an Orvane LF only when asked: nothing is sent first.
+TEST_F(CliOverPtyTest, WriteAFileOfAnotherUnitType_RefusedUnlessAnyType) {
+    sim::PtyServer& source = AddUnit(1, 1001);
+    source.WithSimulator([](sim::UnitSimulator& unit) { unit.Events() = {{3, {0x64, 0x00}}}; });
+    sim::UnitState lf;
+    lf.device_type = device_type::kOrvaneLf;
+    sim::PtyServer& target = AddUnit(2, 1002, lf);
+    ASSERT_EQ(Run({"--port", "1", "read", files / "hf.tlk"}).status, 0);
+    const auto events = [&target] {
+        return target.WithSimulator([](sim::UnitSimulator& u) { return u.Events(); });
+    };
+
+    const CliRun refused = Run({"--port", "2", "write", files / "hf.tlk"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.ends_with(
+        "\tThe file is for an Orvane HF, this unit is an Orvane LF: nothing written (write "
+        "--any-type writes it all the same)\n"))
+        << refused.out;
+    EXPECT_TRUE(events().empty());
+
+    const CliRun written = Run({"--port", "2", "write", files / "hf.tlk", "--any-type"});
+    EXPECT_EQ(written.status, 0) << written.out;
+    EXPECT_EQ(events(), (std::vector<sim::StoredEvent>{{3, {0x64, 0x00}}}));
+}
+
 TEST_F(CliOverPtyTest, FourUnitsOneSilent_ThreeOkOneFailureExit1) {
     for (int port = 1; port <= 4; ++port) {
         sim::PtyServer& unit = AddUnit(port, static_cast<uint16_t>(2000 + port));

@@ -39,6 +39,9 @@ TEST_F(CliUsageTest, UsageErrors_Exit2WithTheReasonAndAPointerToHelpOnStandardEr
         {{"--port", "1,2", "restore-backup", "--from", "b.tlk"},
          "restore-backup --from FILE writes one file: give one unit"},
         {{"apply"}, "apply needs a MANIFEST.csv"},
+        {{"report", "a.tlk", "b.pdf", "--type", "XF"}, "--type is LF, HF or HF-R1: 'XF'"},
+        {{"--port", "1", "write", "a.tlk", "--type", "HF"}, "--type goes with report only"},
+        {{"--port", "1", "read", "a.tlk", "--any-type"}, "--any-type goes with write only"},
         {{"--serial", "1201", "apply", "m.csv"},
          "apply finds the units the manifest names: --serial does not apply"},
     };
@@ -112,6 +115,17 @@ TEST_F(CliUsageTest, Report_WritesTheFilesTableWithTheUnitFromFileAndSaysWhatFai
               (std::pair<std::string, std::string>{"Unit",
                                                    "none, the report of a configuration "
                                                    "file"}));
+    // The type the events are read as for, and why: given, named by the file, or assumed.
+    std::ofstream(tlk, std::ios::app) << "[Unit]\nType = Orvane LF\n";
+    for (const auto& [extra, read_as] : {std::pair<std::vector<std::string>, std::string>{
+                                             {"--type", "HF-R1"}, "Orvane HF(R1) (as given)"},
+                                         {{}, "Orvane LF (from the file)"}}) {
+        std::vector<std::string> args = {"report", tlk, "out.pdf"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ASSERT_EQ(RunBare(args).status, 0);
+        EXPECT_EQ(written->unit.back(),
+                  (std::pair<std::string, std::string>{"Events read as for", read_as}));
+    }
 
     // A file that does not load is said as the loader says it, and no report is written.
     const auto write = [this](const std::string& name, const std::string& text) {
