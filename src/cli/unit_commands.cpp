@@ -313,7 +313,15 @@ class UnitRun {
         if (refusal) {
             return Fail(file + ": " + *refusal);
         }
-        return WriteContents(file, *read.contents, true);
+        // Recorded as what it is, with the backup it wrote and how the check came out; the
+        // "Accept Changes" inside it is part of that record.
+        UnitReport report;
+        RecordOperation(program_, "Restore Backup", file, [&] {
+            report = WriteContents(file, *read.contents, true);
+            program_.ServiceRecords().TellOutcome(report.ok ? report.detail : report.failure);
+            return report.ok ? 0 : -1;
+        });
+        return report;
     }
 
     UnitReport WriteContents(const std::string& file, const ConfigFileContents& contents,

@@ -14,6 +14,7 @@
 #include "files/sha256.h"
 #include "protocol/commands.h"
 #include "protocol/crc.h"
+#include "support/saved_file.h"
 
 namespace keelsong {
 namespace {
@@ -72,11 +73,6 @@ class CliServiceTest : public testing::CliFixture {
         return count;
     }
 };
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 // The third column (the unit) and what follows it.
 std::string UnitAndOutcome(const std::string& line) {
@@ -227,7 +223,7 @@ TEST_F(CliServiceTest, FirmwareBackup_IsWhatReadWrites_RestoreBackupWritesItBack
 
     ASSERT_EQ(Run({"--port", "1", "firmware", ImageFile()}).status, 0);
 
-    EXPECT_EQ(FileBytes(Backup(1001)), FileBytes(read));
+    EXPECT_EQ(testing::SavedTableAndSetup(Backup(1001)), testing::SavedTableAndSetup(read));
     ASSERT_TRUE(contents(unit).first.empty()) << "the new firmware starts empty";
 
     const CliRun restored = Run({"--port", "1,2", "restore-backup"});
@@ -240,6 +236,12 @@ TEST_F(CliServiceTest, FirmwareBackup_IsWhatReadWrites_RestoreBackupWritesItBack
         UnitAndOutcome(restored.Lines()[1]),
         "Orvane HF # 1002 Firmware v2.1.3\tNo backup of unit 1002 in " + data / "Keelsong/backups");
     EXPECT_EQ(contents(unit), before);
+    // Recorded under its own name, with the backup it wrote and how the check came out.
+    const std::vector<std::string> history = Run({"history", "--serial", "1001"}).Lines();
+    ASSERT_FALSE(history.empty());
+    EXPECT_NE(history[0].find("\tRestore Backup\t" + Backup(1001) + "\t"), std::string::npos)
+        << history[0];
+    EXPECT_TRUE(history[0].ends_with("\tok\tverified")) << history[0];
 
     EXPECT_EQ(Run({"--port", "2", "restore-backup", "--from", Backup(1001)}).status, 0);
     EXPECT_EQ(contents(other), before);

@@ -107,6 +107,9 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
     const StatusLine& status = program.Status();
     const uint64_t shown_before = status.MessagesShown();
 
+    if (history.depth_ == 0) {
+        history.told_outcome_.clear();
+    }
     ++history.depth_;
     int result = -1;
     try {
@@ -141,7 +144,9 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
     // What the operation told last of its outcome, as the status line shows it at the end (an
     // "Accept Changes" that resumes playback ends saying so). One told only in a pop-up leaves
     // the bare outcome.
-    if (!record.ok && status.LastFailureAt() > shown_before) {
+    if (!history.told_outcome_.empty()) {
+        record.message += history.told_outcome_;
+    } else if (!record.ok && status.LastFailureAt() > shown_before) {
         record.message += status.LastFailure();
     } else if (record.ok && status.LastSuccessAt() > shown_before) {
         record.message += status.LastSuccess();

@@ -39,6 +39,11 @@ class ServiceHistory {
     // with the changes it brought until they are sent.
     void NoteLoadedFile(const std::string& path);
 
+    // The outcome's message of the operation being recorded, told by the operation itself
+    // where no status line or pop-up says it (keelsong-cli's verification): the record takes
+    // it in place of what the status line said last.
+    void TellOutcome(std::string message) { told_outcome_ = std::move(message); }
+
   private:
     friend int RecordOperation(Program& program, std::string_view operation,
                                const std::string& file, const std::function<int()>& run);
@@ -49,6 +54,7 @@ class ServiceHistory {
     std::string program_name_ = "keelsong";
     std::string loaded_file_;
     std::string loaded_sha256_;
+    std::string told_outcome_;
     int depth_ = 0;
 };
 
