@@ -65,6 +65,9 @@ void GoByUnitHolding(Program& program, std::span<const EventRecord> events,
 void DimUnitControlsWithoutUnit(Program& program) {
     if (program.Identity().DeviceType() == device_type::kNone) {
         program.Steps().SetUnitControlsDimmed(program, true);
+        // What a file brought can go to another file, and another file can be opened.
+        program.GetUi().SetDimmed(Panel::MAIN, Control::STORE_EVENTS, false);
+        program.GetUi().SetDimmed(Panel::MAIN, Control::LOAD_EVENTS, false);
     }
 }
 

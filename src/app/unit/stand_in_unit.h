@@ -31,7 +31,8 @@ void GoByUnitHolding(Program& program, std::span<const EventRecord> events,
 
 // After a file's setup was shown: with no unit identified, showing it may have opened setup
 // controls (the start date, the PPS messages, the number of repeats) and "Accept Changes";
-// none of them is usable without a unit, so all are dimmed again as when a unit goes.
+// none of them is usable without a unit, so all are dimmed again as when a unit goes, but for
+// "Save" and "Load".
 void DimUnitControlsWithoutUnit(Program& program);
 
 }  // namespace keelsong

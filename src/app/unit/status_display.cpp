@@ -147,6 +147,8 @@ void ShowNoConnection(Program& program) {
     // Saving what the window shows needs no unit: once one has filled the grid and the setup,
     // the edits can still go to a file after it went away.
     ui.SetDimmed(Panel::MAIN, Control::STORE_EVENTS, identity.firmware_version < 0);
+    // A file can be opened at a desk, with no unit: it is read as for the unit it names.
+    ui.SetDimmed(Panel::MAIN, Control::LOAD_EVENTS, false);
     ui.SetText(Panel::MAIN, Control::DEVICE, "No Connection");
     program.ShowStatusMessage(true, "No Connection");
     ui.SetText(Panel::MAIN, Control::TEMP_HUMI, "");

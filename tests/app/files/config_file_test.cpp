@@ -407,6 +407,29 @@ TEST_F(ConfigFileFixture, CancelledOrNewName_NothingChangesNothingShown) {
     EXPECT_TRUE(std::filesystem::is_empty(files.Path()));
 }
 
+// At a desk, with no unit: a file opens, is read as for the unit it names, and saved again it
+// still names that unit.
+TEST_F(ConfigFileFixture, NoUnit_FileOpenedAndSavedAgain_StillNamesItsUnit) {
+    const std::string path = WriteFile(
+        "desk.tlk",
+        "[Event 01]\nTime = 5\nType = 3\n[Event 02]\nFrequency = 4000\nLevel = 0\n"
+        "Time = 15\nType = 5\n[Unit]\nType = Orvane HF(R1)\nSerial Number = 1203\n"
+        "Firmware = v2.1.4\n[Saved]\nProgram = Keelsong 0.0.9\nTime = 2026-01-01T00:00:00Z\n");
+    ASSERT_FALSE(ui.IsDimmed(Panel::MAIN, Control::LOAD_EVENTS));
+    Load(path);
+    EXPECT_EQ(StatusText(), "Configuration loaded");
+    EXPECT_EQ(program.Unit().device_type, device_type::kOrvaneHfR1);
+    EXPECT_FALSE(ui.IsDimmed(Panel::MAIN, Control::LOAD_EVENTS));
+    ASSERT_FALSE(ui.IsDimmed(Panel::MAIN, Control::STORE_EVENTS));
+
+    Save(files / "again.tlk");
+    const std::string saved = ReadFile(files / "again.tlk");
+    EXPECT_EQ(saved.substr(saved.find("[Unit]")),
+              "[Unit]\r\nType = Orvane HF(R1)\r\nSerial Number = 1203\r\nFirmware = v2.1.4\r\n\r\n"
+              "[Saved]\r\nProgram = Keelsong " +
+                  std::string(kVersion) + "\r\nTime = 2023-11-14T22:13:20Z\r\n\r\n");
+}
+
 TEST_F(ConfigFileFixture, SaveIntoMissingFolder_FailureShown) {
     Identify(kHf);
     FillGrid({kRest5s});
