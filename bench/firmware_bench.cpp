@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         server.ClearRequestLog();
         port.Reset();
-        const int result = UploadFirmwareImage(program, image, Panel::MAIN, Control::STATUS_LINE);
+        const int result = UploadFirmwareImage(program, image, kStatusLineStages);
         const bool taken = server.WithSimulator([&](sim::UnitSimulator& unit) {
             return unit.Upload().complete && unit.Upload().image == image;
         });

@@ -49,10 +49,11 @@ UnitReport RunReportCommand(const FleetSettings& settings, const CliRequest& req
     UnitSession session(settings, UnitTarget{}, nullptr);
     Program& program = session.Logic();
     UnitReport report;
-    session.BeginStep();
     program.GivenUnitType() = request.unit_type;
-    if (LoadConfigurationFile(program, request.file) != 0) {
-        report.failure = session.StepFailure();
+    const Outcome loaded = RunOperation(
+        program.Status(), [&] { return LoadConfigurationFile(program, request.file); });
+    if (!loaded.ok) {
+        report.failure = loaded.message;
         return report;
     }
     if (!writer) {

@@ -38,9 +38,6 @@ constexpr char kNothingToKeep[] =
 
 constexpr std::string_view kNotInManifest = "not in manifest";
 
-// How a step tells its failure: most in the status line, the serial-number update in a pop-up.
-enum class ToldIn { StatusLine, Popup };
-
 void ReplaceAll(std::string& text, std::string_view from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos;
          at = text.find(from, at + to.size())) {
@@ -64,10 +61,6 @@ std::unique_ptr<IniDocument> ConfigurationOf(Program& program) {
         document.reset();
     }
     return document;
-}
-
-std::string VisibleTooltip(const HeadlessUi& ui, Control control) {
-    return ui.IsVisible(Panel::MAIN, control) ? ui.Tooltip(Panel::MAIN, control) : std::string{};
 }
 
 // What errno says, safely from any unit's thread.
@@ -136,8 +129,10 @@ class UnitRun {
           deployment_(deployment) {}
 
     UnitReport Run() {
-        if (session_.Connect() != 0) {
-            return Fail(session_.ConnectionStatus());
+        const StatusLine::Mark before = program_.Status().Now();
+        const Outcome connected = session_.Connect();
+        if (!connected.ok) {
+            return Fail(connected.message);
         }
         const UnitIdentity& identity = program_.Identity();
         if (identity.firmware_version < kNormalFirmware &&
@@ -145,7 +140,7 @@ class UnitRun {
             return Fail(request_.command == CommandKind::Firmware ? kNothingToKeep : kAdminMode);
         }
         if (!HasEventTable(identity.DeviceType())) {
-            return Fail(session_.StepFailure());
+            return Fail(program_.Status().FailureSince(before));
         }
         switch (request_.command) {
             case CommandKind::Info:
@@ -155,12 +150,11 @@ class UnitRun {
             case CommandKind::Write:
                 return Write();
             case CommandKind::Play:
-                return Step([&] { return PlayUnit(program_); }, &UnitSession::StatusText);
+                return Step([&] { return PlayUnit(program_); }, Detail::Told);
             case CommandKind::Stop:
                 return Step([&] { return StopUnit(program_); });
             case CommandKind::SetTime:
-                return Step([&] { return SyncPCTimeToInstrument(program_); },
-                            &UnitSession::StatusText);
+                return Step([&] { return SyncPCTimeToInstrument(program_); }, Detail::Told);
             case CommandKind::Restore:
                 return Step([&] { return RestoreUnitSettings(program_); });
             case CommandKind::Serial:
@@ -198,47 +192,43 @@ class UnitRun {
         return report;
     }
 
-    // Runs one operation of the window's; 0 is success, otherwise its message is kept.
+    // Runs one operation of the window's; on failure its message is kept.
     template <class Operation>
     bool Try(Operation&& operation, ToldIn told = ToldIn::StatusLine) {
-        session_.BeginStep();
-        if (operation() == 0) {
-            return true;
-        }
-        failure_ = session_.StepFailure(told == ToldIn::Popup);
-        return false;
+        const Outcome outcome = RunOperation(program_.Status(), operation, told);
+        (outcome.ok ? told_ : failure_) = outcome.message;
+        return outcome.ok;
     }
 
-    // One operation is the whole command; `detail` gives what a success adds to the line.
+    // Whether a command's line gives what its operation told of its success.
+    enum class Detail { None, Told };
+
+    // One operation is the whole command.
     template <class Operation>
-    UnitReport Step(Operation&& operation, std::string (UnitSession::*detail)() const = nullptr,
-                    ToldIn told = ToldIn::StatusLine) {
-        if (!Try(operation, told)) {
+    UnitReport Step(Operation&& operation, Detail detail = Detail::None) {
+        if (!Try(operation)) {
             return Fail(failure_);
         }
-        return Succeed(detail ? (session_.*detail)() : std::string{});
+        return Succeed(detail == Detail::Told ? told_ : std::string{});
     }
 
     // What MAIN shows of the unit: a display the window hides for this unit (the battery of a
     // unit without a clock) reads empty; the raw numbers go along for scripts.
     UnitReport Info() {
-        const HeadlessUi& ui = session_.Screen();
         const UnitIdentity& identity = program_.Identity();
         // Connecting left the setup unread, and the countdown runs to the setup's start time:
-        // read it, as the window does on connecting, and show the play state again.
+        // read it, as the window does on connecting.
         if (identity.StatusPresent() != 0 && identity.PlayState() == play_state::kWaiting) {
             if (!Try([&] { return ReadUnitSetup(program_); })) {
                 return Fail(failure_);
             }
-            ShowPlayState(program_, identity.PlayState());
         }
-        const std::string battery = VisibleTooltip(ui, Control::BATT_ICON);
-        const bool charging = !battery.empty() && ui.IsVisible(Panel::MAIN, Control::CHARGING_ICON);
-        const std::string sync = VisibleTooltip(ui, Control::SYNC_ICON);
-        const std::string play = ui.IsVisible(Panel::MAIN, Control::PLAY_CODE_MSG)
-                                     ? ui.TextValue(Panel::MAIN, Control::PLAY_CODE_MSG)
-                                     : std::string{};
-        const std::string climate = ui.TextValue(Panel::MAIN, Control::TEMP_HUMI);
+        const LiveState live = LiveStateOf(program_);
+        const std::string& battery = live.battery;
+        const bool charging = live.charging;
+        const std::string& sync = live.sync;
+        const std::string& play = live.play;
+        const std::string& climate = live.climate;
         const std::string offset = "clock offset " + std::to_string(identity.clock_offset) + " s";
 
         std::string detail;
@@ -476,8 +466,7 @@ class UnitRun {
         int result = 0;
         const bool failed = !Try([&] {
             result = UpdateFirmware(
-                program_, request_.file, request_.keep_table, Panel::ADVANCED,
-                Control::FW_STAGE_STR,
+                program_, request_.file, request_.keep_table, kAdvancedPanelStages,
                 request_.ignore_battery ? BatteryGate::Ignore : BatteryGate::Refuse, &backup);
             return result;
         });
@@ -540,6 +529,7 @@ class UnitRun {
     const ConfigFileContents* to_write_;
     const Deployment* deployment_;
     std::string failure_;
+    std::string told_;
 };
 
 }  // namespace

@@ -11,15 +11,6 @@
 
 namespace keelsong::cli {
 
-namespace {
-
-std::string TextOf(const ControlValue& value) {
-    const auto* text = std::get_if<std::string>(&value);
-    return text ? *text : std::string{};
-}
-
-}  // namespace
-
 UnitSession::UnitSession(const FleetSettings& settings, const UnitTarget& target,
                          ProgressSink progress)
     : settings_(settings),
@@ -45,17 +36,9 @@ UnitSession::UnitSession(const FleetSettings& settings, const UnitTarget& target
     InstallSetupPanel(*program_);
     InstallTableTransfer(*program_);
 
-    ui_.SetInt(Panel::CONNECT, Control::COM_TIMEOUT, static_cast<int>(settings_.timeout_ms));
-    ui_.SetInt(Panel::CONNECT, Control::PORT, target_.port.value_or(1));
-    ui_.RecordHistory(Panel::MAIN, Control::STATUS_LINE);
     if (progress) {
-        ui_.ObserveValues([progress = std::move(progress)](Panel panel, Control control,
-                                                           const ControlValue& value) {
-            const bool shown = control == Control::STATUS_LINE ||
-                               (panel == Panel::ADVANCED && control == Control::FW_STAGE_STR);
-            if (shown) {
-                progress(TextOf(value));
-            }
+        program_->Status().SetListener([progress = std::move(progress)](std::string_view text) {
+            progress(std::string(text));
         });
     }
 }
@@ -64,50 +47,15 @@ UnitSession::~UnitSession() {
     program_->Link().ClosePort();
 }
 
-int UnitSession::Connect() {
-    BeginStep();
+Outcome UnitSession::Connect() {
     // Connecting reads no table or setup: each command reads what it needs itself, and knows
     // whether that worked.
-    return ConnectToPort(*program_, false, UnitContents::LeftToCaller);
+    return ConnectToUnit(*program_, ConnectRequest{target_.port.value_or(1), settings_.timeout_ms,
+                                                   false, UnitContents::LeftToCaller});
 }
 
 int UnitSession::Probe() {
-    BeginStep();
     return ProbePort(*program_, target_.port.value_or(1), settings_.timeout_ms);
-}
-
-void UnitSession::BeginStep() {
-    step_history_ = ui_.History(Panel::MAIN, Control::STATUS_LINE).size();
-    step_popups_ = ui_.Popups().size();
-}
-
-std::string UnitSession::StepFailure(bool told_in_popup) const {
-    std::optional<std::string> status_failure;
-    const auto& history = ui_.History(Panel::MAIN, Control::STATUS_LINE);
-    for (size_t k = history.size(); k > step_history_ && !status_failure; --k) {
-        if (history[k - 1].text_color == kColorRed) {
-            status_failure = TextOf(history[k - 1].value);
-        }
-    }
-    std::optional<std::string> popup;
-    const auto& popups = ui_.Popups();
-    for (size_t k = popups.size(); k > step_popups_ && !popup; --k) {
-        if (popups[k - 1].kind == HeadlessUi::PopupKind::Message) {
-            popup = popups[k - 1].text;
-        }
-    }
-    if (told_in_popup && popup) {
-        return *popup;
-    }
-    return status_failure ? *status_failure : popup ? *popup : StatusText();
-}
-
-std::string UnitSession::ConnectionStatus() const {
-    return ui_.TextValue(Panel::CONNECT, Control::STATUS_LINE);
-}
-
-std::string UnitSession::StatusText() const {
-    return ui_.TextValue(Panel::MAIN, Control::STATUS_LINE);
 }
 
 UnitReport UnitSession::Report() const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/link/frame_trace.h"
+#include "app/shell/outcome.h"
 #include "app/shell/program.h"
 #include "cli/paced_platform.h"
 #include "cli/unit_report.h"
@@ -43,7 +44,7 @@ using ProgressSink = std::function<void(const std::string& text)>;
 
 // One unit's own program: a Program with its HeadlessUi, platform and serial port, set up as the
 // window sets up its logic, nothing shared with any other unit. The window's operations run on
-// it; the session tells what they left behind.
+// it; nothing is read back off its HeadlessUi, which only stands in for a window.
 class UnitSession {
   public:
     UnitSession(const FleetSettings& settings, const UnitTarget& target, ProgressSink progress);
@@ -52,26 +53,12 @@ class UnitSession {
     UnitSession& operator=(const UnitSession&) = delete;
 
     Program& Logic() { return *program_; }
-    HeadlessUi& Screen() { return ui_; }
     const UnitTarget& Target() const { return target_; }
 
-    // "Manual Connect" on the target, without the pop-up. 0, or -1 with the reason in the
-    // CONNECT panel's status line.
-    int Connect();
+    // "Manual Connect" on the target, without the pop-up.
+    Outcome Connect();
     // Opens the target and enquires the unit there, as one step of "Find All Units".
     int Probe();
-
-    // Marks the start of a step: StepFailure looks at what happened since.
-    void BeginStep();
-    // The message of the step that failed: the last failure the status line showed during it,
-    // else the last message pop-up, else what the status line holds. A step that tells its
-    // outcome in a pop-up (`told_in_popup`) gives the pop-up first: the failures its exchanges
-    // show on the way may be expected ones.
-    std::string StepFailure(bool told_in_popup = false) const;
-    // What the CONNECT panel's status line holds.
-    std::string ConnectionStatus() const;
-    // What MAIN's status line holds.
-    std::string StatusText() const;
 
     // The report so far: port, device and, once identified, the unit and its identity fields.
     UnitReport Report() const;
@@ -85,8 +72,6 @@ class UnitSession {
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<FrameTrace> trace_;
     std::unique_ptr<Program> program_;
-    size_t step_history_ = 0;
-    size_t step_popups_ = 0;
     // What the service history could not record, for standard error.
     std::vector<std::string> warnings_;
 };

@@ -34,15 +34,15 @@ std::string UnitName(const UnitIdentity& identity) {
     return std::string(DeviceTypeName(identity.DeviceType()));
 }
 
-int ConnectionFailed(Program& program, bool popup, const std::string& text) {
+Outcome ConnectionFailed(Program& program, bool popup, const std::string& text) {
     ShowConnectStatus(program, text);
     if (popup) {
-        program.GetUi().MessagePopup(
+        program.Status().ShowMessagePopup(
             "Connection Failed",
             "Could not find Orvane unit connected to your PC on this port.\nPlease check the "
             "instrument USB connection or power, and try again ");
     }
-    return -1;
+    return {false, text};
 }
 
 // Reads the table and setup of a unit that has them, restoring its settings first when it asks
@@ -89,17 +89,26 @@ void ShowConnectStatus(Program& program, const std::string& text) {
     ui.SetText(Panel::CONNECT, Control::STATUS_LINE, text);
     // The reasons a port cannot be opened run long: the whole text stays at hand.
     ui.SetTooltip(Panel::CONNECT, Control::STATUS_LINE, text);
+    program.Status().TellStage(text);
 }
 
 int ConnectToPort(Program& program, bool popup_on_failure, UnitContents contents) {
+    const Ui& ui = program.GetUi();
+    const ConnectRequest request{ui.IntValue(Panel::CONNECT, Control::PORT), TimeoutFromPanel(ui),
+                                 popup_on_failure, contents};
+    return ConnectToUnit(program, request).ok ? 0 : -1;
+}
+
+Outcome ConnectToUnit(Program& program, const ConnectRequest& request) {
     UnitOperationScope operation(program);
     Disconnect(program);
     StopReplugWatch(program);
     Ui& ui = program.GetUi();
     SerialLink& link = program.Link();
     ConnectionSettings& settings = link.Settings();
+    const bool popup_on_failure = request.popup_on_failure;
 
-    settings.port_number = ui.IntValue(Panel::CONNECT, Control::PORT);
+    settings.port_number = request.port;
     ShowConnectStatus(program, FormatText("Connecting to device on port %d", settings.port_number));
     const int opened = link.Port().Open(settings.port_number);
     if (opened != 0) {
@@ -110,7 +119,7 @@ int ConnectToPort(Program& program, bool popup_on_failure, UnitContents contents
         }
         return ConnectionFailed(program, popup_on_failure, text);
     }
-    ApplyTimeout(link, TimeoutFromPanel(ui));
+    ApplyTimeout(link, request.timeout_ms);
 
     if (EnquireUnit(program, true) < 0) {
         link.ClosePort();
@@ -118,17 +127,18 @@ int ConnectToPort(Program& program, bool popup_on_failure, UnitContents contents
         return ConnectionFailed(program, popup_on_failure, "No Connection Established");
     }
     const UnitIdentity& identity = program.Identity();
-    ShowConnectStatus(program, FormatText("Connected to %s # %d", UnitName(identity).c_str(),
-                                          identity.SerialNumber()));
+    const std::string connected =
+        FormatText("Connected to %s # %d", UnitName(identity).c_str(), identity.SerialNumber());
+    ShowConnectStatus(program, connected);
     settings.open = 1;
     NoteConnectedDevice(program);
     ShowConnectedState(program, true);
     ui.ProcessDrawEvents();
 
     if (HasEventTable(identity.DeviceType())) {
-        LoadUnitContents(program, contents);
+        LoadUnitContents(program, request.contents);
     }
-    return 0;
+    return {true, connected};
 }
 
 void Disconnect(Program& program) {

@@ -6,6 +6,7 @@
 
 #include "app/link/comm.h"
 #include "app/shell/callbacks.h"
+#include "app/shell/outcome.h"
 
 namespace keelsong {
 
@@ -28,6 +29,17 @@ enum class UnitContents { Read, LeftToCaller };
 // connected, else -1.
 int ConnectToPort(Program& program, bool popup_on_failure,
                   UnitContents contents = UnitContents::Read);
+
+// Which unit to connect to and how, for a caller that names the port itself.
+struct ConnectRequest {
+    int port = 1;
+    uint32_t timeout_ms = 600;
+    bool popup_on_failure = false;
+    UnitContents contents = UnitContents::Read;
+};
+// ConnectToPort on the port and with the time-out the request names, whatever the CONNECT panel
+// shows. Ok with "Connected to ..." or failed with what the CONNECT status line tells.
+Outcome ConnectToUnit(Program& program, const ConnectRequest& request);
 
 // Closes the port and shows that no unit is connected; nothing when not connected.
 void Disconnect(Program& program);

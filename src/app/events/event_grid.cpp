@@ -141,7 +141,7 @@ void ShowEventIn(EventGridModel& grid, const UnitContext& unit, const EventBody&
 int InsertEventRow(Program& program, uint8_t row) {
     EventGridModel& grid = program.Grid();
     if (grid.RowCount() >= EventGridModel::kMaxRows) {
-        program.GetUi().MessagePopup("Error", "Maximum number of events reached.");
+        program.Status().ShowMessagePopup("Error", "Maximum number of events reached.");
         return -1;
     }
     return InsertRowIn(grid, program.Unit(), row) ? 0 : -1;

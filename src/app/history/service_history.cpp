@@ -48,7 +48,7 @@ void Warn(Program& program, const ServiceHistory::WarningSink& sink, const std::
         return;
     }
     // Added to what the operation told, which stays readable before it.
-    const std::string shown = program.GetUi().TextValue(Panel::MAIN, Control::STATUS_LINE);
+    const std::string& shown = program.Status().Current();
     program.ShowStatusMessage(false, shown.empty() ? text : shown + " - " + text);
 }
 

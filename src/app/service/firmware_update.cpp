@@ -47,6 +47,15 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+void ShowStage(Program& program, StageDisplay stages, std::string_view text) {
+    if (stages.panel == Panel::MAIN && stages.control == Control::STATUS_LINE) {
+        program.Status().ShowStage(text);
+        return;
+    }
+    program.GetUi().SetText(stages.panel, stages.control, std::string(text));
+    program.Status().TellStage(text);
+}
+
 int Fail(Program& program, std::string_view text) {
     program.ShowStatusMessage(false, text);
     return -1;
@@ -135,13 +144,13 @@ std::string FirmwareFailureText() {
            ContactMakerText("for support.");
 }
 
-int InstallFirmwareFile(Program& program, const std::string& path, Panel panel, Control progress) {
+int InstallFirmwareFile(Program& program, const std::string& path, StageDisplay stages) {
     UnitOperationScope operation(program);
     std::vector<uint8_t> image;
     if (ReadFirmwareFile(program, path, image) != 0) {
         return -1;
     }
-    return InstallFirmwareImage(program, image, panel, progress);
+    return InstallFirmwareImage(program, image, stages);
 }
 
 int ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint8_t>& image) {
@@ -155,16 +164,14 @@ int ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint
     return 0;
 }
 
-int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, Panel panel,
-                         Control progress) {
+int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages) {
     UnitOperationScope operation(program);
-    if (UploadFirmwareImage(program, image, panel, progress) != 0) {
+    if (UploadFirmwareImage(program, image, stages) != 0) {
         return Fail(program, "Failed to upload firmware file to unit");
     }
-    Ui& ui = program.GetUi();
-    ui.SetText(panel, progress, "Booting New Firmware");
+    ShowStage(program, stages, "Booting New Firmware");
     if (RestartUnit(program) == 0) {
-        ui.SetText(panel, progress, "Update Complete");
+        ShowStage(program, stages, "Update Complete");
     } else {
         program.ShowStatusMessage(false, "Reset Failed");
     }
@@ -192,11 +199,9 @@ int VerifyFirmwareImage(Program& program, std::FILE* file, std::vector<uint8_t>&
     return 0;
 }
 
-int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, Panel panel,
-                        Control progress) {
+int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages) {
     UnitOperationScope operation(program);
-    Ui& ui = program.GetUi();
-    ui.SetText(panel, progress, "Entering Admin Mode");
+    ShowStage(program, stages, "Entering Admin Mode");
     const int version = RestartIntoLoader(program, true);
     if (version < 0) {
         Disconnect(program);
@@ -207,16 +212,16 @@ int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, Panel 
     }
     program.ShowStatusMessage(true, "Reading data from firmware file");
 
-    ProgressBar bar(ui, panel);
+    ProgressBar bar(program.GetUi(), stages.panel);
     SerialLink& link = program.Link();
     const size_t chunks = FirmwareChunkCount(image.size());
     for (size_t index = 0; index < chunks; ++index) {
         const FirmwareChunk chunk = FirmwareChunkAt(image.size(), index);
         // The time left counts the chunks after this one: the last shows none.
         const double left = FirmwareWriteSeconds(image.size(), index + 1);
-        ui.SetText(panel, progress,
-                   FormatText("Writing Bytes: %zu", chunk.Written()) +
-                       (left > 0 ? " (" + AboutSeconds(left) + " left)" : std::string{}));
+        ShowStage(program, stages,
+                  FormatText("Writing Bytes: %zu", chunk.Written()) +
+                      (left > 0 ? " (" + AboutSeconds(left) + " left)" : std::string{}));
         const int result =
             link.SendCommand(Command::MemoryWrite, FirmwareChunkPayload(image, chunk));
         if (result < kMinMemoryWriteFrame || link.ResponsePayload()[0] != kMemoryWritten) {
@@ -255,8 +260,7 @@ namespace {
 // The update itself: the image checked, the rails, the image installed, the unit checked, its
 // contents read or sent again.
 int GuardInstallAndResync(Program& program, const std::string& path, bool keep_contents,
-                          Panel panel, Control progress, BatteryGate gate,
-                          std::string* backup_path) {
+                          StageDisplay stages, BatteryGate gate, std::string* backup_path) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
@@ -264,28 +268,31 @@ int GuardInstallAndResync(Program& program, const std::string& path, bool keep_c
     std::vector<uint8_t> image;
     int result = ReadFirmwareFile(program, path, image);
     if (result != 0) {
-        ui.MessagePopup("Firmware updated failed", FirmwareFailureText());
+        program.Status().ShowMessagePopup("Firmware updated failed", FirmwareFailureText());
     } else if (const auto not_started = PrepareFirmwareUpdate(program, gate, backup)) {
-        ui.MessagePopup("Update Firmware", *not_started + ".\n\nNothing was written to the unit.");
+        program.Status().ShowMessagePopup("Update Firmware",
+                                          *not_started + ".\n\nNothing was written to the unit.");
         result = kUpdateNotStarted;
-    } else if (InstallFirmwareImage(program, image, panel, progress) != 0) {
-        ui.MessagePopup(
+    } else if (InstallFirmwareImage(program, image, stages) != 0) {
+        program.Status().ShowMessagePopup(
             "Firmware updated failed",
             FirmwareFailureText() + "\n\n" + AfterFailedUploadText(program) + BackupHint(backup));
         result = -1;
     } else if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
-        ui.MessagePopup("Firmware updated failed",
-                        "The new firmware was written.\n" + *not_back + "\n\n" +
-                            ContactMakerText("if it still does not start.") + BackupHint(backup));
+        program.Status().ShowMessagePopup("Firmware updated failed",
+                                          "The new firmware was written.\n" + *not_back + "\n\n" +
+                                              ContactMakerText("if it still does not start.") +
+                                              BackupHint(backup));
         result = -1;
     } else {
-        ui.MessagePopup("Complete", "Firmware updated successfully" +
-                                        (backup.empty() ? std::string{}
-                                                        : "\nThe unit's table and setup before "
-                                                          "the update are backed up in " +
-                                                              backup));
-        if (panel != Panel::MAIN) {
-            ui.RemovePopup(panel);
+        program.Status().ShowMessagePopup(
+            "Complete", "Firmware updated successfully" +
+                            (backup.empty() ? std::string{}
+                                            : "\nThe unit's table and setup before "
+                                              "the update are backed up in " +
+                                                  backup));
+        if (stages.panel != Panel::MAIN) {
+            ui.RemovePopup(stages.panel);
         }
         result = ResyncAfterUpdate(program, keep_contents);
     }
@@ -298,11 +305,10 @@ int GuardInstallAndResync(Program& program, const std::string& path, bool keep_c
 
 }  // namespace
 
-int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
-                   Control progress, BatteryGate gate, std::string* backup_path) {
+int UpdateFirmware(Program& program, const std::string& path, bool keep_contents,
+                   StageDisplay stages, BatteryGate gate, std::string* backup_path) {
     return RecordOperation(program, "Firmware Update", path, [&] {
-        return GuardInstallAndResync(program, path, keep_contents, panel, progress, gate,
-                                     backup_path);
+        return GuardInstallAndResync(program, path, keep_contents, stages, gate, backup_path);
     });
 }
 
@@ -321,7 +327,7 @@ int UpdateFirmwareCB(Program& program, const CallbackEvent& event) {
     if (!keep_contents) {
         return 0;
     }
-    UpdateFirmware(program, file.path, *keep_contents, Panel::ADVANCED, Control::FW_STAGE_STR);
+    UpdateFirmware(program, file.path, *keep_contents, kAdvancedPanelStages);
     return 0;
 }
 
@@ -335,8 +341,7 @@ void OfferFirmwareUpdate(Program& program) {
     const std::optional<bool> keep_contents =
         AskToUpdate(program, kOfferQuestion, kOfferedFirmwareFile);
     if (keep_contents) {
-        UpdateFirmware(program, kOfferedFirmwareFile, *keep_contents, Panel::MAIN,
-                       Control::STATUS_LINE);
+        UpdateFirmware(program, kOfferedFirmwareFile, *keep_contents, kStatusLineStages);
     }
 }
 

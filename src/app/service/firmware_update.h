@@ -31,14 +31,24 @@ inline constexpr size_t kMaxFirmwareFileBytes = size_t{16} << 20;
 // The Reset payload that restarts the unit into its loader: the mode word and its zero byte.
 inline constexpr uint8_t kLoaderModeWord[] = {'K', 'O', 'R', 'V', 'A', 0};
 
+// Where an update shows its stages ("Entering Admin Mode", "Writing Bytes: ...") and its progress
+// bar: the ADVANCED panel when started there, the status line when offered on connecting. The
+// stages go to the status line's listener as well.
+struct StageDisplay {
+    Panel panel;
+    Control control;
+};
+inline constexpr StageDisplay kAdvancedPanelStages{Panel::ADVANCED, Control::FW_STAGE_STR};
+inline constexpr StageDisplay kStatusLineStages{Panel::MAIN, Control::STATUS_LINE};
+
 // The text of the "Firmware updated failed" pop-up.
 std::string FirmwareFailureText();
 
 // Reads the image file, checks it, writes it into the unit and restarts the unit. The stage
-// texts go into (`panel`, `progress`). The file is read once and closed before anything is
+// texts go where `stages` says. The file is read once and closed before anything is
 // sent, so what is written is exactly what was checked. 0 once the image is written, even if
 // the restart afterwards failed; -1 otherwise, with the failure in the status line.
-int InstallFirmwareFile(Program& program, const std::string& path, Panel panel, Control progress);
+int InstallFirmwareFile(Program& program, const std::string& path, StageDisplay stages);
 
 // Reads the image file at `path` whole into `image` and checks it: 0, or -1 with "Open firmware
 // file failed" or "Firmware file corrupted" (after the check's own message) in the status line.
@@ -46,8 +56,7 @@ int ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint
 
 // Writes a checked `image` into the unit and restarts it, as InstallFirmwareFile does once the
 // file is read. 0 once written, even if the restart afterwards failed; -1 otherwise.
-int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, Panel panel,
-                         Control progress);
+int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages);
 
 // Reads `file` to its end into `image` and checks its CRC. "File read failed" (also for a file
 // larger than kMaxFirmwareFileBytes), "Invalid CRC value" (also for an image too short to
@@ -55,11 +64,10 @@ int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, Panel
 int VerifyFirmwareImage(Program& program, std::FILE* file, std::vector<uint8_t>& image);
 
 // Restarts the unit into its loader and writes `image` into it, one MemoryWrite per chunk. The
-// progress bar of `panel` shows the share written while it runs. 0, or -1 with the failure in
-// the status line ("Error, disconnected from device" with the port closed, "Failed to boot into
+// progress bar of `stages`' panel shows the share written while it runs. 0, or -1 with the failure
+// in the status line ("Error, disconnected from device" with the port closed, "Failed to boot into
 // admin mode", "Failed to write data to unit memory").
-int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, Panel panel,
-                        Control progress);
+int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages);
 
 // Waits the 5 s a unit takes to restart, then enquires it. The enquiry's result.
 int EnquireAfterRestart(Program& program, bool show_in_status_line);
@@ -86,14 +94,14 @@ inline constexpr int kUpdateNotStarted = -2;
 // Before anything is written the image is checked, the battery too (`gate` says what a low or
 // missing reading does), and the unit's table and setup are backed up (its path into
 // `backup_path`, empty when there was nothing to back up); then the image is written (stages in
-// (`panel`, `progress`)). Once written, takes down `panel` when it is a pop-up and brings
+// `stages`). Once written, takes down the stages' panel when it is a pop-up and brings
 // program and unit together again: with `keep_contents` ("Update and Save") the program's table
 // and setup are sent back, otherwise the unit's are read. An image written into a unit that does
 // not come back in its application firmware (in admin mode, or silent after the restart) is a
 // failed update, told with the state the unit is in and where the backup is. 0;
 // kUpdateNotStarted; or -1 when the update or what follows it failed.
-int UpdateFirmware(Program& program, const std::string& path, bool keep_contents, Panel panel,
-                   Control progress, BatteryGate gate = BatteryGate::Ask,
+int UpdateFirmware(Program& program, const std::string& path, bool keep_contents,
+                   StageDisplay stages, BatteryGate gate = BatteryGate::Ask,
                    std::string* backup_path = nullptr);
 
 // "Update Firmware" on the ADVANCED panel (commit only): lets the user choose an image, asks

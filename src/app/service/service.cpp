@@ -87,12 +87,13 @@ int ChangeSerialNumber(Program& program, uint16_t serial) {
     if (version < 0) {
         Disconnect(program);
         ui.SetWaitCursor(false);
-        ui.MessagePopup("Error", kReconnectFailed);
+        program.Status().ShowMessagePopup("Error", kReconnectFailed);
         return -1;
     }
     if (version >= kNormalFirmware) {
         ui.SetWaitCursor(false);
-        ui.MessagePopup("Error", "Failed to update seral number.\nCould not enter admin mode.");
+        program.Status().ShowMessagePopup(
+            "Error", "Failed to update seral number.\nCould not enter admin mode.");
         return -1;
     }
     SerialLink& link = program.Link();
@@ -107,21 +108,22 @@ int ChangeSerialNumber(Program& program, uint16_t serial) {
     ui.SetWaitCursor(false);
     if (restarted < 0) {
         Disconnect(program);
-        ui.MessagePopup("Error", kReconnectFailed);
+        program.Status().ShowMessagePopup("Error", kReconnectFailed);
         return -1;
     }
     // Checked before the number: a unit left in its loader may report the new number all the
     // same, yet cannot be used until it is restarted.
     if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
-        ui.MessagePopup("Error", "The serial number update did not finish.\n" + *not_back);
+        program.Status().ShowMessagePopup("Error",
+                                          "The serial number update did not finish.\n" + *not_back);
         return -1;
     }
     if (program.Identity().SerialNumber() != serial) {
-        ui.MessagePopup("Error", "Failed to update seral number.");
+        program.Status().ShowMessagePopup("Error", "Failed to update seral number.");
         return -1;
     }
     RenumberContents(program, old_serial);
-    ui.MessagePopup("Complete", "Serial Number Updated Successfully");
+    program.Status().ShowMessagePopup("Complete", "Serial Number Updated Successfully");
     return 0;
 }
 
@@ -159,15 +161,15 @@ int RestartAndResync(Program& program, bool keep_changes) {
     ui.SetWaitCursor(true);
     if (RestartUnit(program) != 0) {
         ui.SetWaitCursor(false);
-        ui.MessagePopup("Error", "Reset Failed, please try again.");
+        program.Status().ShowMessagePopup("Error", "Reset Failed, please try again.");
         return -1;
     }
     ui.SetWaitCursor(false);
     if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
-        ui.MessagePopup("Error", *not_back);
+        program.Status().ShowMessagePopup("Error", *not_back);
         return -1;
     }
-    ui.MessagePopup("Success", "Reset unit successfully");
+    program.Status().ShowMessagePopup("Success", "Reset unit successfully");
     ui.RemovePopup(Panel::ADVANCED);
     ui.SetWaitCursor(true);
     const int resynced = ResyncAfterUpdate(program, keep_changes);

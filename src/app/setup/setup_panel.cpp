@@ -28,11 +28,6 @@ constexpr int kLastYear = 2037;
 // The short forms carry the number of plays in 16 bits, and the program keeps 16 of them.
 constexpr int kMostPlays = 65535;
 
-// Devices that keep a start time, sync mode and clock: an Orvane HF from this firmware on.
-bool HasClockAndSync(const UnitContext& unit) {
-    return unit.device_type == device_type::kOrvaneHf && unit.firmware_version >= kSyncFirmware;
-}
-
 constexpr int32_t kWideLevelFirmware = 0x020006;  // 2.0.6
 
 struct UnitLimits {

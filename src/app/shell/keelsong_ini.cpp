@@ -53,14 +53,14 @@ int LoadUserSettings(Program& program) {
     UserSettings& settings = program.Settings();
     const std::string folder = program.GetPlatform().SettingsFolder();
     if (!MakeSettingsFolder(program.GetPlatform(), folder)) {
-        program.GetUi().MessagePopup(folder, kSettingsFolderError);
+        program.Status().ShowMessagePopup(folder, kSettingsFolderError);
         return -1;
     }
     settings.file_path_ = folder + "/" + kSettingsFileName;
 
     std::unique_ptr<IniDocument> document = Ini_New(1);
     if (!document) {
-        program.GetUi().MessagePopup("ERROR", "Not enough free memory!");
+        program.Status().ShowMessagePopup("ERROR", "Not enough free memory!");
         return -1;
     }
     const int read = document->ReadFromFile(settings.file_path_);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "app/connection/replug_watch.h"
@@ -120,6 +121,8 @@ class Program {
     void SetTableRetriever(TableRetriever retriever) { retriever_ = std::move(retriever); }
     uint16_t RetrieveEventTable() { return retriever_ ? retriever_(*this) : uint16_t{1}; }
 
+    // The temperature and humidity text of the unit's last status read; empty for none.
+    std::string& Climate() { return climate_; }
     // The connected unit as the last enquiry described it.
     UnitIdentity& Identity() { return identity_; }
     const UnitIdentity& Identity() const { return identity_; }
@@ -164,6 +167,7 @@ class Program {
     TableRetriever retriever_;
     const UnitSteps& steps_;
     UnitIdentity identity_;
+    std::string climate_;
     bool newer_firmware_warned_ = false;
     int unit_operations_running_ = 0;
     ReplugWatch replug_;

@@ -77,7 +77,7 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
         payload[UnitIdentity::kDeviceTypeOffset] == device_type::kOrvaneHf &&
         *version > kNewestKnownFirmware) {
         program.SetNewerFirmwareWarned(true);
-        program.GetUi().MessagePopup("Warning", NewerFirmwareText());
+        program.Status().ShowMessagePopup("Warning", NewerFirmwareText());
     }
 
     const uint8_t previous_type = identity.DeviceType();
@@ -107,7 +107,7 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
         identity.DeviceType() != previous_type || identity.SerialNumber() != previous_serial;
     if (other_unit) {
         // The readings shown were the unit's that left; the next status read shows the new one's.
-        program.GetUi().SetText(Panel::MAIN, Control::TEMP_HUMI, "");
+        ShowClimate(program, "");
     }
     if (previous_type != device_type::kNone && other_unit) {
         TakeReplacingUnit(program);
@@ -120,9 +120,10 @@ void TakeReplacingUnit(Program& program) {
     const ChangeMarks& marks = program.Marks();
     const UnitSteps& steps = program.Steps();
     if (!marks.table_changed && !marks.setup_changed) {
-        ui.MessagePopup("Unit replaced",
-                        "Warning, your unit was replaced by a different unit, the event table "
-                        "and all setup will be reloaded");
+        program.Status().ShowMessagePopup(
+            "Unit replaced",
+            "Warning, your unit was replaced by a different unit, the event table "
+            "and all setup will be reloaded");
         steps.ReloadUnitContents(program);
         return;
     }

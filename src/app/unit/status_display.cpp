@@ -17,7 +17,44 @@ constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 constexpr int kQuietSecondsBeforePoll = 4;
 constexpr int kMaxFailedPolls = 3;
 
+// The play state as PLAY_CODE_MSG says it: a countdown to the setup's start time while waiting.
+std::string PlayStateTextOf(Program& program, int state) {
+    const UnitIdentity& identity = program.Identity();
+    if (identity.StatusPresent() == 0 || state >= 4) {
+        return {};
+    }
+    if (state == play_state::kWaiting) {
+        const int64_t unit_now = program.GetPlatform().UtcNow() - int64_t{identity.clock_offset};
+        return CountdownText(int64_t{program.CurrentUnitSetup().start_time} - unit_now);
+    }
+    return std::string(PlayStateText(state));
+}
+
 }  // namespace
+
+LiveState LiveStateOf(Program& program) {
+    const UnitIdentity& identity = program.Identity();
+    LiveState state;
+    state.climate = program.Climate();
+    if (!HasClockAndSync(program.Unit())) {
+        return state;
+    }
+    const bool status = identity.StatusPresent() != 0;
+    if (status && identity.BatteryState() != 0 && identity.BatteryLevel() != -1) {
+        state.battery = BatteryTooltip(identity.BatteryLevel());
+        state.charging = identity.BatteryState() == 1;
+    }
+    if (status) {
+        state.sync = std::string(SyncStateText(identity.SyncState()));
+    }
+    state.play = PlayStateTextOf(program, identity.PlayState() & 0xFF);
+    return state;
+}
+
+void ShowClimate(Program& program, std::string text) {
+    program.GetUi().SetText(Panel::MAIN, Control::TEMP_HUMI, text);
+    program.Climate() = std::move(text);
+}
 
 void ShowDateAndTime(Program& program) {
     Platform& platform = program.GetPlatform();
@@ -63,12 +100,11 @@ int OneSecondCB(Program& program, const CallbackEvent& event) {
 
 int ReadUnitStatus(Program& program) {
     UnitOperationScope operation(program);
-    Ui& ui = program.GetUi();
     const UnitIdentity& identity = program.Identity();
     uint8_t flags = status_flag::kHumidity;
     if (identity.DeviceType() != device_type::kOrvaneHf ||
         identity.firmware_version < kNormalFirmware) {
-        ui.SetText(Panel::MAIN, Control::TEMP_HUMI, "");
+        ShowClimate(program, "");
         return 0;
     }
     if (identity.StatusPresent() != 0 &&
@@ -81,8 +117,7 @@ int ReadUnitStatus(Program& program) {
     if (link.SendCommand(Command::StatusRead, request) <= 0) {
         return -1;
     }
-    ui.SetText(Panel::MAIN, Control::TEMP_HUMI,
-               TemperatureHumidityText(WalkStatusPayload(link.ResponsePayload(), flags)));
+    ShowClimate(program, TemperatureHumidityText(WalkStatusPayload(link.ResponsePayload(), flags)));
     return 0;
 }
 
@@ -119,17 +154,7 @@ void ShowPlayState(Program& program, int state) {
     Ui& ui = program.GetUi();
     const UnitIdentity& identity = program.Identity();
     state &= 0xFF;
-    std::string text;
-    if (identity.StatusPresent() != 0 && state < 4) {
-        if (state == play_state::kWaiting) {
-            const int64_t unit_now =
-                program.GetPlatform().UtcNow() - int64_t{identity.clock_offset};
-            text = CountdownText(int64_t{program.CurrentUnitSetup().start_time} - unit_now);
-        } else {
-            text = PlayStateText(state);
-        }
-    }
-    ui.SetText(Panel::MAIN, Control::PLAY_CODE_MSG, text);
+    ui.SetText(Panel::MAIN, Control::PLAY_CODE_MSG, PlayStateTextOf(program, state));
     if (identity.StatusPresent() == 1) {
         const bool playing = state == play_state::kPlaying || state == play_state::kWaiting;
         ui.SetDimmed(Panel::MAIN, Control::PLAY, playing);
@@ -151,7 +176,7 @@ void ShowNoConnection(Program& program) {
     ui.SetDimmed(Panel::MAIN, Control::LOAD_EVENTS, false);
     ui.SetText(Panel::MAIN, Control::DEVICE, "No Connection");
     program.ShowStatusMessage(true, "No Connection");
-    ui.SetText(Panel::MAIN, Control::TEMP_HUMI, "");
+    ShowClimate(program, "");
 }
 
 }  // namespace keelsong

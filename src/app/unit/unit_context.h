@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "protocol/event_record.h"
+#include "protocol/unit_identity.h"
 
 namespace keelsong {
 
@@ -16,6 +17,11 @@ struct UnitContext {
     // The setup record format; 17 until the first enquiry chooses one.
     uint16_t setup_format = 17;
 };
+
+// Units that keep a start time, sync mode and clock: an Orvane HF from this firmware on.
+inline bool HasClockAndSync(const UnitContext& unit) {
+    return unit.device_type == device_type::kOrvaneHf && unit.firmware_version >= kSyncFirmware;
+}
 
 // Why a file loaded without a unit is read as for its unit type: the report says which.
 enum class StandInSource {
