@@ -11,6 +11,7 @@
 
 #include "files/config_file.h"
 #include "files/ini.h"
+#include "files/sha256.h"
 
 namespace keelsong {
 
@@ -141,14 +142,19 @@ ConfigFileRead ReadConfigurationFile(const std::string& path) {
     if (bytes.empty()) {
         return Failure(kCannotRead);
     }
+    ConfigFileRead read;
     if (!IsOldEventTableFile(static_cast<uint8_t>(bytes.front()))) {
-        return ReadConfiguration(bytes);
+        read = ReadConfiguration(bytes);
+    } else {
+        ConfigFileContents& contents = read.contents.emplace();
+        contents.kind = ConfigFileKind::OldEventTable;
+        contents.events = ReadOldEventTable(
+            std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     }
-    ConfigFileContents contents;
-    contents.kind = ConfigFileKind::OldEventTable;
-    contents.events =
-        ReadOldEventTable(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-    return {std::move(contents), {}};
+    if (read.contents) {
+        read.contents->sha256 = Sha256Hex(bytes);
+    }
+    return read;
 }
 
 std::optional<std::string> UnsendableEvent(const ConfigFileContents& contents) {

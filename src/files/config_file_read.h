@@ -27,6 +27,8 @@ struct ConfigFileContents {
     std::vector<std::string> duplicate_sections;
     // The unit it was saved from and when, as far as its "[Unit]" and "[Saved]" say.
     ConfigProvenance provenance;
+    // The SHA-256 of the bytes read, in hex; empty for contents made otherwise.
+    std::string sha256;
 };
 
 struct ConfigFileRead {

@@ -257,6 +257,9 @@ int WriteReportPdf(const ReportContent& report, const std::string& path) {
         ReportLayout layout(writer, painter, report);
         layout.Title();
         layout.Pairs(QStringLiteral("Unit"), report.unit);
+        if (!report.file.empty()) {
+            layout.Pairs(QStringLiteral("File"), report.file);
+        }
         if (!report.recent_changes.empty()) {
             layout.Pairs(QStringLiteral("Last Changes"), report.recent_changes);
         }

@@ -217,6 +217,7 @@ uint16_t RetrieveEventTable(Program& program, int& events_read) {
             program.Grid().SetTransferMark(index, false);
             program.ShowStatusMessage(true, "Table retrieved successfully");
             origin = KeyOf(program.Identity());
+            program.ContentsFile().reset();
             unit_events = events_read;
             return event_result::kSuccess;
         }

@@ -179,7 +179,12 @@ int LoadConfigurationFile(Program& program, const std::string& path) {
             program.ShowStatusMessage(false, read.failure);
             return -1;
         }
-        return ApplyConfiguration(program, *read.contents);
+        const int applied = ApplyConfiguration(program, *read.contents);
+        if (applied == 0) {
+            program.ContentsFile() =
+                Program::SourceFile{path, read.contents->sha256, read.contents->provenance};
+        }
+        return applied;
     });
     if (result == 0) {
         program.ServiceRecords().NoteLoadedFile(path);

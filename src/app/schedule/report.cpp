@@ -51,11 +51,24 @@ std::vector<std::pair<std::string, std::string>> UnitLines(Program& program,
                                                            ReportUnitSource source) {
     const UnitIdentity& identity = program.Identity();
     std::vector<std::pair<std::string, std::string>> lines;
-    if (source == ReportUnitSource::File) {
-        // A configuration file names no unit.
-        lines.emplace_back("Unit", "none, the report of a configuration file");
-    } else if (!program.Link().IsConnected() || identity.firmware_version < 0) {
-        lines.emplace_back("Unit", "not connected");
+    if (source == ReportUnitSource::File || !program.Link().IsConnected() ||
+        identity.firmware_version < 0) {
+        const std::optional<Program::SourceFile>& file = program.ContentsFile();
+        const ConfigProvenance saved_for = file ? file->provenance : ConfigProvenance{};
+        if (!saved_for.type.empty()) {
+            // The unit the file was saved from, as the file says.
+            lines.emplace_back("Unit type", saved_for.type + " (from the file)");
+            if (saved_for.serial) {
+                lines.emplace_back("Serial number", std::to_string(*saved_for.serial));
+            }
+            if (!saved_for.firmware.empty()) {
+                lines.emplace_back("Firmware", saved_for.firmware);
+            }
+        } else {
+            lines.emplace_back("Unit", source == ReportUnitSource::File
+                                           ? "none, the report of a configuration file"
+                                           : "not connected");
+        }
     }
     if (!lines.empty()) {
         if (identity.DeviceType() == device_type::kNone && program.StandInUnit()) {
@@ -66,9 +79,46 @@ std::vector<std::pair<std::string, std::string>> UnitLines(Program& program,
         }
         return lines;
     }
-    return {{"Unit type", std::string(DeviceTypeName(identity.DeviceType()))},
-            {"Serial number", std::to_string(identity.SerialNumber())},
-            {"Firmware", FirmwareVersionText(identity.firmware_version)}};
+    lines = {{"Unit type", std::string(DeviceTypeName(identity.DeviceType()))},
+             {"Serial number", std::to_string(identity.SerialNumber())},
+             {"Firmware", FirmwareVersionText(identity.firmware_version)}};
+    if (program.Marks().table_changed || program.Marks().setup_changed) {
+        lines.emplace_back("Table and setup", "Not sent to the unit");
+    }
+    return lines;
+}
+
+// Where the contents came from: the file, when and by what it was saved, and its SHA-256.
+std::vector<std::pair<std::string, std::string>> FileLines(Program& program) {
+    const std::optional<Program::SourceFile>& file = program.ContentsFile();
+    if (!file) {
+        return {};
+    }
+    std::vector<std::pair<std::string, std::string>> lines;
+    lines.emplace_back("File", std::filesystem::path(file->path).filename().string());
+    const ConfigProvenance& saved = file->provenance;
+    if (!saved.time.empty() || !saved.program.empty()) {
+        lines.emplace_back("Saved", saved.time.empty()      ? saved.program
+                                    : saved.program.empty() ? saved.time
+                                                            : saved.time + " by " + saved.program);
+    }
+    if (!file->sha256.empty()) {
+        lines.emplace_back("SHA-256", file->sha256);
+    }
+    return lines;
+}
+
+// "+01:00": how far the local clock is ahead of UTC now.
+std::string UtcOffsetText(Platform& platform, int64_t utc, const CalendarTime& local) {
+    const std::optional<int64_t> as_utc = platform.FromLocal(local);
+    if (!as_utc) {
+        return {};
+    }
+    // The local time carries whole seconds; the offset is rounded to whole minutes.
+    const int64_t minutes = (*as_utc - utc + (*as_utc >= utc ? 30 : -30)) / 60;
+    const int64_t size = minutes < 0 ? -minutes : minutes;
+    return FormatText("UTC%c%02lld:%02lld", minutes < 0 ? '-' : '+',
+                      static_cast<long long>(size / 60), static_cast<long long>(size % 60));
 }
 
 constexpr char kNotInFile[] = "not in the file";
@@ -182,10 +232,13 @@ std::vector<std::pair<std::string, std::string>> RecentChanges(Program& program)
 ReportContent MakeReport(Program& program, ReportUnitSource source, const SetupFieldsShown& shown) {
     ReportContent report;
     Platform& platform = program.GetPlatform();
-    if (const std::optional<CalendarTime> now = platform.ToLocal(platform.UtcNow())) {
-        report.made = DateTimeText(*now, false);
+    const int64_t utc_now = platform.UtcNow();
+    if (const std::optional<CalendarTime> now = platform.ToLocal(utc_now)) {
+        const std::string offset = UtcOffsetText(platform, utc_now, *now);
+        report.made = DateTimeText(*now, false) + (offset.empty() ? "" : " " + offset);
     }
     report.unit = UnitLines(program, source);
+    report.file = FileLines(program);
     if (source == ReportUnitSource::Connection) {
         report.recent_changes = RecentChanges(program);
     }
@@ -204,7 +257,9 @@ ReportContent MakeReport(Program& program, ReportUnitSource source, const SetupF
     for (int row = 1; row <= grid.RowCount(); ++row) {
         std::vector<ReportCell>& cells = report.rows.emplace_back();
         for (int column = 1; column <= grid_column::kCount; ++column) {
-            cells.push_back({grid.DisplayText(column, row), grid.IsDimmed(column, row)});
+            // A cell the row's type does not use holds no value of the event's.
+            const bool dimmed = grid.IsDimmed(column, row);
+            cells.push_back({dimmed ? std::string() : grid.DisplayText(column, row), dimmed});
         }
     }
     report.totals = ScheduleTotalsText(report.schedule);

@@ -23,10 +23,13 @@ struct ReportCell {
 };
 
 struct ReportContent {
-    std::string made;  // local date and time the report was made
+    std::string made;  // local date and time the report was made, with the offset from UTC
     // The unit: label and value pairs (type, serial number, firmware), or one line saying
     // there is none.
     std::vector<std::pair<std::string, std::string>> unit;
+    // The configuration file the contents were loaded from: its name, when and by what it was
+    // saved, its SHA-256; empty when they came from no file.
+    std::vector<std::pair<std::string, std::string>> file;
     // The connected unit's last changes from the service history, newest first: when (local
     // time) and what.
     std::vector<std::pair<std::string, std::string>> recent_changes;

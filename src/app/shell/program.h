@@ -99,6 +99,15 @@ class Program {
     // The unit the contents are for, as a saved file's "[Unit]" names it: the unit identified
     // last, or a file's loaded since while none was.
     ConfigProvenance& ContentsUnit() { return contents_unit_; }
+    // The configuration file the grid and the setup were last loaded from, for the report: its
+    // path, the SHA-256 of its bytes and what its "[Saved]" says. Reading the unit's table over
+    // the grid forgets it.
+    struct SourceFile {
+        std::string path;
+        std::string sha256;
+        ConfigProvenance provenance;
+    };
+    std::optional<SourceFile>& ContentsFile() { return contents_file_; }
     // The user's edits of the grid and the setup controls, for undo and redo.
     EditHistory& History() { return history_; }
     const EditHistory& History() const { return history_; }
@@ -168,6 +177,7 @@ class Program {
     const UnitSteps& steps_;
     UnitIdentity identity_;
     std::string climate_;
+    std::optional<SourceFile> contents_file_;
     bool newer_firmware_warned_ = false;
     int unit_operations_running_ = 0;
     ReplugWatch replug_;

@@ -8,6 +8,8 @@
 #include "app/files/config_file_fixture.h"
 #include "app/schedule/report.h"
 #include "app/unit/enquiry.h"
+#include "app/unit/status_display.h"
+#include "files/sha256.h"
 #include "keelsong_version.h"
 
 namespace keelsong {
@@ -47,10 +49,12 @@ TEST_F(ReportTest, UnitSetupAndTable_AsTheWindowShowsThem) {
     ShowSetup({sync_mode::kOutFalling, static_cast<uint32_t>(k9Dec2026At0600Utc), 5, 300, 1, 1});
 
     const ReportContent report = MakeReport(program);
-    EXPECT_EQ(report.made, "9 Dec. 2026 06:00");
-    EXPECT_EQ(
-        report.unit,
-        (Pairs{{"Unit type", "Orvane HF"}, {"Serial number", "1042"}, {"Firmware", "v2.1.4"}}));
+    EXPECT_EQ(report.made, "9 Dec. 2026 06:00 UTC+00:00");
+    // The rows were typed in, not read from the unit.
+    EXPECT_EQ(report.unit, (Pairs{{"Unit type", "Orvane HF"},
+                                  {"Serial number", "1042"},
+                                  {"Firmware", "v2.1.4"},
+                                  {"Table and setup", "Not sent to the unit"}}));
     EXPECT_EQ(report.setup, (Pairs{{"Repeat Setup", "5 plays, 30 s between plays"},
                                    {"Start Delay", "9 Dec. 2026 06:00 local time"},
                                    {"Sync - PPS", "Sync Out - Falling Edge, Encode time in PPS"},
@@ -63,6 +67,7 @@ TEST_F(ReportTest, UnitSetupAndTable_AsTheWindowShowsThem) {
     EXPECT_FALSE(report.rows[0][3].dimmed);
     EXPECT_EQ(report.rows[1][0].text, "None");
     EXPECT_TRUE(report.rows[1][1].dimmed);
+    EXPECT_EQ(report.rows[1][1].text, "") << "a cell the row does not use holds no value";
     EXPECT_EQ(report.schedule.segments.size(), 2u);
     EXPECT_EQ(report.totals,
               "One play 3.5 s \u00B7 5 plays, 30 s apart: 2 min 17.5 s \u00B7 starts 9 Dec. 2026 "
@@ -114,6 +119,40 @@ TEST_F(ReportTest, ExportReport_StartsInConfigPathAndSaysHowTheWritingWent) {
     EXPECT_EQ(program.Settings().ConfigFolder(), files / "last.tlk");
 }
 
+// A file saved from a connected unit and opened at a desk: the window's report and the file's
+// (keelsong-cli report) say the same of the unit and the file, and the file is the one read.
+TEST_F(ReportTest, SavedFromUnit_OpenedWithout_ReportNamesUnitAndFile) {
+    ConnectHf();
+    FillGrid({{"Tone", 5, 2.5, 12000}, {"Rest", 3, 1.0}});
+    ShowSetup({sync_mode::kOutFalling, static_cast<uint32_t>(k9Dec2026At0600Utc), 5, 300, 1, 1});
+    const std::string path = files / "deployment.tlk";
+    Save(path);
+    ShowNoConnection(program);
+    program.Link().Settings().open = 0;
+    Load(path);
+
+    const ReportContent window = MakeReport(program);
+    const ReportContent file = MakeReport(program, ReportUnitSource::File);
+    EXPECT_EQ(window.unit, (Pairs{{"Unit type", "Orvane HF (from the file)"},
+                                  {"Serial number", "1042"},
+                                  {"Firmware", "v2.1.4"},
+                                  {"Events read as for", "Orvane HF (from the file)"}}));
+    EXPECT_EQ(window.file,
+              (Pairs{{"File", "deployment.tlk"},
+                     {"Saved", "2026-12-09T06:00:00Z by Keelsong " + std::string(kVersion)},
+                     {"SHA-256", Sha256Hex(ReadFile(path))}}));
+    EXPECT_EQ(file.unit, window.unit);
+    EXPECT_EQ(file.file, window.file);
+    EXPECT_EQ(file.setup, window.setup);
+    EXPECT_EQ(file.totals, window.totals);
+    ASSERT_EQ(file.rows.size(), window.rows.size());
+    for (size_t row = 0; row < file.rows.size(); ++row) {
+        for (size_t column = 0; column < file.rows[row].size(); ++column) {
+            EXPECT_EQ(file.rows[row][column].text, window.rows[row][column].text);
+        }
+    }
+}
+
 // ---- A configuration file with no unit identified ----
 
 // What a file's report says of the unit and of its events: all of them, as the unit type that
@@ -125,6 +164,8 @@ struct FileCase {
     std::vector<std::string> type_texts;
     std::vector<int32_t> segment_types;
     double play_seconds;
+    // The unit type the file's "[Unit]" names, which the report gives as the unit's.
+    std::string named_unit = {};
     friend void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -144,7 +185,11 @@ TEST_P(FileReportTest, NoUnit_EveryEventAsTheTypeThatHoldsThemAll) {
         << StatusText();
 
     const ReportContent report = MakeReport(program);
-    EXPECT_EQ(report.unit, (Pairs{{"Unit", "not connected"}, {"Events read as for", c.read_as}}));
+    const std::pair<std::string, std::string> unit =
+        c.named_unit.empty()
+            ? std::pair<std::string, std::string>{"Unit", "not connected"}
+            : std::pair<std::string, std::string>{"Unit type", c.named_unit + " (from the file)"};
+    EXPECT_EQ(report.unit, (Pairs{unit, {"Events read as for", c.read_as}}));
     std::vector<std::string> type_texts;
     for (const std::vector<ReportCell>& row : report.rows) {
         type_texts.push_back(row[0].text);
@@ -200,14 +245,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "Orvane HF(R1) (from the file)",
                  {"Rest", "Tone"},
                  {3, 5},
-                 2.0},
+                 2.0,
+                 "Orvane HF(R1)"},
         FileCase{"NamedTypeCannotPlayThem",
                  "[Event 01]\nCycles = 1000\nFrequency = 400\nLevel = 6\nType = 1\n[Event "
                  "02]\nTime = 5\nType = 3\n[Unit]\nType = Orvane HF\n",
                  "Orvane LF (assumed)",
                  {"Tone", "Rest"},
                  {1, 3},
-                 3.0}),
+                 3.0,
+                 "Orvane HF"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReportTest, FileWithStartAndSync_NoUnit_ReportKeepsThem) {
