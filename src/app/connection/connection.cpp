@@ -46,8 +46,9 @@ Outcome ConnectionFailed(Program& program, bool popup, const std::string& text) 
 }
 
 // Reads the table and setup of a unit that has them, restoring its settings first when it asks
-// for that, then offers a firmware update.
-void LoadUnitContents(Program& program, UnitContents contents) {
+// for that, then offers a firmware update. Edits made for no unit or another one (of type
+// `edits_type`) are read over only when the user says so.
+void LoadUnitContents(Program& program, UnitContents contents, int edits_type) {
     const UnitSteps& steps = program.Steps();
     const UnitIdentity& identity = program.Identity();
     if (identity.firmware_version >= kNormalFirmware) {
@@ -60,9 +61,12 @@ void LoadUnitContents(Program& program, UnitContents contents) {
             }
         }
         if (restored) {
-            if (contents == UnitContents::Read && steps.ReloadUnitContents(program) < 0) {
+            // Edits kept leave nothing read to enquire again after, and their message stays.
+            const bool kept =
+                contents == UnitContents::Read && KeepEditsOnConnecting(program, edits_type);
+            if (contents == UnitContents::Read && !kept && steps.ReloadUnitContents(program) < 0) {
                 program.ShowStatusMessage(false, "Failed to get configuration");
-            } else if (EnquireUnit(program, true) > 0) {
+            } else if (kept || EnquireUnit(program, true) > 0) {
                 ReadUnitStatus(program);
             }
         }
@@ -109,6 +113,8 @@ Outcome ConnectToUnit(Program& program, const ConnectRequest& request) {
     const bool popup_on_failure = request.popup_on_failure;
 
     settings.port_number = request.port;
+    // What the grid went by before this unit: edits made for it are not this unit's.
+    const int edits_type = program.Unit().device_type;
     ShowConnectStatus(program, FormatText("Connecting to device on port %d", settings.port_number));
     const int opened = link.Port().Open(settings.port_number);
     if (opened != 0) {
@@ -136,7 +142,7 @@ Outcome ConnectToUnit(Program& program, const ConnectRequest& request) {
     ui.ProcessDrawEvents();
 
     if (HasEventTable(identity.DeviceType())) {
-        LoadUnitContents(program, request.contents);
+        LoadUnitContents(program, request.contents, edits_type);
     }
     return {true, connected};
 }

@@ -176,12 +176,21 @@ RowValues ReadRowValues(const EventGridModel& grid, int row) {
     return values;
 }
 
-int32_t RowToEvent(Program& program, EventBody& body, int row) {
-    const RowValues values = ReadRowValues(program.Grid(), row);
-    const int device_type = program.Unit().device_type;
+namespace {
+
+// The event type a row's values stand for on a unit of `device_type`: only an Orvane HF(R1)
+// has tones of both kinds, told apart by the Unit column.
+int32_t RowTypeOn(const RowValues& values, int device_type) {
     const std::string_view unit_text =
         device_type == device_type::kOrvaneHfR1 ? std::string_view(values.unit_text) : "";
-    const int32_t type = EventTypeOfRow(values.type_text, unit_text, device_type);
+    return EventTypeOfRow(values.type_text, unit_text, device_type);
+}
+
+}  // namespace
+
+int32_t RowToEvent(Program& program, EventBody& body, int row) {
+    const RowValues values = ReadRowValues(program.Grid(), row);
+    const int32_t type = RowTypeOn(values, program.Unit().device_type);
     FillEventBody(type, values, body);
     return type;
 }
@@ -205,15 +214,35 @@ void ReplaceGridEvents(Program& program, std::span<const EventRecord> events) {
     program.Grid().TakeRowsOf(built);
 }
 
-std::optional<int> FirstUnsendableRow(Program& program) {
+std::vector<int> UnsendableRows(Program& program) {
+    std::vector<int> rows;
     for (int row = 1; row <= program.Grid().RowCount(); ++row) {
         EventBody body{};
         if (RowToEvent(program, body, row) == TypeCode(EventType::None) &&
             program.Grid().Text(col::kType, row) != row_text::kNone) {
-            return row;
+            rows.push_back(row);
         }
     }
-    return std::nullopt;
+    return rows;
+}
+
+std::vector<int> RowsNotAsMadeFor(Program& program, int made_for) {
+    std::vector<int> rows = UnsendableRows(program);
+    const int device_type = program.Unit().device_type;
+    for (int row = 1; row <= program.Grid().RowCount(); ++row) {
+        const RowValues values = ReadRowValues(program.Grid(), row);
+        if (RowTypeOn(values, made_for) != RowTypeOn(values, device_type) &&
+            std::find(rows.begin(), rows.end(), row) == rows.end()) {
+            rows.push_back(row);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+std::optional<int> FirstUnsendableRow(Program& program) {
+    const std::vector<int> rows = UnsendableRows(program);
+    return rows.empty() ? std::nullopt : std::optional<int>(rows.front());
 }
 
 void EmptyEventGrid(Program& program) {

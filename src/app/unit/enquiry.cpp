@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "app/events/event_grid.h"
 #include "app/service/maker_contact.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/program.h"
@@ -115,8 +116,39 @@ int EnquireUnit(Program& program, bool show_in_status_line) {
     return identity.firmware_version;
 }
 
+namespace {
+
+std::string UnitNameAndNumber(const UnitIdentity& identity) {
+    return FormatText("%s # %d", std::string(DeviceTypeName(identity.DeviceType())).c_str(),
+                      identity.SerialNumber());
+}
+
+// Both parts are kept as they stand, for this unit: marked changed, so that "Accept Changes"
+// sends them and connecting to this unit again keeps them too.
+void KeepEditsForUnit(Program& program, const std::string& kept_text) {
+    const UnitIdentity& identity = program.Identity();
+    program.History().unit_rows.reset();
+    program.History().unit_setup.reset();
+    MarkTableChanged(program, true);
+    MarkSetupChanged(program, true);
+    ContentsOrigin& origin = program.Origin();
+    origin.table = KeyOf(identity);
+    origin.setup = KeyOf(identity);
+    program.ShowStatusMessage(true, kept_text);
+}
+
+// Asks whether to keep the edits or read the unit's own table and setup over them; closing
+// the question keeps them. true to keep.
+bool AskToKeepEdits(Program& program, const std::string& title, const std::string& text) {
+    return program.GetUi().GenericMessagePopup(
+               title, text,
+               {std::string(kKeepEditsButton), std::string(kReadUnitButton), std::string()}, 1,
+               1) != 2;
+}
+
+}  // namespace
+
 void TakeReplacingUnit(Program& program) {
-    Ui& ui = program.GetUi();
     const ChangeMarks& marks = program.Marks();
     const UnitSteps& steps = program.Steps();
     if (!marks.table_changed && !marks.setup_changed) {
@@ -127,35 +159,63 @@ void TakeReplacingUnit(Program& program) {
         steps.ReloadUnitContents(program);
         return;
     }
-    const UnitIdentity& identity = program.Identity();
-    const std::string name =
-        FormatText("%s # %d", std::string(DeviceTypeName(identity.DeviceType())).c_str(),
-                   identity.SerialNumber());
-    const int answer = ui.GenericMessagePopup(
-        "Unit replaced",
-        FormatText("Warning, your unit was replaced by a different unit (%s).\nThe event table "
-                   "and setup hold edits not yet sent. Keep them, to send to this unit with "
-                   "\"Accept Changes\", or read its own event table and setup over them?",
-                   name.c_str()),
-        {std::string(kKeepEditsButton), std::string(kReadUnitButton), std::string()}, 1, 1);
-    ContentsOrigin& origin = program.Origin();
-    if (answer == 2) {
+    const std::string name = UnitNameAndNumber(program.Identity());
+    if (!AskToKeepEdits(
+            program, "Unit replaced",
+            FormatText("Warning, your unit was replaced by a different unit (%s).\nThe event table "
+                       "and setup hold edits not yet sent. Keep them, to send to this unit with "
+                       "\"Accept Changes\", or read its own event table and setup over them?",
+                       name.c_str()))) {
         // Nothing on screen came from this unit: every part is read, edited or not.
-        origin = ContentsOrigin{};
+        program.Origin() = ContentsOrigin{};
         steps.ReloadUnitContents(program);
         return;
     }
-    // The unit holds neither part as shown. Kept for this unit, so that connecting to it again
-    // keeps them too.
-    program.History().unit_rows.reset();
-    program.History().unit_setup.reset();
-    MarkTableChanged(program, true);
-    MarkSetupChanged(program, true);
-    origin.table = KeyOf(identity);
-    origin.setup = KeyOf(identity);
-    program.ShowStatusMessage(
-        true,
+    KeepEditsForUnit(
+        program,
         FormatText("Edits kept, not sent to %s: \"Accept Changes\" sends them", name.c_str()));
+}
+
+bool KeepEditsOnConnecting(Program& program, int edits_type) {
+    const UnitIdentity& identity = program.Identity();
+    const std::optional<UnitKey>& origin = program.Origin().table;
+    if (!program.Marks().table_changed || origin == KeyOf(identity)) {
+        return false;
+    }
+    const bool other_type = edits_type != device_type::kNone && edits_type != identity.DeviceType();
+    // A table of no known unit's that came from no file is what is left of this unit's (a read
+    // that broke off): read again, as before.
+    if (!origin && !program.ContentsFile() && !other_type) {
+        return false;
+    }
+    const std::string name = UnitNameAndNumber(identity);
+    const std::string made_for =
+        other_type
+            ? FormatText(", made for an %s,", std::string(DeviceTypeName(edits_type)).c_str())
+            : std::string();
+    if (!AskToKeepEdits(
+            program, "Edits not sent",
+            FormatText("The event table%s holds edits not sent to this unit (%s).\nKeep them, to "
+                       "send to this unit with \"Accept Changes\", or read its own event table "
+                       "and setup over them?",
+                       made_for.c_str(), name.c_str()))) {
+        program.Origin() = ContentsOrigin{};
+        return false;
+    }
+    std::string kept =
+        FormatText("Edits kept, not sent to %s: \"Accept Changes\" sends them", name.c_str());
+    // The rows now go by this unit's type: say which it cannot take as they stand.
+    std::string unsendable;
+    for (const int row :
+         other_type ? RowsNotAsMadeFor(program, edits_type) : UnsendableRows(program)) {
+        unsendable += (unsendable.empty() ? "" : ", ") + std::to_string(row);
+    }
+    if (!unsendable.empty()) {
+        kept += (unsendable.find(',') == std::string::npos ? "; row " : "; rows ") + unsendable +
+                " cannot be sent to it as they stand";
+    }
+    KeepEditsForUnit(program, kept);
+    return true;
 }
 
 void SyncUnitClock(Program& program) {

@@ -41,6 +41,15 @@ inline constexpr std::string_view kReadUnitButton = "Read Unit";
 // closing the question keeps them.
 void TakeReplacingUnit(Program& program);
 
+// On connecting, before the unit's table and setup are read: when the grid holds edits that
+// were made for another unit or type, or come from a file, and not for this unit (a file opened
+// at a desk, edits kept after the last unit went), asks before reading over them. Kept, they are
+// marked for this unit for "Accept Changes" to send, and the status line names the rows this unit
+// cannot take as they stand when `edits_type`, the type they were made for, is another. true when
+// kept (nothing is to be read); false when there was nothing to ask or the unit's contents are to
+// be read.
+bool KeepEditsOnConnecting(Program& program, int edits_type);
+
 // Compares the unit's clock with the PC's (Orvane HF from firmware 2.0.0) and sets it from the
 // PC when its clock mode asks for that, or when it is more than 30 days out. A failed exchange
 // keeps the last measured offset and says nothing.

@@ -2,14 +2,19 @@
 // end to end against simulated units over pseudo-terminals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <optional>
 
+#include "app/connection/connection.h"
 #include "app/events/event_transfer.h"
 #include "app/events/transfer_fixture.h"
+#include "app/files/config_file_io.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/program.h"
 #include "protocol/unit_status.h"
 #include "sim/event_checks.h"
+#include "support/temp_dir.h"
 
 namespace keelsong {
 namespace {
@@ -175,6 +180,9 @@ TEST_F(TransferTest, AcceptChanges_UnitRefuses_StopsThereAndKeepsTheMarks) {
         state.serial_number = static_cast<uint16_t>(2000 + port);
         state.past_end_result = c.past_end_result;
         ++port;
+        if (TableMarked()) {
+            ui.AnswerGeneric(2);  // the last case's unsent edits: "Read Unit" over them
+        }
         sim::PtyServer& unit = ConnectUnit(port, state, c.events);
         if (c.table_edited) {
             Press(program, Panel::MAIN, Control::CLEAR_TABLE);
@@ -270,6 +278,69 @@ TEST_F(TransferTest, AcceptChanges_WhatIsSentFollowsTheMarksAndThePlayState) {
         EXPECT_EQ(Commands(unit), c.commands);
         EXPECT_EQ(MainStatus(), c.last_message);
         EXPECT_FALSE(SetupMarked());
+    }
+}
+
+// A file opened with no unit, then a unit connected: nothing of the file is read over unless the
+// user says so; kept, the rows a unit of another type would not take as the file meant them
+// are named.
+TEST_F(TransferTest, FileOpenedWithoutUnit_Connecting_AsksBeforeReadingOverIt) {
+    struct Case {
+        const char* name;
+        uint8_t device_type;
+        int answer;  // 1 "Keep Edits", 2 "Read Unit"
+        std::vector<double> durations;
+        std::string status;
+    };
+    const std::vector<Case> cases = {
+        {"kept",
+         device_type::kOrvaneHf,
+         1,
+         {2.5, 1.0},
+         "Edits kept, not sent to Orvane HF # 3000: \"Accept Changes\" sends them"},
+        {"read over", device_type::kOrvaneHf, 2, {2.0}, ""},
+        {"kept for another type",
+         device_type::kOrvaneLf,
+         1,
+         {2.5, 1.0},
+         "Edits kept, not sent to Orvane LF # 3002: \"Accept Changes\" sends them; row 1 "
+         "cannot be sent to it as they stand"},
+    };
+    testing::TempDir files;
+    const std::string path = files.Path() + "/desk.tlk";
+    std::ofstream(path) << "[Event 01]\nFrequency = 4000\nLevel = 0\nTime = 25\nType = 5\n"
+                           "[Event 02]\nTime = 10\nType = 3\n[Unit]\nType = Orvane HF\n";
+    int port = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Disconnect(program);
+        ASSERT_EQ(LoadConfigurationFile(program, path), 0) << MainStatus();
+        ui.AnswerGeneric(c.answer);
+        sim::UnitState state;
+        state.device_type = c.device_type;
+        state.firmware = c.device_type == device_type::kOrvaneLf ? "v1.2.0" : "v2.1.4";
+        state.serial_number = static_cast<uint16_t>(3000 + port);
+        const size_t told_before = StatusHistory(Panel::MAIN).size();
+        ConnectUnit(++port, state, {UnitRest(20)});
+
+        std::vector<double> durations;
+        for (int row = 1; row <= grid.RowCount(); ++row) {
+            durations.push_back(grid.Number(col::kDuration, row));
+        }
+        EXPECT_EQ(durations, c.durations);
+        EXPECT_EQ(TableMarked(), c.answer == 1);
+        std::vector<std::string> kept;
+        const std::vector<std::string> told = StatusHistory(Panel::MAIN);
+        for (size_t k = told_before; k < told.size(); ++k) {
+            if (told[k].starts_with("Edits kept")) {
+                kept.push_back(told[k]);
+            }
+        }
+        EXPECT_EQ(kept, c.status.empty() ? std::vector<std::string>{}
+                                         : std::vector<std::string>{c.status});
+        if (c.answer == 1) {
+            EXPECT_EQ(MainStatus(), c.status) << "what was kept is what the window says last";
+        }
     }
 }
 
