@@ -46,6 +46,17 @@ constexpr UnitLimits kOlderHfLimits = {3000, 200000, "Level(dB)", -20, 0, 302400
 
 void ShowLocalStartTime(Program& program, int64_t utc_seconds) {
     SetStartTimeEnabled(program, true);
+    ShowStartDate(program, utc_seconds);
+}
+
+bool IsStartTimeControl(Control control) {
+    return control == Control::YEAR || control == Control::MONTH || control == Control::DAY ||
+           control == Control::HOUR || control == Control::MIN;
+}
+
+}  // namespace
+
+void ShowStartDate(Program& program, int64_t utc_seconds) {
     const std::optional<CalendarTime> local = program.GetPlatform().ToLocal(utc_seconds);
     if (!local) {
         return;
@@ -57,13 +68,6 @@ void ShowLocalStartTime(Program& program, int64_t utc_seconds) {
     ui.SetInt(Panel::MAIN, Control::HOUR, local->hour);
     ui.SetInt(Panel::MAIN, Control::MIN, local->minute);
 }
-
-bool IsStartTimeControl(Control control) {
-    return control == Control::YEAR || control == Control::MONTH || control == Control::DAY ||
-           control == Control::HOUR || control == Control::MIN;
-}
-
-}  // namespace
 
 void InstallSetupPanel(Program& program) {
     Ui& ui = program.GetUi();

@@ -55,6 +55,9 @@ void ShowSyncMode(Program& program, int mode);
 // Shows a start time on the date and time controls, ticked. 0 or less shows the present time,
 // unticked.
 void ShowStartTime(Program& program, int32_t start_time);
+// Only the start date and time fields, at `utc_seconds` in local time; whether a start time is
+// set stays as it is, and nothing is marked changed.
+void ShowStartDate(Program& program, int64_t utc_seconds);
 // Ticks or clears "Enable:", dims the date and time to match, and marks the setup changed.
 void SetStartTimeEnabled(Program& program, bool enabled);
 void DimStartTimeControls(Program& program, bool dimmed);

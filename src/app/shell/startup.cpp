@@ -42,6 +42,9 @@ int StartProgram(Program& program, const std::string& default_folder,
     program.Settings().ScreenshotFolder() = default_folder;
     program.Settings().ConfigFolder() = default_folder;
     InstallSetupPanel(program);
+    // Until a unit or a file gives a start time, the fields offer today rather than whatever
+    // date the form was drawn with.
+    ShowStartDate(program, program.GetPlatform().UtcNow());
     InstallTableTransfer(program);
     BuildTableMenu(program);
     program.Grid().DeleteAllRows();

@@ -66,6 +66,11 @@ TEST_F(UserSettingsTest, FirstRun_NoFile_NoConnectionAndQuitWritesAllFiveKeys) {
     EXPECT_TRUE(ui_.Popups().empty());
     EXPECT_TRUE(std::filesystem::is_directory(DefaultFolder()));
     EXPECT_EQ(ui_.Tooltip(Panel::MAIN, Control::BATT_ICON), "0%");
+    // The start date offers today (14 Nov. 2023), not the form's own date, and is no edit.
+    EXPECT_EQ(ui_.IntValue(Panel::MAIN, Control::YEAR), 2023);
+    EXPECT_EQ(ui_.IntValue(Panel::MAIN, Control::MONTH), 10);
+    EXPECT_EQ(ui_.IntValue(Panel::MAIN, Control::DAY), 14);
+    EXPECT_FALSE(program_.Marks().setup_changed);
 
     EXPECT_EQ(Press(program_, Panel::MAIN, Control::QUIT), 0);
     EXPECT_TRUE(program_.GetShell().QuitRequested());
