@@ -40,6 +40,10 @@ constexpr uint8_t CommandCode(Command command) {
 
 // Pause between writing a request and reading its response.
 inline constexpr double kResponsePauseSeconds = 0.1;
+// The payload of a Reset that restarts the unit into its loader (admin mode): the mode word
+// and its zero byte. Any other Reset restarts it into its application firmware.
+inline constexpr uint8_t kLoaderModeWord[] = {'K', 'O', 'R', 'V', 'A', 0};
+
 // Pause after a Reset before the unit is enquired again.
 inline constexpr double kRestartPauseSeconds = 5.0;
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "protocol/commands.h"
 #include "protocol/frame.h"
 #include "sim/event_checks.h"
 #include "sim/unit_simulator.h"
@@ -352,9 +353,10 @@ std::optional<Payload> UnitSimulator::OnMemoryWrite(In payload) {
 }
 
 std::optional<Payload> UnitSimulator::OnReset(In payload) {
+    // The word itself, its zero byte aside.
+    const std::span<const uint8_t> word(kLoaderModeWord, sizeof kLoaderModeWord - 1);
     const bool into_loader =
-        payload.size() >= kLoaderModeWord.size() &&
-        std::equal(kLoaderModeWord.begin(), kLoaderModeWord.end(), payload.begin());
+        payload.size() >= word.size() && std::equal(word.begin(), word.end(), payload.begin());
     Restart(into_loader);
     return Payload{};
 }

@@ -30,8 +30,6 @@ inline constexpr int16_t kEventPayloadTooSmall = -6;
 inline constexpr size_t kMaxEvents = 40;
 inline constexpr size_t kEnquirePayloadLayout = 40;
 inline constexpr size_t kFirmwareTextBytes = 7;
-// The mode word that a Reset carries to restart into the loader (admin mode).
-inline constexpr std::string_view kLoaderModeWord = "KORVA";
 
 // Who the unit is and what its Enquire answer reports. Every byte is settable so that tests can
 // present any unit; Play, Stop, Reset and MemoryWrite change some of them as a unit would.

@@ -15,6 +15,7 @@
 #include "app/shell/progress_bar.h"
 #include "app/shell/text_format.h"
 #include "app/unit/enquiry.h"
+#include "protocol/commands.h"
 #include "protocol/firmware_image.h"
 
 namespace keelsong {

@@ -28,9 +28,6 @@ inline constexpr int32_t kLatestFirmware = 0x020104;
 // would take hours to write and is not taken for one.
 inline constexpr size_t kMaxFirmwareFileBytes = size_t{16} << 20;
 
-// The Reset payload that restarts the unit into its loader: the mode word and its zero byte.
-inline constexpr uint8_t kLoaderModeWord[] = {'K', 'O', 'R', 'V', 'A', 0};
-
 // Where an update shows its stages ("Entering Admin Mode", "Writing Bytes: ...") and its progress
 // bar: the ADVANCED panel when started there, the status line when offered on connecting. The
 // stages go to the status line's listener as well.
