@@ -73,6 +73,8 @@ const std::map<std::pair<Panel, Control>, Expected>& ExpectedControls() {
         {{M, EXPORT_REPORT}, {Kind::Button, "Export Report…"}},
         {{M, HISTORY}, {Kind::Button, "History…"}},
         {{M, COMPARE_FILE}, {Kind::Button, "Compare With File…"}},
+        {{M, UNIT_TYPE},
+         {Kind::Ring, std::nullopt, {{"Orvane LF", 1}, {"Orvane HF", 4}, {"Orvane HF(R1)", 6}}}},
         {{M, SCREENSHOT}, {Kind::Button, std::nullopt}},
         {{M, SETSCREENSHOTFOLDER}, {Kind::Button, std::nullopt}},
         {{M, DEVICE}, {Kind::Text, std::nullopt}},

@@ -2,6 +2,7 @@
 // controls the connected unit allows.
 
 #include "app/setup/setup_panel.h"
+#include "app/unit/stand_in_unit.h"
 
 #include <algorithm>
 #include <limits>
@@ -151,6 +152,7 @@ int32_t StartTimeFromControls(Program& program) {
 }
 
 void ApplyUnitTypeLimits(Program& program, const std::string& identity_text) {
+    ShowUnitTypeChoice(program);
     const UnitContext& unit = program.Unit();
     const UnitLimits* limits = nullptr;
     if (unit.device_type == device_type::kOrvaneLf) {

@@ -16,6 +16,7 @@
 #include "app/shell/callbacks.h"
 #include "app/shell/startup.h"
 #include "app/unit/enquiry.h"
+#include "app/unit/stand_in_unit.h"
 #include "app/unit/status_display.h"
 
 namespace keelsong {
@@ -76,6 +77,7 @@ const std::vector<CallbackBinding>& Bindings() {
         {Panel::MAIN, Control::LOAD_EVENTS, ConfigFileLoadCB},
         {Panel::MAIN, Control::STORE_EVENTS, ConfigFileSaveCB},
         {Panel::MAIN, Control::COMPARE_FILE, CompareWithFileCB},
+        {Panel::MAIN, Control::UNIT_TYPE, UnitTypeCB},
         {Panel::MAIN, Control::SCREENSHOT, SaveScreenShotCB},
         {Panel::MAIN, Control::SETSCREENSHOTFOLDER, SetScreenshotFolderCB},
         // The deployment report.

@@ -29,6 +29,7 @@ constexpr Control kMainControls[] = {
     Control::EXPORT_REPORT,
     Control::HISTORY,
     Control::COMPARE_FILE,
+    Control::UNIT_TYPE,
     Control::SCREENSHOT,
     Control::SETSCREENSHOTFOLDER,
     Control::DEVICE,
@@ -113,6 +114,7 @@ std::string_view ControlName(Control control) {
         KEELSONG_CONTROL_NAME(EXPORT_REPORT)
         KEELSONG_CONTROL_NAME(HISTORY)
         KEELSONG_CONTROL_NAME(COMPARE_FILE)
+        KEELSONG_CONTROL_NAME(UNIT_TYPE)
         KEELSONG_CONTROL_NAME(SCREENSHOT)
         KEELSONG_CONTROL_NAME(SETSCREENSHOTFOLDER)
         KEELSONG_CONTROL_NAME(DEVICE)

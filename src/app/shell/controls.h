@@ -39,6 +39,7 @@ enum class Control {
     EXPORT_REPORT,
     HISTORY,
     COMPARE_FILE,
+    UNIT_TYPE,
     SCREENSHOT,
     SETSCREENSHOTFOLDER,
     // MAIN: the unit strip

@@ -1,6 +1,9 @@
 #include "app/unit/stand_in_unit.h"
 
+#include "app/events/event_grid.h"
+#include "app/shell/edit_history.h"
 #include "app/shell/program.h"
+#include "app/shell/text_format.h"
 #include "protocol/unit_setup.h"
 
 namespace keelsong {
@@ -62,6 +65,57 @@ void GoByUnitHolding(Program& program, std::span<const EventRecord> events,
     }
 }
 
+void ShowUnitTypeChoice(Program& program) {
+    Ui& ui = program.GetUi();
+    const int type = program.Unit().device_type;
+    if (HasEventTable(type)) {
+        ui.SetInt(Panel::MAIN, Control::UNIT_TYPE, type);
+    }
+    // A unit's own type is not the user's to choose.
+    ui.SetDimmed(Panel::MAIN, Control::UNIT_TYPE,
+                 program.Identity().DeviceType() != device_type::kNone);
+}
+
+int UnitTypeCB(Program& program, const CallbackEvent& event) {
+    if (event.event != UiEvent::ValueChanged) {
+        return 0;
+    }
+    const int wanted = program.GetUi().IntValue(Panel::MAIN, Control::UNIT_TYPE);
+    const int current = program.Unit().device_type;
+    if (program.Identity().DeviceType() != device_type::kNone || wanted == current ||
+        !HasEventTable(wanted)) {
+        ShowUnitTypeChoice(program);
+        return 0;
+    }
+    // The rows as the events they are now, shown again as for the type chosen; a type that
+    // cannot play one of them is refused, so that nothing is dropped on the way.
+    std::vector<EventRecord> events(static_cast<size_t>(program.Grid().RowCount()));
+    std::string refused;
+    for (size_t k = 0; k < events.size(); ++k) {
+        events[k].type = RowToEvent(program, events[k].body, static_cast<int>(k + 1));
+        if (HoldsToneItCannotPlay(std::span(&events[k], 1), wanted)) {
+            refused += (refused.empty() ? "" : ", ") + std::to_string(k + 1);
+        }
+    }
+    const std::string name(DeviceTypeName(wanted));
+    if (!refused.empty()) {
+        program.ShowStatusMessage(
+            false,
+            FormatText("An %s cannot play row%s %s as it stands: the table stays as for an %s",
+                       name.c_str(), refused.find(',') == std::string::npos ? "" : "s",
+                       refused.c_str(), std::string(DeviceTypeName(current)).c_str()));
+        ShowUnitTypeChoice(program);
+        return 0;
+    }
+    UnitContext unit = UnitHoldingEvents(events);
+    unit.device_type = wanted;
+    program.SetStandInUnit(unit, StandInSource::AsGiven);
+    ReplaceGridEvents(program, events);
+    ClearEditHistory(program);
+    program.ShowStatusMessage(true, "Events read as for an " + name);
+    return 0;
+}
+
 void DimUnitControlsWithoutUnit(Program& program) {
     if (program.Identity().DeviceType() == device_type::kNone) {
         program.Steps().SetUnitControlsDimmed(program, true);
@@ -69,6 +123,7 @@ void DimUnitControlsWithoutUnit(Program& program) {
         program.GetUi().SetDimmed(Panel::MAIN, Control::STORE_EVENTS, false);
         program.GetUi().SetDimmed(Panel::MAIN, Control::LOAD_EVENTS, false);
     }
+    ShowUnitTypeChoice(program);
 }
 
 }  // namespace keelsong

@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "app/shell/callbacks.h"
 #include "app/unit/unit_context.h"
 #include "files/config_provenance.h"
 #include "protocol/event_record.h"
@@ -34,5 +35,13 @@ void GoByUnitHolding(Program& program, std::span<const EventRecord> events,
 // none of them is usable without a unit, so all are dimmed again as when a unit goes, but for
 // "Save" and "Load".
 void DimUnitControlsWithoutUnit(Program& program);
+
+// "Unit type" shows the type the grid goes by; it can be chosen only while no unit is
+// identified.
+void ShowUnitTypeChoice(Program& program);
+// A type chosen in "Unit type" with no unit identified: the rows are shown again as for it and
+// it becomes the stand-in (as given), unless it cannot play one of them as it stands, when the
+// choice goes back and the status line says which rows.
+int UnitTypeCB(Program& program, const CallbackEvent& event);
 
 }  // namespace keelsong

@@ -4,6 +4,7 @@
 #include "app/shell/program.h"
 #include "app/shell/text_format.h"
 #include "app/unit/enquiry.h"
+#include "app/unit/stand_in_unit.h"
 #include "protocol/unit_status.h"
 
 namespace keelsong {
@@ -177,6 +178,7 @@ void ShowNoConnection(Program& program) {
     ui.SetText(Panel::MAIN, Control::DEVICE, "No Connection");
     program.ShowStatusMessage(true, "No Connection");
     ShowClimate(program, "");
+    ShowUnitTypeChoice(program);
 }
 
 }  // namespace keelsong

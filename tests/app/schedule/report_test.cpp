@@ -153,6 +153,43 @@ TEST_F(ReportTest, SavedFromUnit_OpenedWithout_ReportNamesUnitAndFile) {
     }
 }
 
+// "Unit type" with no unit: a type that plays every row is taken (the rows, the report and a
+// save go by it); one that cannot is refused and nothing changes; a unit's own type wins.
+TEST_F(ReportTest, UnitTypeChoice_TakenOnlyWhereItPlaysEveryRow) {
+    Load(WriteFile("desk.tlk",
+                   "[Event 01]\nFrequency = 4000\nLevel = 0\nTime = 25\nType = 5\n[Event "
+                   "02]\nTime = 10\nType = 3\n[Unit]\nType = Orvane HF\n"));
+    ASSERT_EQ(ui.IntValue(Panel::MAIN, Control::UNIT_TYPE), device_type::kOrvaneHf);
+    ASSERT_FALSE(ui.IsDimmed(Panel::MAIN, Control::UNIT_TYPE));
+    const auto choose = [&](int type) {
+        ui.SetInt(Panel::MAIN, Control::UNIT_TYPE, type);
+        Press(program, Panel::MAIN, Control::UNIT_TYPE, UiEvent::ValueChanged);
+    };
+
+    choose(device_type::kOrvaneLf);
+    EXPECT_EQ(StatusText(),
+              "An Orvane LF cannot play row 1 as it stands: the table stays as for "
+              "an Orvane HF");
+    EXPECT_EQ(StatusColor(), kColorRed);
+    EXPECT_EQ(program.Unit().device_type, device_type::kOrvaneHf);
+    EXPECT_EQ(ui.IntValue(Panel::MAIN, Control::UNIT_TYPE), device_type::kOrvaneHf);
+
+    choose(device_type::kOrvaneHfR1);
+    EXPECT_EQ(StatusText(), "Events read as for an Orvane HF(R1)");
+    EXPECT_EQ(program.Unit().device_type, device_type::kOrvaneHfR1);
+    const ReportContent report = MakeReport(program);
+    EXPECT_EQ(report.unit.back(), (std::pair<std::string, std::string>{
+                                      "Events read as for", "Orvane HF(R1) (as given)"}));
+    EXPECT_NEAR(report.schedule.play_seconds, 3.5, 1e-9) << "the tone kept its 2.5 s";
+    Save(files / "again.tlk");
+    EXPECT_NE(ReadFile(files / "again.tlk").find("[Unit]\r\nType = Orvane HF(R1)\r\n"),
+              std::string::npos);
+
+    ConnectHf();
+    EXPECT_EQ(ui.IntValue(Panel::MAIN, Control::UNIT_TYPE), device_type::kOrvaneHf);
+    EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::UNIT_TYPE));
+}
+
 // ---- A configuration file with no unit identified ----
 
 // What a file's report says of the unit and of its events: all of them, as the unit type that
