@@ -136,10 +136,14 @@ TEST_F(ScheduleWindowTest, FileWithoutUnit_StripAndTotalsAsTheCommandLineReports
     EXPECT_EQ(Totals().toStdString(), report->totals);
     EXPECT_EQ(program_.Grid().Text(grid_column::kType, 4), "Click");
 
-    // Showing the file's start time, PPS messages and repeats opens none of their controls,
-    // nor "Accept Changes": there is no unit to use them with.
-    for (Control control : {Control::YEAR, Control::MIN, Control::ENCODE_TIME, Control::PLAYBACKS,
-                            Control::ACCEPT_CHANGES, Control::UNDO_CHANGES}) {
+    // With no unit the file's table, start time, PPS messages and repeats can be edited, as for
+    // the type the file names; what needs the unit itself cannot be used.
+    for (Control control : {Control::EVENT_TABLE, Control::YEAR, Control::MIN, Control::ENCODE_TIME,
+                            Control::PLAYBACKS}) {
+        EXPECT_FALSE(ui_.IsDimmed(Panel::MAIN, control)) << ControlName(control);
+    }
+    for (Control control : {Control::ACCEPT_CHANGES, Control::UNDO_CHANGES, Control::PLAY,
+                            Control::STOP, Control::SET_INSTRUMENT_TIME, Control::ENQUIRE}) {
         EXPECT_TRUE(ui_.IsDimmed(Panel::MAIN, control)) << ControlName(control);
     }
 }

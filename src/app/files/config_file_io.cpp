@@ -36,16 +36,6 @@ class WaitCursor {
     Ui& ui_;
 };
 
-void SaveConfigFile(Program& program) {
-    const FileSelection chosen = program.GetUi().FileSelectPopup(program.Settings().ConfigFolder(),
-                                                                 kPattern, "Save File", true);
-    if (chosen.choice == FileChoice::Cancelled) {
-        return;
-    }
-    program.Settings().ConfigFolder() = chosen.path;
-    SaveConfigurationFile(program, chosen.path);
-}
-
 std::string LoadedMessage(const ConfigFileContents& contents) {
     std::string message = "Configuration loaded";
     const std::vector<std::string>& duplicates = contents.duplicate_sections;
@@ -142,6 +132,7 @@ int SaveConfigurationFile(Program& program, const std::string& path) {
             return -1;
         }
         program.ShowStatusMessage(true, "Configuration saved successfully");
+        program.History().unsaved_edits = false;
         return 0;
     });
 }
@@ -192,14 +183,22 @@ int LoadConfigurationFile(Program& program, const std::string& path) {
     return result;
 }
 
-int ConfigFileSaveCB(Program& program, const CallbackEvent& event) {
-    if (event.event != UiEvent::Commit) {
-        return 0;
-    }
-    WithoutThrowing(program, [&] {
-        SaveConfigFile(program);
-        return 0;
+int SaveConfigFile(Program& program) {
+    return WithoutThrowing(program, [&] {
+        const FileSelection chosen = program.GetUi().FileSelectPopup(
+            program.Settings().ConfigFolder(), kPattern, "Save File", true);
+        if (chosen.choice == FileChoice::Cancelled) {
+            return -1;
+        }
+        program.Settings().ConfigFolder() = chosen.path;
+        return SaveConfigurationFile(program, chosen.path);
     });
+}
+
+int ConfigFileSaveCB(Program& program, const CallbackEvent& event) {
+    if (event.event == UiEvent::Commit) {
+        SaveConfigFile(program);
+    }
     return 0;
 }
 

@@ -23,6 +23,8 @@ int PutConfiguration(Program& program, IniDocument& document);
 // Writes the configuration to `path` through a temporary file, so that a failed save leaves
 // any earlier file whole. 0, or -1 with the failure in the status line.
 int SaveConfigurationFile(Program& program, const std::string& path);
+// "Save": asks where, then saves there. 0 when saved; -1 when cancelled or failed (told).
+int SaveConfigFile(Program& program);
 
 // Shows what a file holds as a load does: a ".tlk"'s events replace the grid, its setup fields
 // show on the setup controls (not remembered as the unit's setup) and both are marked changed;

@@ -202,6 +202,11 @@ void SetAdvancedControlsDimmed(Program& program, bool dimmed) {
 void SetUnitControlsDimmed(Program& program, bool dimmed) {
     Ui& ui = program.GetUi();
     const UnitIdentity& identity = program.Identity();
+    // With no unit identified the table and the setup can still be edited, as for the unit type
+    // they go by (a file's, the last unit's, or the one chosen in "Unit type"): only what needs
+    // the unit itself is dimmed.
+    const bool editing_dimmed = dimmed && !(identity.DeviceType() == device_type::kNone &&
+                                            HasEventTable(program.Unit().device_type));
     ui.SetDimmed(Panel::MAIN, Control::ENQUIRE, dimmed);
     ui.SetVisible(Panel::MAIN, Control::TEMP_HUMI, !dimmed);
     ui.SetDimmed(Panel::MAIN, Control::PLAY, dimmed);
@@ -212,33 +217,38 @@ void SetUnitControlsDimmed(Program& program, bool dimmed) {
         ui.SetDimmed(Panel::MAIN, Control::STOP, !playing);
     }
     for (Control control :
-         {Control::CONTINUOUS, Control::REST_TIME, Control::EVENT_INSERT, Control::EVENT_ADD,
-          Control::EVENT_REM, Control::CLEAR_TABLE, Control::EVENT_TABLE, Control::STORE_EVENTS,
-          Control::LOAD_EVENTS, Control::COMPARE_FILE, Control::MAG_SWITCH, Control::ADVANCED}) {
+         {Control::STORE_EVENTS, Control::LOAD_EVENTS, Control::COMPARE_FILE, Control::ADVANCED}) {
         ui.SetDimmed(Panel::MAIN, control, dimmed);
+    }
+    for (Control control :
+         {Control::CONTINUOUS, Control::REST_TIME, Control::EVENT_INSERT, Control::EVENT_ADD,
+          Control::EVENT_REM, Control::CLEAR_TABLE, Control::EVENT_TABLE, Control::MAG_SWITCH}) {
+        ui.SetDimmed(Panel::MAIN, control, editing_dimmed);
     }
     const ChangeMarks& marks = program.Marks();
     const bool unchanged = !marks.table_changed && !marks.setup_changed;
     ui.SetDimmed(Panel::MAIN, Control::ACCEPT_CHANGES, dimmed || unchanged);
     ui.SetDimmed(Panel::MAIN, Control::UNDO_CHANGES, dimmed || unchanged);
     ui.SetDimmed(Panel::MAIN, Control::PLAYBACKS,
-                 dimmed || ui.IntValue(Panel::MAIN, Control::CONTINUOUS) == 0);
+                 editing_dimmed || ui.IntValue(Panel::MAIN, Control::CONTINUOUS) == 0);
 
     // Start time, sync and the unit's clock exist only on an Orvane HF from 2.0.0.
-    const bool no_clock = dimmed || !HasClockAndSync(program.Unit());
+    const bool clock = HasClockAndSync(program.Unit());
+    const bool no_clock = dimmed || !clock;
+    const bool no_clock_setup = editing_dimmed || !clock;
     ui.SetDimmed(Panel::MAIN, Control::SET_INSTRUMENT_TIME, no_clock);
-    ui.SetDimmed(Panel::MAIN, Control::ENABLE_START_TIME, no_clock);
+    ui.SetDimmed(Panel::MAIN, Control::ENABLE_START_TIME, no_clock_setup);
     ui.SetVisible(Panel::MAIN, Control::BATT_ICON, !no_clock);
     ui.SetVisible(Panel::MAIN, Control::PLAY_CODE_MSG, !no_clock);
     ui.SetVisible(Panel::MAIN, Control::SYNC_ICON, !no_clock);
-    ui.SetDimmed(Panel::MAIN, Control::SYNC_MODE, no_clock);
+    ui.SetDimmed(Panel::MAIN, Control::SYNC_MODE, no_clock_setup);
     if (no_clock) {
         ui.SetVisible(Panel::MAIN, Control::CHARGING_ICON, false);
     }
-    DimStartTimeControls(program,
-                         no_clock || ui.IntValue(Panel::MAIN, Control::ENABLE_START_TIME) == 0);
+    DimStartTimeControls(
+        program, no_clock_setup || ui.IntValue(Panel::MAIN, Control::ENABLE_START_TIME) == 0);
     ui.SetDimmed(Panel::MAIN, Control::ENCODE_TIME,
-                 no_clock || (ui.IntValue(Panel::MAIN, Control::SYNC_MODE) & 4) != 0);
+                 no_clock_setup || (ui.IntValue(Panel::MAIN, Control::SYNC_MODE) & 4) != 0);
 }
 
 int SetContinuousPlaybackCB(Program& program, const CallbackEvent& event) {

@@ -13,10 +13,11 @@ void ShowChangeButtons(Program& program, bool before, bool after) {
         return;
     }
     Ui& ui = program.GetUi();
-    // With no unit to send to or read from (none connected, one in its loader, one without a
-    // table) the unit controls are dimmed, the grid with them, and the two buttons stay so
-    // whatever the marks say.
-    const bool no_unit = ui.IsDimmed(Panel::MAIN, Control::EVENT_TABLE);
+    // With no unit to send to or read from the two buttons stay dimmed whatever the marks say:
+    // none identified (the table may still be edited, for a file), or one in its loader or
+    // without a table (the grid is dimmed with the unit controls).
+    const bool no_unit = program.Identity().DeviceType() == device_type::kNone ||
+                         ui.IsDimmed(Panel::MAIN, Control::EVENT_TABLE);
     ui.SetDimmed(Panel::MAIN, Control::ACCEPT_CHANGES, !after || no_unit);
     ui.SetDimmed(Panel::MAIN, Control::UNDO_CHANGES, !after || no_unit);
 }

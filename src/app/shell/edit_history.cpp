@@ -73,6 +73,8 @@ void Push(Program& program, EditStep step) {
         history.steps.erase(history.steps.begin());
     }
     history.done = history.steps.size();
+    history.unsaved_edits = true;
+    history.edited_without_unit |= program.Identity().DeviceType() == device_type::kNone;
 }
 
 // Rows put back carry the column limits they had when they were taken. Limits change only with
@@ -155,6 +157,8 @@ void ClearEditHistory(Program& program) {
     EditHistory& history = program.History();
     history.steps.clear();
     history.done = 0;
+    history.unsaved_edits = false;
+    history.edited_without_unit = false;
     history.recorded_rows = program.Grid().RowImages();
     history.recorded_setup = ShownSetupValues(program);
     ShowHistoryState(program);

@@ -62,6 +62,11 @@ struct EditHistory {
     // something else. Undoing or redoing back to them clears the mark again.
     std::optional<std::vector<EventGridModel::RowCells>> unit_rows;
     std::optional<SetupValues> unit_setup;
+    // An edit was made since the table and setup were last read, loaded or saved to a file:
+    // quitting with no unit to send them to asks first.
+    bool unsaved_edits = false;
+    // One of them was made with no unit identified: connecting one asks before reading over it.
+    bool edited_without_unit = false;
 };
 
 // The oldest steps are forgotten beyond this many.

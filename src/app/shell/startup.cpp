@@ -5,6 +5,7 @@
 #include "app/connection/connection.h"
 #include "app/events/event_transfer.h"
 #include "app/events/table_editing.h"
+#include "app/files/config_file_io.h"
 #include "app/service/firmware_update.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/edit_history.h"
@@ -53,6 +54,8 @@ int StartProgram(Program& program, const std::string& default_folder,
     // The look of "not connected" from the first moment, not only after a disconnection: the
     // connection attempt below may fail or not be made at all.
     ShowConnectedState(program, false);
+    // A file can be opened before any unit is connected, or with none at all.
+    program.GetUi().SetDimmed(Panel::MAIN, Control::LOAD_EVENTS, false);
     if (display_main) {
         display_main();
     }
@@ -82,6 +85,14 @@ int QuitCB(Program& program, const CallbackEvent& event) {
             ui.SetWaitCursor(false);
         } else if (answer != 2) {
             // "Cancel", or the question closed without an answer: stay.
+            return 0;
+        }
+    } else if (!program.Link().IsConnected() && program.History().unsaved_edits) {
+        // Edits made with no unit live nowhere else: only a file can keep them.
+        const int answer = program.GetUi().GenericMessagePopup(
+            "Quit", "The table and setup hold edits not saved to a file. Save them before closing?",
+            {"Save…", "Quit without saving", "Cancel"}, 1, 3);
+        if ((answer == 1 && SaveConfigFile(program) != 0) || (answer != 1 && answer != 2)) {
             return 0;
         }
     }

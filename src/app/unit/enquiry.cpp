@@ -7,6 +7,7 @@
 #include "app/events/event_grid.h"
 #include "app/service/maker_contact.h"
 #include "app/shell/change_marks.h"
+#include "app/shell/edit_history.h"
 #include "app/shell/program.h"
 #include "app/shell/text_format.h"
 #include "app/unit/status_display.h"
@@ -183,9 +184,10 @@ bool KeepEditsOnConnecting(Program& program, int edits_type) {
         return false;
     }
     const bool other_type = edits_type != device_type::kNone && edits_type != identity.DeviceType();
-    // A table of no known unit's that came from no file is what is left of this unit's (a read
-    // that broke off): read again, as before.
-    if (!origin && !program.ContentsFile() && !other_type) {
+    // A table of no known unit's that came from no file and was not edited with no unit is
+    // what is left of this unit's (a read that broke off): read again, as before.
+    if (!origin && !program.ContentsFile() && !other_type &&
+        !program.History().edited_without_unit) {
         return false;
     }
     const std::string name = UnitNameAndNumber(identity);

@@ -112,6 +112,8 @@ int UnitTypeCB(Program& program, const CallbackEvent& event) {
     program.SetStandInUnit(unit, StandInSource::AsGiven);
     ReplaceGridEvents(program, events);
     ClearEditHistory(program);
+    // The first type chosen opens the table and the setup for editing.
+    DimUnitControlsWithoutUnit(program);
     program.ShowStatusMessage(true, "Events read as for an " + name);
     return 0;
 }

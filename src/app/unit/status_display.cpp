@@ -164,11 +164,11 @@ void ShowPlayState(Program& program, int state) {
 }
 
 void ShowNoConnection(Program& program) {
-    program.Steps().SetUnitControlsDimmed(program, true);
     UnitIdentity& identity = program.Identity();
     program.KeepOfflineDeviceType(identity.DeviceType());
     identity.SetSerialNumber(0);
     identity.SetDeviceType(device_type::kNone);
+    program.Steps().SetUnitControlsDimmed(program, true);
     Ui& ui = program.GetUi();
     // Saving what the window shows needs no unit: once one has filled the grid and the setup,
     // the edits can still go to a file after it went away.

@@ -430,6 +430,35 @@ TEST_F(ConfigFileFixture, NoUnit_FileOpenedAndSavedAgain_StillNamesItsUnit) {
                   std::string(kVersion) + "\r\nTime = 2023-11-14T22:13:20Z\r\n\r\n");
 }
 
+// A table edited with no unit lives nowhere but in the window: quitting asks to save it to a
+// file, and quits only once it is saved or the user says to go without.
+TEST_F(ConfigFileFixture, NoUnit_EditedTable_QuitAsksToSaveItToAFile) {
+    Load(WriteFile("desk.tlk", "[Event 01]\nTime = 5\nType = 3\n[Unit]\nType = Orvane HF\n"));
+    ASSERT_FALSE(ui.IsDimmed(Panel::MAIN, Control::EVENT_ADD));
+    Press(program, Panel::MAIN, Control::EVENT_ADD);
+    ASSERT_EQ(program.Grid().RowCount(), 2);
+    EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::ACCEPT_CHANGES)) << "no unit to send to";
+    EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::UNDO_CHANGES));
+
+    ui.AnswerGeneric(3);  // "Cancel"
+    Press(program, Panel::MAIN, Control::QUIT);
+    ASSERT_FALSE(ui.Popups().empty());
+    EXPECT_EQ(ui.Popups().back().text,
+              "The table and setup hold edits not saved to a file. Save them before closing?");
+    EXPECT_FALSE(program.GetShell().QuitRequested());
+
+    ui.AnswerGeneric(1);  // "Save…", then no file chosen
+    ui.AnswerFileSelect({FileChoice::Cancelled, ""});
+    Press(program, Panel::MAIN, Control::QUIT);
+    EXPECT_FALSE(program.GetShell().QuitRequested());
+
+    ui.AnswerGeneric(1);
+    ui.AnswerFileSelect({FileChoice::NewFile, files / "kept.tlk"});
+    Press(program, Panel::MAIN, Control::QUIT);
+    EXPECT_TRUE(program.GetShell().QuitRequested());
+    EXPECT_NE(ReadFile(files / "kept.tlk").find("[Unit]\r\nType = Orvane HF"), std::string::npos);
+}
+
 TEST_F(ConfigFileFixture, SaveIntoMissingFolder_FailureShown) {
     Identify(kHf);
     FillGrid({kRest5s});

@@ -159,7 +159,10 @@ TEST_F(EditHistoryOverPtyTest, ReadsAcceptsAndLoads_StartTheHistoryAfresh) {
     AppendRest(1.5);
     EditSetup();
     ASSERT_TRUE(CanUndo());
+    ui.AnswerGeneric(2);  // the edits made with no unit: "Read Unit" over them
     ConnectUnit(1, {}, {testing::UnitRest(20)});  // reads table and setup
+    ASSERT_FALSE(ui.Popups().empty());
+    EXPECT_EQ(ui.Popups().back().title, "Edits not sent") << "asked before reading over them";
     EXPECT_FALSE(CanUndo());
 
     AppendRest(2.5);
