@@ -224,29 +224,25 @@ class UnitRun {
             }
         }
         const LiveState live = LiveStateOf(program_);
-        const std::string& battery = live.battery;
-        const bool charging = live.charging;
-        const std::string& sync = live.sync;
-        const std::string& play = live.play;
-        const std::string& climate = live.climate;
         const std::string offset = "clock offset " + std::to_string(identity.clock_offset) + " s";
 
         std::string detail;
         for (const std::string& part :
-             {battery.empty() ? battery : "battery " + battery + (charging ? " charging" : ""),
-              sync, play, offset, climate}) {
+             {live.battery.empty() ? live.battery
+                                   : "battery " + live.battery + (live.charging ? " charging" : ""),
+              live.sync, live.play, offset, live.climate}) {
             if (!part.empty()) {
                 detail += (detail.empty() ? "" : "; ") + part;
             }
         }
-        return Succeed(detail, {{"battery", battery},
+        return Succeed(detail, {{"battery", live.battery},
                                 {"battery_level", int64_t{identity.BatteryLevel()}},
-                                {"charging", charging},
-                                {"sync", sync},
-                                {"play_state", play},
+                                {"charging", live.charging},
+                                {"sync", live.sync},
+                                {"play_state", live.play},
                                 {"play_state_code", int64_t{identity.PlayState()}},
                                 {"clock_offset", int64_t{identity.clock_offset}},
-                                {"temperature_humidity", climate}});
+                                {"temperature_humidity", live.climate}});
     }
 
     UnitReport Read() {
@@ -330,7 +326,7 @@ class UnitRun {
             return Fail(failure_);
         }
         // The service history names the file the change comes from.
-        program_.ServiceRecords().NoteLoadedFile(file);
+        program_.ServiceRecords().NoteLoadedFile(file, contents.sha256);
         // The grid shows what this unit would be sent; any event it does not show as the file
         // holds it would be sent otherwise, or not at all.
         if (const std::optional<std::string> refusal = NotAsInFile(contents)) {

@@ -214,34 +214,24 @@ void ReplaceGridEvents(Program& program, std::span<const EventRecord> events) {
     program.Grid().TakeRowsOf(built);
 }
 
-std::vector<int> UnsendableRows(Program& program) {
-    std::vector<int> rows;
-    for (int row = 1; row <= program.Grid().RowCount(); ++row) {
-        EventBody body{};
-        if (RowToEvent(program, body, row) == TypeCode(EventType::None) &&
-            program.Grid().Text(col::kType, row) != row_text::kNone) {
-            rows.push_back(row);
-        }
-    }
-    return rows;
-}
-
 std::vector<int> RowsNotAsMadeFor(Program& program, int made_for) {
-    std::vector<int> rows = UnsendableRows(program);
+    const EventGridModel& grid = program.Grid();
     const int device_type = program.Unit().device_type;
-    for (int row = 1; row <= program.Grid().RowCount(); ++row) {
-        const RowValues values = ReadRowValues(program.Grid(), row);
-        if (RowTypeOn(values, made_for) != RowTypeOn(values, device_type) &&
-            std::find(rows.begin(), rows.end(), row) == rows.end()) {
+    std::vector<int> rows;
+    for (int row = 1; row <= grid.RowCount(); ++row) {
+        const RowValues values = ReadRowValues(grid, row);
+        const int32_t type = RowTypeOn(values, device_type);
+        const bool unsendable =
+            type == TypeCode(EventType::None) && grid.Text(col::kType, row) != row_text::kNone;
+        if (unsendable || type != RowTypeOn(values, made_for)) {
             rows.push_back(row);
         }
     }
-    std::sort(rows.begin(), rows.end());
     return rows;
 }
 
 std::optional<int> FirstUnsendableRow(Program& program) {
-    const std::vector<int> rows = UnsendableRows(program);
+    const std::vector<int> rows = RowsNotAsMadeFor(program, program.Unit().device_type);
     return rows.empty() ? std::nullopt : std::optional<int>(rows.front());
 }
 

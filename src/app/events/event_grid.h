@@ -41,14 +41,13 @@ int32_t RowToEvent(Program& program, EventBody& body, int row);
 // cannot hold show as an empty row.
 void EventToRow(Program& program, const EventBody& body, int32_t type, uint8_t row);
 
-// The rows that show an event but convert to none for the unit the grid goes by (a type read
-// from a file that no unit plays, shown as "?"), which sending would leave out.
-std::vector<int> UnsendableRows(Program& program);
 // The rows that would not go to the unit the grid goes by as they went to a unit of type
-// `made_for`: those that convert to no event, and those whose event changes (a tone counted
-// in seconds becomes one counted in cycles).
+// `made_for`: those that show an event but convert to none (a type read from a file that no
+// unit plays, shown as "?"), which sending would leave out, and those whose event changes (a
+// tone counted in seconds becomes one counted in cycles). For `made_for` the grid's own type,
+// only the first kind.
 std::vector<int> RowsNotAsMadeFor(Program& program, int made_for);
-// The first unsendable row; nullopt when every row converts.
+// The first row that shows an event but converts to none; nullopt when every row converts.
 std::optional<int> FirstUnsendableRow(Program& program);
 
 // Makes the grid show exactly these events, one row each (at most 40), as EventToRow would.

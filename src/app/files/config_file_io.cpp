@@ -163,24 +163,21 @@ int ApplyConfiguration(Program& program, const ConfigFileContents& contents) {
 }
 
 int LoadConfigurationFile(Program& program, const std::string& path) {
-    const int result = WithoutThrowing(program, [&] {
+    return WithoutThrowing(program, [&] {
         WaitCursor wait(program.GetUi());
         const ConfigFileRead read = ReadConfigurationFile(path);
         if (!read.contents) {
             program.ShowStatusMessage(false, read.failure);
             return -1;
         }
-        const int applied = ApplyConfiguration(program, *read.contents);
-        if (applied == 0) {
-            program.ContentsFile() =
-                Program::SourceFile{path, read.contents->sha256, read.contents->provenance};
+        if (ApplyConfiguration(program, *read.contents) != 0) {
+            return -1;
         }
-        return applied;
+        program.ContentsFile() =
+            Program::SourceFile{path, read.contents->sha256, read.contents->provenance};
+        program.ServiceRecords().NoteLoadedFile(path, read.contents->sha256);
+        return 0;
     });
-    if (result == 0) {
-        program.ServiceRecords().NoteLoadedFile(path);
-    }
-    return result;
 }
 
 int SaveConfigFile(Program& program) {

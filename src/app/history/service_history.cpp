@@ -72,9 +72,9 @@ std::string HistoryPath(const Platform& platform) {
     return folder.empty() ? std::string{} : folder + "/" + kHistoryFileName;
 }
 
-void ServiceHistory::NoteLoadedFile(const std::string& path) {
+void ServiceHistory::NoteLoadedFile(const std::string& path, const std::string& sha256) {
     loaded_file_ = path;
-    loaded_sha256_ = FileSha256Hex(path).value_or("");
+    loaded_sha256_ = sha256;
 }
 
 int RecordOperation(Program& program, std::string_view operation, const std::string& file,

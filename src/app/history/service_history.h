@@ -35,9 +35,9 @@ class ServiceHistory {
     void SetViewer(Viewer viewer) { viewer_ = std::move(viewer); }
     const Viewer& GetViewer() const { return viewer_; }
 
-    // Called once a configuration file loaded: its name and the SHA-256 of its contents go
+    // Called once a configuration file loaded: its name and the SHA-256 of the bytes read go
     // with the changes it brought until they are sent.
-    void NoteLoadedFile(const std::string& path);
+    void NoteLoadedFile(const std::string& path, const std::string& sha256);
 
     // The outcome's message of the operation being recorded, told by the operation itself
     // where no status line or pop-up says it (keelsong-cli's verification): the record takes

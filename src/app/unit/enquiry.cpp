@@ -209,7 +209,7 @@ bool KeepEditsOnConnecting(Program& program, int edits_type) {
     // The rows now go by this unit's type: say which it cannot take as they stand.
     std::string unsendable;
     for (const int row :
-         other_type ? RowsNotAsMadeFor(program, edits_type) : UnsendableRows(program)) {
+         RowsNotAsMadeFor(program, other_type ? edits_type : identity.DeviceType())) {
         unsendable += (unsendable.empty() ? "" : ", ") + std::to_string(row);
     }
     if (!unsendable.empty()) {
