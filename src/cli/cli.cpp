@@ -1,11 +1,9 @@
 #include "cli/cli.h"
 
 #include <algorithm>
-#include <exception>
 #include <functional>
 #include <future>
 #include <memory>
-#include <new>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -36,22 +34,6 @@ std::string Label(const UnitTarget& target) {
     return target.port ? "port " + std::to_string(*target.port) : target.device_path;
 }
 
-// A unit's job never ends the others: whatever escapes it becomes that unit's failure.
-std::optional<UnitReport> Guarded(const UnitJob& job, const UnitTarget& target,
-                                  const ProgressSink& progress) {
-    UnitReport failed;
-    failed.port = target.port;
-    failed.device = target.device_path;
-    try {
-        return job(target, progress);
-    } catch (const std::bad_alloc&) {
-        failed.failure = "Out of system memory";
-    } catch (const std::exception& error) {
-        failed.failure = error.what();
-    }
-    return failed;
-}
-
 // Runs the job for every target at once, one thread each, and hands the reports to `emit` in
 // the order of the targets, each as soon as it and all before it are done.
 void RunConcurrently(const std::vector<UnitTarget>& targets, const UnitJob& job,
@@ -65,8 +47,9 @@ void RunConcurrently(const std::vector<UnitTarget>& targets, const UnitJob& job,
         ProgressSink progress = [&board, line](const std::string& text) {
             board.Update(line, text);
         };
-        std::packaged_task<std::optional<UnitReport>()> task(
-            [&job, target, progress] { return Guarded(job, target, progress); });
+        std::packaged_task<std::optional<UnitReport>()> task([&job, target, progress] {
+            return Guarded(target, [&] { return job(target, progress); });
+        });
         results.push_back(task.get_future());
         try {
             threads.emplace_back(std::move(task));

@@ -376,17 +376,31 @@ class UnitRun {
             ReadinessWarnings(ReadinessFactsOf(program_), kMinReadinessBattery);
         std::vector<std::string> parts;
         std::vector<ReportField> fields;
+        // The file to compare with: check's own, or the deployment's for this unit's serial.
+        const ConfigFileContents* file = to_write_;
+        std::string file_name = request_.file;
+        if (deployment_) {
+            const auto entry = deployment_->find(program_.Identity().SerialNumber());
+            const bool in_manifest = entry != deployment_->end();
+            file = in_manifest ? &entry->second.contents : nullptr;
+            file_name = in_manifest ? entry->second.path : std::string();
+            fields.push_back({"in_manifest", in_manifest});
+            if (!in_manifest) {
+                parts.emplace_back(kNotInManifest);
+            }
+        }
         bool matches = true;
-        if (to_write_) {
+        if (file) {
             const std::vector<ContentsDifference> differences =
-                CompareContents(UnitContents(program_), *to_write_);
+                CompareContents(UnitContents(program_), *file);
             matches = differences.empty();
             parts.push_back(matches ? "matches" : "differs");
             if (!matches) {
                 parts.push_back(FirstDifferencesText(differences));
             }
-            fields.push_back({"file", request_.file});
+            fields.push_back({"file", file_name});
             fields.push_back({"matches", matches});
+            fields.push_back({"difference_count", static_cast<int64_t>(differences.size())});
             fields.push_back({"differences", JsonText{DifferencesJson(differences)}});
         }
         std::string warnings_json = "[";

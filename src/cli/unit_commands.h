@@ -38,7 +38,8 @@ std::optional<std::string> RefusedForEveryUnit(const ConfigFileContents& content
 // operations. A unit in admin mode (but for firmware) or of a type without an event table ends
 // there, like a port that does not open. write sends `to_write`, the file as read once for
 // every unit, and refuses it when the unit would not get it as it stands; check compares the
-// unit with it (none: the readiness checks alone). apply writes and verifies the file
+// unit with it, or with the file `deployment` names for its serial number (neither: the
+// readiness checks alone). apply writes and verifies the file
 // `deployment` names for the unit's serial number, and leaves a unit it does not name alone.
 UnitReport RunUnitCommand(UnitSession& session, const CliRequest& request, FileClaims& claims,
                           const ConfigFileContents* to_write = nullptr,

@@ -1,6 +1,8 @@
 #include "cli/unit_session.h"
 
+#include <exception>
 #include <filesystem>
+#include <new>
 
 #include "app/connection/connection.h"
 #include "app/events/event_transfer.h"
@@ -79,6 +81,21 @@ UnitReport UnitSession::Report() const {
         };
     }
     return report;
+}
+
+std::optional<UnitReport> Guarded(const UnitTarget& target,
+                                  const std::function<std::optional<UnitReport>()>& job) {
+    UnitReport failed;
+    failed.port = target.port;
+    failed.device = target.device_path;
+    try {
+        return job();
+    } catch (const std::bad_alloc&) {
+        failed.failure = "Out of system memory";
+    } catch (const std::exception& error) {
+        failed.failure = error.what();
+    }
+    return failed;
 }
 
 }  // namespace keelsong::cli

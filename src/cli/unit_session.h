@@ -76,4 +76,9 @@ class UnitSession {
     std::vector<std::string> warnings_;
 };
 
+// Runs one unit's job; whatever escapes it becomes that unit's failure, so that one unit's job
+// never ends the others'.
+std::optional<UnitReport> Guarded(const UnitTarget& target,
+                                  const std::function<std::optional<UnitReport>()>& job);
+
 }  // namespace keelsong::cli
