@@ -41,9 +41,15 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
                        "FILE, one line each: milliseconds since the start, direction, command, "
                        "attempt, outcome and payload in hex. For a bug report."),
         QStringLiteral("FILE"));
+    const QCommandLineOption fleet(
+        QStringLiteral("fleet"),
+        QStringLiteral("Open the fleet window as well: every unit attached, each with its state "
+                       "and its match against a deployment, to write, set or update them all at "
+                       "once."));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(trace);
+    parser.addOption(fleet);
     parser.addPositionalArgument(
         QStringLiteral("FILE"),
         QStringLiteral("A configuration file (.tlk) to load once start-up has made its "
@@ -81,6 +87,7 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
         line.config_file = files.front();
     }
     line.trace_file = parser.value(trace);
+    line.fleet = parser.isSet(fleet);
     return line;
 }
 

@@ -19,6 +19,8 @@ struct CommandLine {
     QString config_file;
     // Where to write the protocol trace; empty for none.
     QString trace_file;
+    // Whether the fleet window opens at start-up.
+    bool fleet = false;
 };
 
 // Reads the arguments, the program's name first. Options are defined in one place in the .cpp:

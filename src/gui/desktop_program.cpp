@@ -5,11 +5,14 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStyleFactory>
+#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
+#include "app/connection/connection.h"
 #include "app/files/config_file_io.h"
 #include "app/shell/startup.h"
 #include "gui/command_line.h"
@@ -57,6 +60,9 @@ DesktopProgram::~DesktopProgram() {
 int DesktopProgram::Start(const std::string& config_file) {
     ui_->Attach(*program_);
     program_->GetShell().SetQuitHandler([] { QCoreApplication::quit(); });
+    if (auto* fleet = ui_->MainWindow()->findChild<QPushButton*>(QStringLiteral("fleetButton"))) {
+        QObject::connect(fleet, &QPushButton::clicked, fleet, [this] { ShowFleet(); });
+    }
     const int settings_loaded =
         StartProgram(*program_, default_folder_, [this] { ui_->MainWindow()->show(); });
     if (!config_file.empty()) {
@@ -79,7 +85,49 @@ std::string DesktopProgram::TraceTo(const std::string& path,
     return {};
 }
 
+void DesktopProgram::ShowFleet() {
+    if (!fleet_window_) {
+        cli::FleetSettings settings;
+        settings.settings_folder = platform_.SettingsFolder();
+        settings.environment = PosixPlatform::ProcessEnvironment();
+        settings.timeout_ms = program_->Link().Settings().timeout_ms;
+        settings.trace = trace_.get();
+        FleetWindow::Hooks hooks;
+        hooks.main_port = [this]() -> std::optional<int> {
+            const ConnectionSettings& link = program_->Link().Settings();
+            return link.open ? std::optional<int>(link.port_number) : std::nullopt;
+        };
+        hooks.open_in_main = [this](int port) {
+            QWidget* window = ui_->MainWindow();
+            window->show();
+            window->raise();
+            window->activateWindow();
+            ui_->RunOperation([port](Program& program) {
+                ConnectToUnit(program, ConnectRequest{port, program.Link().Settings().timeout_ms,
+                                                      true, UnitContents::Read});
+            });
+        };
+        fleet_window_ = std::make_unique<FleetWindow>(std::move(settings), std::move(hooks));
+    }
+    fleet_window_->show();
+    fleet_window_->raise();
+    fleet_window_->activateWindow();
+}
+
 void DesktopProgram::ShutDown() {
+    // A task cut short could leave a unit half written, or in its loader: the window stays up,
+    // telling what is under way, until they are over.
+    if (fleet_window_ && fleet_window_->Busy()) {
+        fleet_window_->show();
+        fleet_window_->setWindowTitle(
+            QStringLiteral("Fleet: closing once the units at work "
+                           "are done"));
+        while (fleet_window_->Busy()) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+            QThread::msleep(20);
+        }
+    }
+    fleet_window_.reset();
     ShutDownProgram(*program_);
 }
 
@@ -155,6 +203,9 @@ int RunKeelsong(int& argc, char** argv) {
         }
     }
     program->Start(ConfigFilePath(line.config_file));
+    if (line.fleet) {
+        program->ShowFleet();
+    }
     QApplication::exec();
     program->ShutDown();
     return 0;

@@ -7,6 +7,7 @@
 #include "app/link/frame_trace.h"
 #include "app/shell/program.h"
 #include "gui/event_loop_platform.h"
+#include "gui/fleet_window.h"
 #include "gui/qt_ui.h"
 #include "platform/posix_platform.h"
 #include "platform/posix_serial_port.h"
@@ -34,7 +35,10 @@ class DesktopProgram {
     // names the program started as `command_line` and the serial devices present. Empty on
     // success, otherwise why the file cannot be written.
     std::string TraceTo(const std::string& path, std::vector<std::string> command_line = {});
-    // After the event loop: closes the port.
+    // "Fleet…": shows the fleet window, made the first time.
+    void ShowFleet();
+    // After the event loop: waits for the fleet's tasks under way (its window stays up and
+    // says so) and closes the port.
     void ShutDown();
 
     QtUi& Window() { return *ui_; }
@@ -49,6 +53,7 @@ class DesktopProgram {
     PosixSerialPort port_;
     std::unique_ptr<FileFrameTrace> trace_;  // outlives the program's link
     std::unique_ptr<Program> program_;
+    std::unique_ptr<FleetWindow> fleet_window_;
 };
 
 // What the desktop knows the program by, for every window: its application id (the desktop

@@ -128,6 +128,9 @@ class QtUi final : public Ui {
     // updates the clock (OneSecondCB never polls during such an operation). Either way the
     // timer never starts an exchange with the unit inside another one.
     void Dispatch(Panel panel, Control control, UiEvent event, int data1 = 0, int data2 = 0);
+    // Runs an operation of the program's that no control of its own starts (the fleet window
+    // opening a unit) as Dispatch runs a callback, under the same rule for the timer.
+    void RunOperation(const std::function<void(Program&)>& operation);
 
   private:
     using Key = std::pair<Panel, Control>;

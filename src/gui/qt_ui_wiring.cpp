@@ -208,6 +208,15 @@ void QtUi::Dispatch(Panel panel, Control control, UiEvent event, int data1, int 
     }
 }
 
+void QtUi::RunOperation(const std::function<void(Program&)>& operation) {
+    if (!program_) {
+        return;
+    }
+    ++dispatch_depth_;
+    operation(*program_);
+    --dispatch_depth_;
+}
+
 void QtUi::WireControl(Panel panel, Control control) {
     QObject* object = ControlObject(panel, control);
     if (!object) {

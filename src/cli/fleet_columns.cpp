@@ -1,0 +1,61 @@
+#include "cli/fleet_columns.h"
+
+#include <filesystem>
+
+namespace keelsong::cli {
+
+namespace {
+
+constexpr char kHeld[] = "Open in the main window";
+
+}  // namespace
+
+std::string ClockOffsetText(int64_t computer_less_unit_s) {
+    if (computer_less_unit_s == 0) {
+        return "in step";
+    }
+    const int64_t ahead = -computer_less_unit_s;
+    return std::to_string(ahead < 0 ? -ahead : ahead) + (ahead > 0 ? " s ahead" : " s behind");
+}
+
+std::string FleetCellText(const FleetRow& row, FleetColumn column) {
+    switch (column) {
+        case FleetColumn::Port:
+            return std::to_string(row.port);
+        case FleetColumn::Device:
+            return std::filesystem::path(row.device).filename().string();
+        case FleetColumn::Type:
+            return row.type;
+        case FleetColumn::Serial:
+            return row.serial ? std::to_string(*row.serial) : std::string();
+        case FleetColumn::Firmware:
+            return row.admin_mode ? row.firmware + " (admin mode)" : row.firmware;
+        case FleetColumn::Battery:
+            return row.battery;
+        case FleetColumn::Clock:
+            return row.clock_offset_s ? ClockOffsetText(*row.clock_offset_s) : std::string();
+        case FleetColumn::PlayState:
+            return row.play_state;
+        case FleetColumn::Deployed:
+            return row.deployment;
+        case FleetColumn::Progress:
+            if (row.busy) {
+                return row.progress;
+            }
+            return row.held ? kHeld : row.outcome;
+    }
+    return {};
+}
+
+std::string FleetCellTooltip(const FleetRow& row, FleetColumn column) {
+    switch (column) {
+        case FleetColumn::Device:
+            return row.device;
+        case FleetColumn::Progress:
+            return FleetCellText(row, column);
+        default:
+            return {};
+    }
+}
+
+}  // namespace keelsong::cli
