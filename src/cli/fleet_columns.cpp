@@ -23,7 +23,10 @@ std::string FleetCellText(const FleetRow& row, FleetColumn column) {
         case FleetColumn::Port:
             return std::to_string(row.port);
         case FleetColumn::Device:
-            return std::filesystem::path(row.device).filename().string();
+            // A by-id name is long and says all in its last part.
+            return row.device.find("/serial/by-id/") != std::string::npos
+                       ? std::filesystem::path(row.device).filename().string()
+                       : row.device;
         case FleetColumn::Type:
             return row.type;
         case FleetColumn::Serial:

@@ -47,7 +47,8 @@ inline constexpr std::array<FleetColumnInfo, 10> kFleetColumns = {{
 // "in step", "12 s ahead", "3 s behind".
 std::string ClockOffsetText(int64_t computer_less_unit_s);
 
-// The cell's text; the device as its file name (the whole path is its tooltip).
+// The cell's text; a device under /dev/serial/by-id by its file name (the whole path is its
+// tooltip).
 std::string FleetCellText(const FleetRow& row, FleetColumn column);
 
 // What a cell says in full, where its text is cut or needs explaining; empty for none.

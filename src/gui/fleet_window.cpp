@@ -157,6 +157,8 @@ FleetWindow::FleetWindow(cli::FleetSettings settings, Hooks hooks, QWidget* pare
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setAlternatingRowColors(true);
     table_->verticalHeader()->hide();
+    // The columns follow what they hold; the last takes what room is left.
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setToolTip(QStringLiteral("Double-click a unit to open it in the main window"));
     connect(table_, &QTableView::doubleClicked, this, &FleetWindow::OpenInMainWindow);
@@ -219,7 +221,6 @@ void FleetWindow::Refresh() {
                     model_.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
             }
         }
-        table_->resizeColumnsToContents();
     }
     TellBatchOutcome();
 }
@@ -229,6 +230,7 @@ void FleetWindow::TellBatchOutcome() {
         return;
     }
     std::vector<int> failed;
+    std::vector<int> left_alone;
     for (const int port : batch_ports_) {
         const auto row = std::ranges::find(model_.Rows(), port, &FleetRow::port);
         if (row != model_.Rows().end() && row->busy) {
@@ -236,13 +238,19 @@ void FleetWindow::TellBatchOutcome() {
         }
         if (row == model_.Rows().end() || row->failed) {
             failed.push_back(port);
+        } else if (batch_task_ == FleetTask::WriteDeployment &&
+                   row->deployment == "not in manifest") {
+            left_alone.push_back(port);
         }
     }
-    const size_t done = batch_ports_.size() - failed.size();
+    const size_t done = batch_ports_.size() - failed.size() - left_alone.size();
     QString text = QStringLiteral("%1: done on %2 of %3")
                        .arg(batch_name_)
                        .arg(done)
                        .arg(Units(batch_ports_.size()));
+    if (!left_alone.empty()) {
+        text += QStringLiteral("; not in the manifest, left alone: %1").arg(PortList(left_alone));
+    }
     if (!failed.empty()) {
         text += QStringLiteral("; failed on %1 (see Progress)").arg(PortList(failed));
     }
@@ -319,6 +327,7 @@ void FleetWindow::StartTask(FleetTask task, const QString& name, const std::vect
     }
     Say(text);
     batch_name_ = name;
+    batch_task_ = task;
     batch_ports_ = started;
     Refresh();
 }

@@ -104,6 +104,7 @@ class FleetWindow final : public QWidget {
     QString read_folder_;
     // The task last started and its ports, until its outcome is told.
     QString batch_name_;
+    cli::FleetTask batch_task_ = cli::FleetTask::Look;
     std::vector<int> batch_ports_;
 };
 

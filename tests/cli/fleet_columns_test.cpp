@@ -25,6 +25,7 @@ TEST(FleetColumns, CellTexts_SayWhatTheRowHolds) {
     const Case cases[] = {
         {FleetColumn::Port, nullptr, "3"},
         {FleetColumn::Device, nullptr, "usb-Orvane_HF_1042-if00"},
+        {FleetColumn::Device, [](FleetRow& r) { r.device = "/dev/pts/4"; }, "/dev/pts/4"},
         {FleetColumn::Serial, nullptr, "1042"},
         {FleetColumn::Serial, [](FleetRow& r) { r.serial.reset(); }, ""},
         {FleetColumn::Firmware, nullptr, "v0.9.0 (admin mode)"},
