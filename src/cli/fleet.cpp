@@ -4,7 +4,6 @@
 #include <cctype>
 #include <filesystem>
 #include <system_error>
-#include <utility>
 #include <variant>
 
 #include "platform/posix_serial_port.h"
@@ -120,7 +119,7 @@ void Fleet::Scan() {
         slot.present = port;
         slot.row.port = port.number;
         slot.row.device = directory.StableName(port.number);
-        slot.row.held = held_ == port.number;
+        slot.row.held = held_.contains(port.number);
         ++version_;
         if (!slot.row.held) {
             Launch(slot, InputsFor(FleetTask::Look, {}));
@@ -188,21 +187,19 @@ std::vector<int> Fleet::Start(FleetTask task, const std::vector<int>& ports,
     return started;
 }
 
-void Fleet::Hold(std::optional<int> port) {
+void Fleet::Hold(const std::set<int>& ports) {
     std::lock_guard lock(mutex_);
-    if (held_ == port) {
+    if (held_ == ports) {
         return;
     }
     Reap();
-    const std::optional<int> let_go = std::exchange(held_, port);
-    if (const auto slot = port ? slots_.find(*port) : slots_.end(); slot != slots_.end()) {
-        slot->second.row.held = true;
-    }
-    if (const auto slot = let_go ? slots_.find(*let_go) : slots_.end(); slot != slots_.end()) {
-        slot->second.row.held = false;
-        if (!slot->second.row.busy) {
-            Launch(slot->second, InputsFor(FleetTask::Look, {}));
+    held_ = ports;
+    for (auto& [port, slot] : slots_) {
+        const bool held = held_.contains(port);
+        if (slot.row.held && !held && !slot.row.busy) {
+            Launch(slot, InputsFor(FleetTask::Look, {}));
         }
+        slot.row.held = held;
     }
     ++version_;
 }

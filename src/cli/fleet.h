@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,9 +81,9 @@ class Fleet {
     std::vector<int> Start(FleetTask task, const std::vector<int>& ports,
                            const FleetTaskOptions& options = {});
 
-    // The port the main window has open, which the fleet must not touch; nullopt for none. A
-    // port let go is looked at again: the window may have changed its unit.
-    void Hold(std::optional<int> port);
+    // The ports the main window has open or is opening, which the fleet must not touch. A port
+    // let go is looked at again: the window may have changed its unit.
+    void Hold(const std::set<int>& ports);
 
     std::vector<FleetRow> Rows() const;
     // Changes whenever a row does.
@@ -125,7 +126,7 @@ class Fleet {
     mutable std::mutex mutex_;
     std::map<int, Slot> slots_;
     uint64_t version_ = 0;
-    std::optional<int> held_;
+    std::set<int> held_;
     std::string deployment_path_;
     std::shared_ptr<const Deployment> manifest_;
     std::shared_ptr<const DeploymentFile> file_;

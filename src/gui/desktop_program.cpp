@@ -108,6 +108,7 @@ void DesktopProgram::ShowFleet() {
             });
         };
         fleet_window_ = std::make_unique<FleetWindow>(std::move(settings), std::move(hooks));
+        fleet_window_->SetStartFolder(QString::fromStdString(default_folder_));
     }
     fleet_window_->show();
     fleet_window_->raise();

@@ -195,7 +195,7 @@ FleetWindow::FleetWindow(cli::FleetSettings settings, Hooks hooks, QWidget* pare
     connect(&refresh_, &QTimer::timeout, this, &FleetWindow::Refresh);
     refresh_.start(100);
     const auto scan = [this] {
-        fleet_.Hold(opening_ ? opening_ : hooks_.main_port ? hooks_.main_port() : std::nullopt);
+        fleet_.Hold(HeldPorts());
         fleet_.Scan();
     };
     connect(&scan_, &QTimer::timeout, this, scan);
@@ -360,7 +360,16 @@ void FleetWindow::ChooseDeployment() {
         return;
     }
     deployment_->setText(path);
-    Say(QStringLiteral("Comparing the units with %1").arg(QFileInfo(path).fileName()));
+    // Every unit the fleet may touch is compared with it now.
+    batch_name_ = QStringLiteral("Comparing with %1").arg(QFileInfo(path).fileName());
+    batch_task_ = FleetTask::Look;
+    batch_ports_.clear();
+    for (const FleetRow& row : fleet_.Rows()) {
+        if (row.serial && !row.held) {
+            batch_ports_.push_back(row.port);
+        }
+    }
+    Say(batch_name_);
     Refresh();
 }
 
@@ -472,10 +481,29 @@ void FleetWindow::OpenInMainWindow(const QModelIndex& index) {
     // The fleet lets go of the port before the main window opens it, and touches it no more
     // while the window connects.
     opening_ = port;
-    fleet_.Hold(port);
+    fleet_.Hold(HeldPorts());
     hooks_.open_in_main(port);
     opening_.reset();
     Refresh();
+}
+
+void FleetWindow::SetStartFolder(const QString& folder) {
+    for (QString* start : {&deployment_folder_, &firmware_folder_, &read_folder_}) {
+        if (start->isEmpty()) {
+            *start = folder;
+        }
+    }
+}
+
+std::set<int> FleetWindow::HeldPorts() const {
+    std::set<int> held;
+    if (opening_) {
+        held.insert(*opening_);
+    }
+    if (const std::optional<int> main = hooks_.main_port ? hooks_.main_port() : std::nullopt) {
+        held.insert(*main);
+    }
+    return held;
 }
 
 void FleetWindow::closeEvent(QCloseEvent* event) {

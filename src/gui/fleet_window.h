@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "cli/fleet.h"
@@ -56,6 +57,9 @@ class FleetWindow final : public QWidget {
     // dialog once shown, from inside its event loop, and accepts or rejects it.
     void SetDialogDriver(std::function<void(QDialog&)> driver) { driver_ = std::move(driver); }
 
+    // Where the file dialogs start until one has been used.
+    void SetStartFolder(const QString& folder);
+
     // Whether a task runs on any unit.
     bool Busy() const { return fleet_.Busy(); }
     // Takes the rows as they are now (the timer does this ten times a second).
@@ -75,6 +79,8 @@ class FleetWindow final : public QWidget {
 
   private:
     int Exec(QDialog& dialog);
+    // The main window's port, and the one it is opening.
+    std::set<int> HeldPorts() const;
     std::vector<int> SelectedPorts() const;
     // The selected rows with an identified unit; none (and says why) when there is none.
     std::vector<int> PortsToWork();

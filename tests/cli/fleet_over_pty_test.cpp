@@ -189,7 +189,7 @@ TEST_F(FleetOverPtyTest, RowsFollowThePortsAndTheMainWindowsHold) {
     EXPECT_TRUE(rows[2].outcome.starts_with("Battery at 12 %")) << rows[2].outcome;
 
     // The main window's unit is left alone until it lets go.
-    fleet->Hold(1);
+    fleet->Hold({1});
     EXPECT_TRUE(RowsByPort()[1].held);
     EXPECT_EQ(fleet->Start(FleetTask::SetTime, {1, 2}), std::vector<int>{2});
     rows = Settle();
@@ -198,7 +198,7 @@ TEST_F(FleetOverPtyTest, RowsFollowThePortsAndTheMainWindowsHold) {
     first.Unplug();
     rows = Settle();
     EXPECT_EQ(rows.count(1), 0u);
-    fleet->Hold(std::nullopt);
+    fleet->Hold({});
     ASSERT_TRUE(first.PlugIn());
     rows = Settle();
     ASSERT_EQ(rows.count(1), 1u);

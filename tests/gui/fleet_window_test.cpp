@@ -48,6 +48,14 @@ struct FleetWindowTest : ::testing::Test, testing::WithApplication {
         hooks.main_port = [this] { return main_port; };
         hooks.open_in_main = [this](int port) {
             opened.push_back(port);
+            // The main window lets go of its unit only while it connects the new one, running
+            // the event loop in its pauses: the fleet must touch neither port meanwhile.
+            QElapsedTimer connecting;
+            connecting.start();
+            while (connecting.elapsed() < 1200) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+                touched_while_opening |= window->Busy();  // nothing else is under way
+            }
             main_port = port;
         };
         window = std::make_unique<FleetWindow>(fleet, hooks);
@@ -106,6 +114,7 @@ struct FleetWindowTest : ::testing::Test, testing::WithApplication {
     std::vector<std::unique_ptr<sim::PtyServer>> servers;
     std::optional<int> main_port;
     std::vector<int> opened;
+    bool touched_while_opening = false;
     std::unique_ptr<FleetWindow> window;
     qint64 longest_stall_ms = 0;
     std::map<int, std::set<std::string>> progress_seen;
@@ -183,9 +192,15 @@ TEST_F(FleetWindowTest, FourUnits_DeploymentWrittenRowByRow_TheWindowNeverWaitsO
     // Each unit's write takes seconds: a window that waited on one would stall that long.
     EXPECT_LT(longest_stall_ms, 750);
 
-    // A double-click opens the unit in the main window; the fleet leaves it alone from then on.
+    // A double-click opens the unit in the main window, which had port 4 open; the fleet leaves
+    // the unit alone from then on, and looks at port 4's again once the window let it go.
+    main_port = 4;
+    ASSERT_TRUE(SpinUntil([&] {
+        return Cell(3, FleetColumn::Progress) == QStringLiteral("Open in the main window");
+    }));
     window->OpenInMainWindow(Table().model()->index(1, 0));
     EXPECT_EQ(opened, std::vector<int>{2});
+    EXPECT_FALSE(touched_while_opening);
     EXPECT_TRUE(SpinUntil([&] {
         return Cell(1, FleetColumn::Progress) == QStringLiteral("Open in the main window");
     }));
