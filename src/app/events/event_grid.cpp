@@ -5,7 +5,9 @@
 #include <string>
 #include <utility>
 
+#include "app/events/unit_limits.h"
 #include "app/shell/program.h"
+#include "files/config_file.h"
 
 namespace keelsong {
 
@@ -212,6 +214,29 @@ void ReplaceGridEvents(Program& program, std::span<const EventRecord> events) {
         ShowEventIn(built, program.Unit(), events[k].body, events[k].type, row);
     }
     program.Grid().TakeRowsOf(built);
+}
+
+std::vector<int> RowsNotHeldBy(Program& program, const UnitContext& unit,
+                               std::span<const EventRecord> events) {
+    EventGridModel trial;
+    trial.AdoptColumnDefaults(program.Grid());
+    const UnitLimits* limits = LimitsFor(unit);
+    ApplyGridLimits(trial, limits ? *limits : AnyUnitLimits());
+    std::vector<int> rows;
+    const size_t count = std::min<size_t>(events.size(), EventGridModel::kMaxRows);
+    for (size_t k = 0; k < count; ++k) {
+        const int row = static_cast<int>(k + 1);
+        InsertRowIn(trial, unit, row);
+        ShowEventIn(trial, unit, events[k].body, events[k].type, row);
+        const RowValues values = ReadRowValues(trial, row);
+        EventRecord shown{};
+        shown.type = RowTypeOn(values, unit.device_type);
+        FillEventBody(shown.type, values, shown.body);
+        if (shown.type != events[k].type || DifferingEventItem(events[k], shown)) {
+            rows.push_back(row);
+        }
+    }
+    return rows;
 }
 
 std::vector<int> RowsNotAsMadeFor(Program& program, int made_for) {

@@ -12,6 +12,7 @@ namespace keelsong {
 
 class Program;
 class EventGridModel;
+struct UnitContext;
 
 // The event table's rows as the rest of the program uses them: rows set up for an event
 // type, and the conversions between a row and an EventRecord. Rows are numbered from 1.
@@ -49,6 +50,12 @@ void EventToRow(Program& program, const EventBody& body, int32_t type, uint8_t r
 std::vector<int> RowsNotAsMadeFor(Program& program, int made_for);
 // The first row that shows an event but converts to none; nullopt when every row converts.
 std::optional<int> FirstUnsendableRow(Program& program);
+
+// The rows (from 1) of `events` that a grid going by `unit` would not show as they are: an
+// event such a unit does not play, a value outside its ranges. The program's grid is left as
+// it is.
+std::vector<int> RowsNotHeldBy(Program& program, const UnitContext& unit,
+                               std::span<const EventRecord> events);
 
 // Makes the grid show exactly these events, one row each (at most 40), as EventToRow would.
 // The rows are built aside and swapped in: running out of memory on the way leaves the grid

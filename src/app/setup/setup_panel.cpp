@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "app/events/event_grid_model.h"
+#include "app/events/unit_limits.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
@@ -28,22 +29,6 @@ constexpr int kFirstYear = 1970;
 constexpr int kLastYear = 2037;
 // The short forms carry the number of plays in 16 bits, and the program keeps 16 of them.
 constexpr int kMostPlays = 65535;
-
-constexpr int32_t kWideLevelFirmware = 0x020006;  // 2.0.6
-
-struct UnitLimits {
-    double lowest_frequency;
-    double highest_frequency;
-    const char* level_title;
-    double lowest_level;
-    double highest_level;
-    double longest_rest;  // seconds
-};
-
-constexpr double kShortestDuration = 0.1;
-constexpr UnitLimits kLfLimits = {20, 8000, "Attenuation(dB)", 0, 24, 429496729.0};
-constexpr UnitLimits kHfLimits = {3000, 200000, "Level(dB)", -24, 7, 3024000.0};
-constexpr UnitLimits kOlderHfLimits = {3000, 200000, "Level(dB)", -20, 0, 3024000.0};
 
 void ShowLocalStartTime(Program& program, int64_t utc_seconds) {
     SetStartTimeEnabled(program, true);
@@ -153,24 +138,12 @@ int32_t StartTimeFromControls(Program& program) {
 
 void ApplyUnitTypeLimits(Program& program, const std::string& identity_text) {
     ShowUnitTypeChoice(program);
-    const UnitContext& unit = program.Unit();
-    const UnitLimits* limits = nullptr;
-    if (unit.device_type == device_type::kOrvaneLf) {
-        limits = &kLfLimits;
-    } else if (unit.device_type == device_type::kOrvaneHf ||
-               unit.device_type == device_type::kOrvaneHfR1) {
-        limits = unit.firmware_version >= kWideLevelFirmware ? &kHfLimits : &kOlderHfLimits;
-    } else {
+    const UnitLimits* limits = LimitsFor(program.Unit());
+    if (!limits) {
         program.ShowStatusMessage(false, FormatText("Unsupported: %s", identity_text.c_str()));
         return;
     }
-    EventGridModel& grid = program.Grid();
-    grid.SetColumnRange(col::kStartFrequency, limits->lowest_frequency, limits->highest_frequency);
-    grid.SetColumnRange(col::kEndFrequency, limits->lowest_frequency, limits->highest_frequency);
-    grid.SetColumnMinimum(col::kDuration, kShortestDuration);
-    grid.SetColumnTitle(col::kLevel, limits->level_title);
-    grid.SetColumnRange(col::kLevel, limits->lowest_level, limits->highest_level);
-    program.GetUi().SetRange(Panel::MAIN, Control::REST_TIME, 0, limits->longest_rest);
+    ApplyUnitLimits(program, *limits);
 }
 
 void UpdateControlsForUnit(Program& program) {

@@ -1,6 +1,7 @@
 #include "app/unit/stand_in_unit.h"
 
 #include "app/events/event_grid.h"
+#include "app/events/unit_limits.h"
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
 #include "app/shell/text_format.h"
@@ -14,16 +15,12 @@ namespace {
 // wider level range of the Orvane HF.
 constexpr int32_t kStandInFirmware = 0x020006;
 
-// Whether `events` hold a tone that a unit of `type` does not play: one in seconds for an
-// Orvane LF, one in cycles for an Orvane HF.
-bool HoldsToneItCannotPlay(std::span<const EventRecord> events, int type) {
-    for (const EventRecord& event : events) {
-        if ((type == device_type::kOrvaneLf && event.type == TypeCode(EventType::ToneSeconds)) ||
-            (type == device_type::kOrvaneHf && event.type == TypeCode(EventType::ToneCycles))) {
-            return true;
-        }
-    }
-    return false;
+// The grid goes by the stand-in's ranges when `events` fit them, else by ranges wide enough for
+// every unit's values: nothing shown is cut to a range.
+void GoByStandInLimits(Program& program, std::span<const EventRecord> events) {
+    const UnitLimits* limits = LimitsFor(program.Unit());
+    const bool fit = limits && RowsNotHeldBy(program, program.Unit(), events).empty();
+    ApplyUnitLimits(program, fit ? *limits : AnyUnitLimits());
 }
 
 }  // namespace
@@ -51,15 +48,17 @@ void GoByUnitHolding(Program& program, std::span<const EventRecord> events,
     }
     UnitContext unit = UnitHoldingEvents(events);
     const std::optional<int> named = EventTableTypeNamed(provenance.type);
+    UnitContext as_named = unit;
+    as_named.device_type = named.value_or(device_type::kNone);
     if (const std::optional<int> given = program.GivenUnitType()) {
         unit.device_type = *given;
         program.SetStandInUnit(unit, StandInSource::AsGiven);
-    } else if (named && !HoldsToneItCannotPlay(events, *named)) {
-        unit.device_type = *named;
-        program.SetStandInUnit(unit, StandInSource::FromFile);
+    } else if (named && RowsNotHeldBy(program, as_named, events).empty()) {
+        program.SetStandInUnit(as_named, StandInSource::FromFile);
     } else {
         program.SetStandInUnit(unit, StandInSource::Assumed);
     }
+    GoByStandInLimits(program, events);
     if (named) {
         program.ContentsUnit() = {provenance.type, provenance.serial, provenance.firmware, {}, {}};
     }
@@ -88,14 +87,17 @@ int UnitTypeCB(Program& program, const CallbackEvent& event) {
         return 0;
     }
     // The rows as the events they are now, shown again as for the type chosen; a type that
-    // cannot play one of them is refused, so that nothing is dropped on the way.
+    // cannot hold one of them as it stands (an event it does not play, a value outside its
+    // ranges) is refused, so that nothing is dropped or cut on the way.
     std::vector<EventRecord> events(static_cast<size_t>(program.Grid().RowCount()));
-    std::string refused;
     for (size_t k = 0; k < events.size(); ++k) {
         events[k].type = RowToEvent(program, events[k].body, static_cast<int>(k + 1));
-        if (HoldsToneItCannotPlay(std::span(&events[k], 1), wanted)) {
-            refused += (refused.empty() ? "" : ", ") + std::to_string(k + 1);
-        }
+    }
+    UnitContext unit = UnitHoldingEvents(events);
+    unit.device_type = wanted;
+    std::string refused;
+    for (const int row : RowsNotHeldBy(program, unit, events)) {
+        refused += (refused.empty() ? "" : ", ") + std::to_string(row);
     }
     const std::string name(DeviceTypeName(wanted));
     if (!refused.empty()) {
@@ -107,9 +109,8 @@ int UnitTypeCB(Program& program, const CallbackEvent& event) {
         ShowUnitTypeChoice(program);
         return 0;
     }
-    UnitContext unit = UnitHoldingEvents(events);
-    unit.device_type = wanted;
     program.SetStandInUnit(unit, StandInSource::AsGiven);
+    GoByStandInLimits(program, events);
     ReplaceGridEvents(program, events);
     ClearEditHistory(program);
     // The first type chosen opens the table and the setup for editing.

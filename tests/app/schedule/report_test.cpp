@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/events/event_grid_model.h"
 #include "app/files/config_file_fixture.h"
 #include "app/schedule/report.h"
 #include "app/unit/enquiry.h"
@@ -188,6 +189,42 @@ TEST_F(ReportTest, UnitTypeChoice_TakenOnlyWhereItPlaysEveryRow) {
     ConnectHf();
     EXPECT_EQ(ui.IntValue(Panel::MAIN, Control::UNIT_TYPE), device_type::kOrvaneHf);
     EXPECT_TRUE(ui.IsDimmed(Panel::MAIN, Control::UNIT_TYPE));
+}
+
+// With no unit the grid keeps the type's ranges and level title, and no value shown is ever cut
+// to them: a type whose ranges a row lies outside is refused as one that cannot play it, and a
+// file whose rows fit no type's ranges is shown as it is.
+TEST_F(ReportTest, UnitTypeWithoutUnit_RangesFollowItAndNoValueIsCut) {
+    namespace col = grid_column;
+    const auto choose = [&](int type) {
+        ui.SetInt(Panel::MAIN, Control::UNIT_TYPE, type);
+        Press(program, Panel::MAIN, Control::UNIT_TYPE, UiEvent::ValueChanged);
+    };
+    const auto level = [&] { return program.Grid().Number(col::kLevel, 1); };
+    // A sweep of 100-5000 Hz at 10 dB attenuation: an Orvane LF's, out of an Orvane HF's ranges.
+    Load(WriteFile("lf.tlk",
+                   "[Event 01]\nStart Frequency = 100\nEnd Frequency = 5000\nTime = 20\n"
+                   "Level = 10\nType = 2\n[Unit]\nType = Orvane LF\n"));
+    ASSERT_EQ(program.Unit().device_type, device_type::kOrvaneLf);
+    EXPECT_EQ(program.Grid().ColumnTitle(col::kLevel), "Attenuation(dB)");
+    EXPECT_EQ(program.Grid().ColumnDefault(col::kStartFrequency)->maximum, 8000);
+
+    choose(device_type::kOrvaneHf);
+    EXPECT_EQ(StatusText(),
+              "An Orvane HF cannot play row 1 as it stands: the table stays as for an Orvane LF");
+    EXPECT_EQ(program.Grid().Number(col::kStartFrequency, 1), 100);
+    EXPECT_EQ(level(), 10);
+
+    Load(WriteFile("hf.tlk", "[Event 01]\nFrequency = 4000\nLevel = -20\nTime = 25\nType = 5\n"));
+    EXPECT_EQ(program.Grid().ColumnTitle(col::kLevel), "Level(dB)");
+    EXPECT_EQ(program.Grid().ColumnDefault(col::kLevel)->minimum, -24);
+    EXPECT_EQ(level(), -20);
+
+    // Named an Orvane HF, but 20 dB lies beyond any Orvane HF's level.
+    Load(WriteFile("odd.tlk",
+                   "[Event 01]\nFrequency = 4000\nLevel = 20\nTime = 25\nType = 5\n"
+                   "[Unit]\nType = Orvane HF\n"));
+    EXPECT_EQ(level(), 20);
 }
 
 // ---- A configuration file with no unit identified ----
