@@ -1,9 +1,11 @@
 #include "cli/cli_options.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <map>
+#include <utility>
 
 #include "app/connection/connection.h"
 #include "platform/long_option.h"
@@ -356,119 +358,104 @@ std::string CheckRequest(const CliRequest& request, std::string_view name,
     return {};
 }
 
-}  // namespace
-
-std::string_view UsageText() {
-    static const std::string text = [] {
-        std::string usage(kUsageHead);
-        for (const CommandForm& form : kCommands) {
-            usage += UsageOf(form);
-        }
-        return usage + std::string(kUsageTail);
-    }();
-    return text;
-}
-
-ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
+// What the options have said so far.
+struct ParsedOptions {
     CliRequest request;
-    std::vector<std::string_view> positional;
     bool has_ports = false;
     bool has_serials = false;
     std::string from;  // restore-backup's file
-    bool options_ended = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (options_ended || args[i] == "--") {
-            // After "--" everything is an argument, even a file name that starts with "--".
-            if (options_ended) {
-                positional.push_back(args[i]);
-            }
-            options_ended = true;
-            continue;
-        }
-        auto [name, value] = SplitLongOption(args[i]);
-        if (!name.starts_with("--")) {
-            positional.push_back(args[i]);
-            continue;
-        }
-        if (name == "--help" || name == "--version") {
-            ParsedCommandLine parsed;
-            parsed.help = name == "--help";
-            parsed.version = name == "--version";
-            return parsed;
-        }
-        const bool is_flag = name == "--json" || name == "--verify" || name == "--keep-table" ||
-                             name == "--ignore-battery" || name == "--any-type";
-        if (is_flag) {
-            if (value) {
-                return UsageError(std::string(name) + " takes no value");
-            }
-            request.json |= name == "--json";
-            request.verify |= name == "--verify";
-            request.keep_table |= name == "--keep-table";
-            request.ignore_battery |= name == "--ignore-battery";
-            request.any_type |= name == "--any-type";
-            continue;
-        }
-        const bool takes_value = name == "--settings-dir" || name == "--timeout" ||
-                                 name == "--trace" || name == "--port" || name == "--device" ||
-                                 name == "--serial" || name == "--from" || name == "--since" ||
-                                 name == "--type";
-        if (!takes_value) {
-            return UsageError("unknown option '" + std::string(args[i]) + "'");
-        }
-        if (!value) {
-            if (i + 1 >= args.size()) {
-                return UsageError(std::string(name) + " needs a value");
-            }
-            value = args[++i];
-        }
-        std::string error;
-        if (name == "--settings-dir") {
-            request.settings_dir = std::string(*value);
-            error = value->empty() ? "--settings-dir needs a folder" : "";
-        } else if (name == "--timeout") {
-            const auto ms = WholeNumber(*value);
-            if (!ms || *ms < 1 || *ms > 0xFFFF) {
-                error = "--timeout takes 1 to 65535 milliseconds: '" + std::string(*value) + "'";
-            } else {
-                request.timeout_ms = static_cast<uint32_t>(*ms);
-            }
-        } else if (name == "--trace") {
-            request.trace_file = std::string(*value);
-            error = value->empty() ? "--trace needs a file" : "";
-        } else if (name == "--port") {
-            error = has_ports ? "--port is given twice" : ParsePorts(*value, request.ports);
-            has_ports = true;
-        } else if (name == "--type") {
-            const std::optional<int> type = UnitTypeNamed(*value);
-            error = request.unit_type ? "--type is given twice"
-                    : !type           ? "--type is LF, HF or HF-R1: '" + std::string(*value) + "'"
-                                      : "";
-            request.unit_type = type;
-        } else if (name == "--from") {
-            error = !from.empty()    ? "--from is given twice"
-                    : value->empty() ? "--from needs a file"
-                                     : "";
-            from = std::string(*value);
-        } else if (name == "--device") {
-            error = !request.device.empty() ? "--device is given twice"
-                    : value->empty()        ? "--device needs a path"
-                                            : "";
-            request.device = std::string(*value);
-        } else if (name == "--since") {
-            request.since = UtcDay(*value);
-            error = request.since
-                        ? ""
-                        : "--since takes a date, YYYY-MM-DD: '" + std::string(*value) + "'";
-        } else {
-            error = has_serials ? "--serial is given twice" : ParseSerials(*value, request.serials);
-            has_serials = true;
-        }
-        if (!error.empty()) {
-            return UsageError(error);
-        }
-    }
+};
 
+// An option without a value: it sets its field of the request.
+struct Flag {
+    std::string_view name;
+    bool CliRequest::*field;
+};
+constexpr std::array<Flag, 5> kFlags = {{
+    {"--json", &CliRequest::json},
+    {"--verify", &CliRequest::verify},
+    {"--keep-table", &CliRequest::keep_table},
+    {"--ignore-battery", &CliRequest::ignore_battery},
+    {"--any-type", &CliRequest::any_type},
+}};
+
+// An option with a value: takes it into the options, or says why it cannot.
+struct ValueOption {
+    std::string_view name;
+    std::string (*take)(std::string_view value, ParsedOptions& options);
+};
+constexpr std::array<ValueOption, 9> kValueOptions = {{
+    {"--settings-dir",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         options.request.settings_dir = std::string(value);
+         return value.empty() ? "--settings-dir needs a folder" : "";
+     }},
+    {"--timeout",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         const auto ms = WholeNumber(value);
+         if (!ms || *ms < 1 || *ms > 0xFFFF) {
+             return "--timeout takes 1 to 65535 milliseconds: '" + std::string(value) + "'";
+         }
+         options.request.timeout_ms = static_cast<uint32_t>(*ms);
+         return "";
+     }},
+    {"--trace",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         options.request.trace_file = std::string(value);
+         return value.empty() ? "--trace needs a file" : "";
+     }},
+    {"--port",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         if (std::exchange(options.has_ports, true)) {
+             return "--port is given twice";
+         }
+         return ParsePorts(value, options.request.ports);
+     }},
+    {"--type",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         if (options.request.unit_type) {
+             return "--type is given twice";
+         }
+         options.request.unit_type = UnitTypeNamed(value);
+         return options.request.unit_type
+                    ? ""
+                    : "--type is LF, HF or HF-R1: '" + std::string(value) + "'";
+     }},
+    {"--from",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         if (!options.from.empty()) {
+             return "--from is given twice";
+         }
+         options.from = std::string(value);
+         return value.empty() ? "--from needs a file" : "";
+     }},
+    {"--device",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         if (!options.request.device.empty()) {
+             return "--device is given twice";
+         }
+         options.request.device = std::string(value);
+         return value.empty() ? "--device needs a path" : "";
+     }},
+    {"--since",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         options.request.since = UtcDay(value);
+         return options.request.since
+                    ? ""
+                    : "--since takes a date, YYYY-MM-DD: '" + std::string(value) + "'";
+     }},
+    {"--serial",
+     [](std::string_view value, ParsedOptions& options) -> std::string {
+         if (std::exchange(options.has_serials, true)) {
+             return "--serial is given twice";
+         }
+         return ParseSerials(value, options.request.serials);
+     }},
+}};
+
+// The command and its arguments, into the request the options began.
+ParsedCommandLine TakeCommand(const std::vector<std::string_view>& positional,
+                              ParsedOptions options) {
     if (positional.empty()) {
         return UsageError("no command given");
     }
@@ -476,6 +463,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     if (!command) {
         return UsageError("unknown command '" + std::string(positional.front()) + "'");
     }
+    CliRequest& request = options.request;
     const std::string_view name = command->name;
     const CommandForm& form = *command;
     request.command = form.kind;
@@ -502,11 +490,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             return UsageError(std::string(name) + " needs a file name, not an empty one");
         }
     }
-    if (!from.empty()) {
+    if (!options.from.empty()) {
         if (form.kind != CommandKind::RestoreBackup) {
             return UsageError("--from goes with restore-backup only");
         }
-        request.file = from;
+        request.file = options.from;
     }
     if (const std::string error = CheckRequest(request, name, form); !error.empty()) {
         return UsageError(error);
@@ -514,6 +502,67 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     ParsedCommandLine parsed;
     parsed.request = std::move(request);
     return parsed;
+}
+
+}  // namespace
+
+std::string_view UsageText() {
+    static const std::string text = [] {
+        std::string usage(kUsageHead);
+        for (const CommandForm& form : kCommands) {
+            usage += UsageOf(form);
+        }
+        return usage + std::string(kUsageTail);
+    }();
+    return text;
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
+    ParsedOptions options;
+    std::vector<std::string_view> positional;
+    bool options_ended = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (options_ended || args[i] == "--") {
+            // After "--" everything is an argument, even a file name that starts with "--".
+            if (options_ended) {
+                positional.push_back(args[i]);
+            }
+            options_ended = true;
+            continue;
+        }
+        auto [name, value] = SplitLongOption(args[i]);
+        if (!name.starts_with("--")) {
+            positional.push_back(args[i]);
+            continue;
+        }
+        if (name == "--help" || name == "--version") {
+            ParsedCommandLine parsed;
+            parsed.help = name == "--help";
+            parsed.version = name == "--version";
+            return parsed;
+        }
+        if (const auto flag = std::ranges::find(kFlags, name, &Flag::name); flag != kFlags.end()) {
+            if (value) {
+                return UsageError(std::string(name) + " takes no value");
+            }
+            options.request.*(flag->field) = true;
+            continue;
+        }
+        const auto option = std::ranges::find(kValueOptions, name, &ValueOption::name);
+        if (option == kValueOptions.end()) {
+            return UsageError("unknown option '" + std::string(args[i]) + "'");
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                return UsageError(std::string(name) + " needs a value");
+            }
+            value = args[++i];
+        }
+        if (const std::string error = option->take(*value, options); !error.empty()) {
+            return UsageError(error);
+        }
+    }
+    return TakeCommand(positional, std::move(options));
 }
 
 }  // namespace keelsong::cli
