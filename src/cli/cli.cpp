@@ -130,6 +130,119 @@ UnitReport MissingFromDeployment(uint16_t serial, const std::string& file) {
     return missing;
 }
 
+// What every unit of the command line shares.
+FleetSettings SettingsFor(const CliRequest& request, const CliEnvironment& environment) {
+    FleetSettings settings;
+    settings.settings_folder = request.settings_dir.empty()
+                                   ? PosixPlatform(environment.environment).SettingsFolder()
+                                   : request.settings_dir;
+    settings.device_folder = environment.device_folder;
+    settings.environment = environment.environment;
+    settings.timeout_ms = request.timeout_ms;
+    settings.pause_scale = environment.pause_scale;
+    return settings;
+}
+
+// --trace's file, its header naming the command line and the devices of the ports asked for;
+// null (after saying why) when it cannot be written.
+std::unique_ptr<FileFrameTrace> OpenTrace(const std::vector<std::string_view>& args,
+                                          const CliRequest& request, const FleetSettings& settings,
+                                          std::ostream& err) {
+    std::string problem;
+    TraceOrigin origin{"keelsong-cli", kVersion, {"keelsong-cli"}, {}};
+    origin.command_line.insert(origin.command_line.end(), args.begin(), args.end());
+    if (request.device.empty()) {
+        // The ports named, or for a search every port with a device now.
+        origin.devices = DescribePorts(PosixSerialPort(settings.Ports()), request.ports);
+    } else {
+        origin.devices.push_back("device: " + request.device);
+    }
+    std::unique_ptr<FileFrameTrace> trace =
+        FileFrameTrace::Open(request.trace_file, origin, &problem);
+    if (!trace) {
+        err << "keelsong-cli: cannot write the trace to " << request.trace_file << ": " << problem
+            << std::endl;
+    }
+    return trace;
+}
+
+// What the command sends or compares with, read once before any unit is touched: write's file
+// (refused for what no unit could take), check's, apply's manifest and every file it names.
+struct CommandFiles {
+    std::optional<ConfigFileContents> to_write;
+    std::optional<Deployment> deployment;
+};
+
+// The files, or nullopt after telling every problem.
+std::optional<CommandFiles> ReadCommandFiles(const CliRequest& request,
+                                             const CliEnvironment& environment) {
+    CommandFiles files;
+    // Every unit then gets the same contents, however the file changes meanwhile. Only a check
+    // file that cannot be read stops check.
+    const bool checks_file = request.command == CommandKind::Check && !request.file.empty();
+    if (request.command == CommandKind::Write || checks_file) {
+        ConfigFileRead read = ReadConfigurationFile(request.file);
+        std::optional<std::string> refusal = !read.contents ? read.failure
+                                             : checks_file  ? std::nullopt
+                                                            : RefusedForEveryUnit(*read.contents);
+        if (refusal) {
+            environment.err << "keelsong-cli: " << request.file << ": " << *refusal << std::endl;
+            return std::nullopt;
+        }
+        files.to_write = std::move(read.contents);
+    }
+    if (request.command == CommandKind::Apply) {
+        DeploymentRead read = ReadDeployment(request.file, PosixPlatform(environment.environment));
+        for (const std::string& problem : read.problems) {
+            environment.err << "keelsong-cli: " << request.file << ": " << problem << std::endl;
+        }
+        if (!read.problems.empty()) {
+            return std::nullopt;
+        }
+        files.deployment = std::move(read.units);
+    }
+    return files;
+}
+
+// Searches every port, with one progress line for the search.
+std::vector<UnitReport> SearchEveryPort(const FleetSettings& settings, ProgressBoard& board,
+                                        const CliEnvironment& environment) {
+    const size_t searching = board.Add("ports 1-" + std::to_string(kSearchedPorts));
+    board.Update(searching, "Searching For Units");
+    ProgressBoard silent(environment.err, false, environment.terminal_width);
+    std::vector<UnitReport> found = SearchPorts(settings, silent);
+    board.Done(searching);
+    return found;
+}
+
+// The units the command works on, in port order, and a failure for each serial number asked
+// for that no unit answered as.
+std::vector<UnitTarget> TargetsOf(const CliRequest& request, const FleetSettings& settings,
+                                  ProgressBoard& board, const CliEnvironment& environment,
+                                  std::vector<UnitReport>& not_found) {
+    std::vector<UnitTarget> targets;
+    const bool searches_every_port =
+        request.command == CommandKind::Apply && request.ports.empty() && request.device.empty();
+    if (!request.serials.empty() || searches_every_port) {
+        const std::vector<UnitReport> found = SearchEveryPort(settings, board, environment);
+        if (!searches_every_port) {
+            return UnitsWithSerials(request.serials, found, not_found);
+        }
+        for (const UnitReport& unit : found) {
+            targets.push_back({unit.port, {}});
+        }
+    } else if (!request.device.empty()) {
+        targets.push_back({std::nullopt, request.device});
+    } else {
+        std::vector<int> ports = request.ports;
+        std::sort(ports.begin(), ports.end());
+        for (const int number : ports) {
+            targets.push_back({number, {}});
+        }
+    }
+    return targets;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& environment) {
@@ -152,29 +265,10 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
         return RunHistoryCommand(request, environment);
     }
 
-    FleetSettings settings;
-    settings.settings_folder = request.settings_dir.empty()
-                                   ? PosixPlatform(environment.environment).SettingsFolder()
-                                   : request.settings_dir;
-    settings.device_folder = environment.device_folder;
-    settings.environment = environment.environment;
-    settings.timeout_ms = request.timeout_ms;
-    settings.pause_scale = environment.pause_scale;
+    FleetSettings settings = SettingsFor(request, environment);
     std::unique_ptr<FileFrameTrace> trace;
     if (!request.trace_file.empty()) {
-        std::string problem;
-        TraceOrigin origin{"keelsong-cli", kVersion, {"keelsong-cli"}, {}};
-        origin.command_line.insert(origin.command_line.end(), args.begin(), args.end());
-        if (request.device.empty()) {
-            // The ports named, or for a search every port with a device now.
-            origin.devices = DescribePorts(PosixSerialPort(settings.Ports()), request.ports);
-        } else {
-            origin.devices.push_back("device: " + request.device);
-        }
-        trace = FileFrameTrace::Open(request.trace_file, origin, &problem);
-        if (!trace) {
-            environment.err << "keelsong-cli: cannot write the trace to " << request.trace_file
-                            << ": " << problem << std::endl;
+        if (!(trace = OpenTrace(args, request, settings, environment.err))) {
             return kExitUsage;
         }
         settings.trace = trace.get();
@@ -195,79 +289,33 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
         emit(RunReportCommand(settings, request, environment.report_writer));
         return all_ok ? kExitOk : kExitUnitFailed;
     }
-
-    // write's file is read, and refused for what no unit could change, before any unit is
-    // touched: every unit then gets the same contents, however the file changes meanwhile.
-    // check's file likewise, though only a file that cannot be read stops it.
-    std::optional<ConfigFileContents> to_write;
-    const bool checks_file = request.command == CommandKind::Check && !request.file.empty();
-    if (request.command == CommandKind::Write || checks_file) {
-        ConfigFileRead read = ReadConfigurationFile(request.file);
-        std::optional<std::string> refusal = !read.contents ? read.failure
-                                             : checks_file  ? std::nullopt
-                                                            : RefusedForEveryUnit(*read.contents);
-        if (refusal) {
-            environment.err << "keelsong-cli: " << request.file << ": " << *refusal << std::endl;
-            return kExitUsage;
+    if (request.command == CommandKind::List) {
+        const std::vector<UnitReport> found = SearchEveryPort(settings, board, environment);
+        for (const UnitReport& unit : found) {
+            emit(unit);
         }
-        to_write = std::move(read.contents);
-    }
-    // apply's manifest and every file it names, likewise, each problem told with its line.
-    std::optional<Deployment> deployment;
-    if (request.command == CommandKind::Apply) {
-        DeploymentRead read = ReadDeployment(request.file, PosixPlatform(environment.environment));
-        for (const std::string& problem : read.problems) {
-            environment.err << "keelsong-cli: " << request.file << ": " << problem << std::endl;
+        if (found.empty()) {
+            board.Print(environment.err, "No Units Found");
+            return kExitUnitFailed;
         }
-        if (!read.problems.empty()) {
-            return kExitUsage;
-        }
-        deployment = std::move(read.units);
+        return all_ok ? kExitOk : kExitUnitFailed;
     }
 
-    std::vector<UnitTarget> targets;
+    const std::optional<CommandFiles> files = ReadCommandFiles(request, environment);
+    if (!files) {
+        return kExitUsage;
+    }
     std::vector<UnitReport> not_found;
-    const bool searches_every_port =
-        request.command == CommandKind::Apply && request.ports.empty() && request.device.empty();
-    if (request.command == CommandKind::List || !request.serials.empty() || searches_every_port) {
-        const size_t searching = board.Add("ports 1-" + std::to_string(kSearchedPorts));
-        board.Update(searching, "Searching For Units");
-        ProgressBoard silent(environment.err, false, environment.terminal_width);
-        const std::vector<UnitReport> found = SearchPorts(settings, silent);
-        board.Done(searching);
-        if (request.command == CommandKind::List) {
-            for (const UnitReport& unit : found) {
-                emit(unit);
-            }
-            if (found.empty()) {
-                board.Print(environment.err, "No Units Found");
-                return kExitUnitFailed;
-            }
-            return all_ok ? kExitOk : kExitUnitFailed;
-        }
-        if (searches_every_port) {
-            for (const UnitReport& unit : found) {
-                targets.push_back({unit.port, {}});
-            }
-        } else {
-            targets = UnitsWithSerials(request.serials, found, not_found);
-        }
-    } else if (!request.device.empty()) {
-        targets.push_back({std::nullopt, request.device});
-    } else {
-        std::vector<int> ports = request.ports;
-        std::sort(ports.begin(), ports.end());
-        for (const int number : ports) {
-            targets.push_back({number, {}});
-        }
-    }
+    const std::vector<UnitTarget> targets =
+        TargetsOf(request, settings, board, environment, not_found);
 
     FileClaims claims;
     const UnitJob run = [&](const UnitTarget& target,
                             const ProgressSink& progress) -> std::optional<UnitReport> {
         UnitSession session(settings, target, progress);
-        return RunUnitCommand(session, request, claims, to_write ? &*to_write : nullptr,
-                              deployment ? &*deployment : nullptr);
+        return RunUnitCommand(session, request, claims,
+                              files->to_write ? &*files->to_write : nullptr,
+                              files->deployment ? &*files->deployment : nullptr);
     };
     std::set<int64_t> reached;  // the serial numbers of the units that answered
     RunConcurrently(targets, run, board, [&](const UnitReport& report) {
@@ -282,8 +330,8 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     for (const UnitReport& missing : not_found) {
         emit(missing);
     }
-    if (deployment) {
-        for (const auto& [serial, file] : *deployment) {
+    if (files->deployment) {
+        for (const auto& [serial, file] : *files->deployment) {
             if (!reached.contains(serial)) {
                 emit(MissingFromDeployment(serial, file.path));
             }
