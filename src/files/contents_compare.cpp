@@ -163,8 +163,6 @@ constexpr std::array<std::pair<uint16_t, SetupRow>, setup_tag::kCount> kSetupRow
 }};
 
 std::array<std::string, kComparedCells> RowCells(const std::vector<EventRecord>& events, size_t k) {
-    static constexpr std::array<const char*, kComparedCells> kColumns = {
-        "Type", "Duration", "Start Freq", "End Freq", "Level", "Phase"};
     std::array<std::string, kComparedCells> cells;
     if (k >= events.size() || events[k].type == TypeCode(EventType::None)) {
         return cells;
@@ -173,7 +171,7 @@ std::array<std::string, kComparedCells> RowCells(const std::vector<EventRecord>&
     if (const TypeCells* type = CellsOf(events[k].type)) {
         for (const Cell& cell : type->All()) {
             for (size_t column = 1; column < kComparedCells; ++column) {
-                if (std::string_view(kColumns[column]) == cell.name) {
+                if (kComparedColumns[column] == cell.name) {
                     cells[column] = CellText(FieldValue(events[k].body, cell), cell.shown);
                 }
             }

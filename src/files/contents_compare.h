@@ -6,6 +6,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/config_file_read.h"
@@ -33,6 +34,8 @@ std::vector<ContentsDifference> CompareContents(const ConfigFileContents& unit,
 // The grid's columns a row is shown by, side by side: Type, Duration, Start Freq, End Freq,
 // Level, Phase (empty where the event carries no such value).
 inline constexpr size_t kComparedCells = 6;
+inline constexpr std::array<std::string_view, kComparedCells> kComparedColumns = {
+    "Type", "Duration", "Start Freq", "End Freq", "Level", "Phase"};
 struct ComparedRow {
     int row = 0;
     std::array<std::string, kComparedCells> unit, file;

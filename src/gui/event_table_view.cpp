@@ -48,8 +48,6 @@ class NumberValidator final : public QDoubleValidator {
     }
 };
 
-// Starting widths that fit each column's title and values.
-constexpr int kColumnWidths[grid_column::kCount] = {84, 84, 88, 118, 112, 112, 96};
 constexpr int kRowHeight = 24;
 constexpr int kArrowWidth = 14;
 
@@ -460,17 +458,18 @@ void EventTableView::ShareWidth() {
         return;
     }
     int needed = 0;
-    for (int width : kColumnWidths) {
-        needed += width;
+    for (const GridColumnInfo& column : kGridColumns) {
+        needed += column.width;
     }
     const int spare = std::max(0, viewport()->width() - needed);
     int given = 0;
     for (int column = 0; column < grid_column::kCount; ++column) {
-        int width = kColumnWidths[column] + spare * kColumnWidths[column] / needed;
+        const int start = kGridColumns[static_cast<size_t>(column)].width;
+        int width = start + spare * start / needed;
         if (column == grid_column::kCount - 1) {
-            width = kColumnWidths[column] + spare - given;  // the rounding's remains
+            width = start + spare - given;  // the rounding's remains
         }
-        given += width - kColumnWidths[column];
+        given += width - start;
         setColumnWidth(column, width);
     }
 }

@@ -23,9 +23,6 @@ QString ToQ(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-constexpr std::array<const char*, kComparedCells> kColumns = {"Type",     "Duration", "Start Freq",
-                                                              "End Freq", "Level",    "Phase"};
-
 QTableWidgetItem* Cell(const std::string& text, bool marked) {
     auto* item = new QTableWidgetItem(ToQ(text));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
@@ -44,8 +41,8 @@ QTableWidget* RowsTable(const SideBySide& side, QWidget* parent) {
     table->setObjectName(QStringLiteral("comparisonRows"));
     QStringList titles{QStringLiteral("Row")};
     for (const char* side_name : {"Unit", "File"}) {
-        for (const char* column : kColumns) {
-            titles.append(QStringLiteral("%1: %2").arg(side_name, column));
+        for (const std::string_view column : kComparedColumns) {
+            titles.append(QStringLiteral("%1: %2").arg(side_name, ToQ(column)));
         }
     }
     table->setHorizontalHeaderLabels(titles);

@@ -25,8 +25,13 @@ constexpr double kGap = 10;  // between sections
 constexpr double kCellPadding = 4;
 constexpr double kTimelineHeight = 170;
 // The grid's own proportions, the row number first.
-constexpr std::array<double, grid_column::kCount + 1> kColumnWeights = {34,  84,  84,  88,
-                                                                        118, 112, 112, 96};
+constexpr std::array<double, grid_column::kCount + 1> kColumnWeights = [] {
+    std::array<double, grid_column::kCount + 1> weights{34};
+    for (size_t k = 0; k < kGridColumns.size(); ++k) {
+        weights[k + 1] = kGridColumns[k].width;
+    }
+    return weights;
+}();
 
 const QColor kText(0, 0, 0);
 const QColor kDimmedText(150, 150, 150);

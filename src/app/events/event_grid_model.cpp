@@ -40,9 +40,11 @@ EventGridModel::EventGridModel()
           NumericCell(CellKind::Integer, 20, 200000, 0, 200000),
           NumericCell(CellKind::Integer, -24, 24, 0, 0),
           NumericCell(CellKind::Integer, -180, 180, 0, 0),
-      },
-      titles_{"Type",          "Duration",   "Unit",       "Start Freq (Hz)",
-              "End Freq (Hz)", "Level (dB)", "Phase (Deg)"} {}
+      } {
+    for (size_t k = 0; k < kGridColumns.size(); ++k) {
+        titles_[k] = kGridColumns[k].title;
+    }
+}
 
 void EventGridModel::AddObserver(EventGridObserver* observer) {
     if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end()) {

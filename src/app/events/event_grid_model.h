@@ -19,6 +19,23 @@ inline constexpr int kPhase = 7;
 inline constexpr int kCount = 7;
 }  // namespace grid_column
 
+// Each column, in column order: its title as the grid starts (the level's follows the unit) and
+// its starting width in pixels at 96 dpi, which the deployment report keeps in proportion. A
+// pasted header names the columns by these titles.
+struct GridColumnInfo {
+    std::string_view title;
+    int width;
+};
+inline constexpr std::array<GridColumnInfo, grid_column::kCount> kGridColumns = {{
+    {"Type", 84},
+    {"Duration", 84},
+    {"Unit", 88},
+    {"Start Freq (Hz)", 118},
+    {"End Freq (Hz)", 112},
+    {"Level (dB)", 112},
+    {"Phase (Deg)", 96},
+}};
+
 enum class CellKind { Ring, Integer, Real };
 
 // One cell: a ring shows one text (normally one of its items), a numeric cell a number kept
