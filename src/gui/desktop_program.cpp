@@ -14,7 +14,7 @@
 
 #include "app/connection/connection.h"
 #include "app/files/config_file_io.h"
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 #include "gui/command_line.h"
 #include "keelsong_version.h"
 

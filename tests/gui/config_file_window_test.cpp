@@ -13,7 +13,7 @@
 
 #include "app/events/event_grid.h"
 #include "app/shell/program.h"
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"
 #include "support/fake_platform.h"

@@ -17,7 +17,7 @@
 #include "app/shell/callbacks.h"
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"

@@ -19,7 +19,7 @@
 
 #include "app/connection/connection.h"
 #include "app/shell/program.h"
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 #include "app/unit/enquiry.h"
 #include "gui/event_loop_platform.h"
 #include "gui/event_table_view.h"

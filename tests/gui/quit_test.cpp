@@ -8,7 +8,7 @@
 
 #include "app/shell/callbacks.h"
 #include "app/shell/program.h"
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"
 #include "support/fake_platform.h"

@@ -9,7 +9,7 @@
 #include "app/events/transfer_fixture.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/program.h"
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 #include "protocol/unit_status.h"
 
 namespace keelsong {

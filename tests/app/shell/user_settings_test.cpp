@@ -10,7 +10,7 @@
 #include "app/shell/callbacks.h"
 #include "app/shell/keelsong_ini.h"
 #include "app/shell/program.h"
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 #include "files/ini.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"

@@ -1,4 +1,4 @@
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 
 #include <string>
 

@@ -7,7 +7,7 @@
 #include "app/connection/connection.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/program.h"
-#include "app/shell/startup.h"
+#include "app/wiring/startup.h"
 
 namespace keelsong {
 
