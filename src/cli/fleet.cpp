@@ -166,6 +166,11 @@ std::string Fleet::DeploymentPath() const {
     return deployment_path_;
 }
 
+bool Fleet::DeploymentIsManifest() const {
+    std::lock_guard lock(mutex_);
+    return manifest_ != nullptr;
+}
+
 std::vector<int> Fleet::Start(FleetTask task, const std::vector<int>& ports,
                               const FleetTaskOptions& options) {
     std::vector<int> started;

@@ -75,6 +75,8 @@ class Fleet {
     // deployment chosen before stays.
     std::vector<std::string> ChooseDeployment(const std::string& path);
     std::string DeploymentPath() const;
+    // Whether the deployment is a manifest, which may leave units out.
+    bool DeploymentIsManifest() const;
 
     // Starts `task` on the rows of `ports`, each on its own thread. A row at work, held by the
     // main window or (but for Look) without an identified unit is passed over. The rows started.

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "app/unit/readiness.h"
+
 namespace keelsong::cli {
 
 namespace {
@@ -11,11 +13,14 @@ constexpr char kHeld[] = "Open in the main window";
 }  // namespace
 
 std::string ClockOffsetText(int64_t computer_less_unit_s) {
-    if (computer_less_unit_s == 0) {
+    const int64_t ahead = -computer_less_unit_s;
+    const int64_t seconds = ahead < 0 ? -ahead : ahead;
+    // Within what the readiness check lets pass: the clocks are read to the second, at
+    // different moments.
+    if (seconds <= kReadinessClockTolerance) {
         return "in step";
     }
-    const int64_t ahead = -computer_less_unit_s;
-    return std::to_string(ahead < 0 ? -ahead : ahead) + (ahead > 0 ? " s ahead" : " s behind");
+    return std::to_string(seconds) + (ahead > 0 ? " s ahead" : " s behind");
 }
 
 std::string FleetCellText(const FleetRow& row, FleetColumn column) {
@@ -54,6 +59,13 @@ std::string FleetCellTooltip(const FleetRow& row, FleetColumn column) {
     switch (column) {
         case FleetColumn::Device:
             return row.device;
+        case FleetColumn::Clock:
+            if (row.clock_offset_s && *row.clock_offset_s != 0) {
+                const int64_t ahead = -*row.clock_offset_s;
+                return "The unit's clock is " + std::to_string(ahead < 0 ? -ahead : ahead) +
+                       (ahead > 0 ? " s ahead of" : " s behind") + " this computer's";
+            }
+            return {};
         case FleetColumn::Progress:
             return FleetCellText(row, column);
         default:

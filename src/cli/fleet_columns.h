@@ -44,7 +44,7 @@ inline constexpr std::array<FleetColumnInfo, 10> kFleetColumns = {{
 }};
 
 // The unit's clock against the computer's, from the computer's clock less the unit's:
-// "in step", "12 s ahead", "3 s behind".
+// "in step" (within the readiness check's tolerance), "12 s ahead", "3 s behind".
 std::string ClockOffsetText(int64_t computer_less_unit_s);
 
 // The cell's text; a device under /dev/serial/by-id by its file name (the whole path is its

@@ -223,6 +223,9 @@ void FleetWindow::Refresh() {
         }
     }
     TellBatchOutcome();
+    if (close_when_done_ && !fleet_.Busy()) {
+        close();
+    }
 }
 
 void FleetWindow::TellBatchOutcome() {
@@ -382,9 +385,11 @@ void FleetWindow::WriteDeployment() {
     if (ports.empty() ||
         !Confirm(QStringLiteral("Write Deployment"),
                  QStringLiteral("Write the deployment to %1? Each unit's table and setup are "
-                                "replaced by its file and read back to verify them; a unit the "
-                                "manifest does not name is left alone.")
-                     .arg(Units(ports.size())),
+                                "replaced by its file and read back to verify them%2")
+                     .arg(Units(ports.size()),
+                          fleet_.DeploymentIsManifest()
+                              ? QStringLiteral("; a unit the manifest does not name is left alone.")
+                              : QStringLiteral(".")),
                  QStringLiteral("Write"))) {
         return;
     }
@@ -508,12 +513,15 @@ std::set<int> FleetWindow::HeldPorts() const {
 
 void FleetWindow::closeEvent(QCloseEvent* event) {
     if (fleet_.Busy()) {
+        // A task cut short could leave a unit half written, or in its loader.
         Say(
-            QStringLiteral("Units are still at work: close the window once their tasks are "
+            QStringLiteral("Units are still at work: the window closes once their tasks are "
                            "over"));
+        close_when_done_ = true;
         event->ignore();
         return;
     }
+    close_when_done_ = false;
     event->accept();
 }
 

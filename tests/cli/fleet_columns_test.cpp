@@ -31,7 +31,8 @@ TEST(FleetColumns, CellTexts_SayWhatTheRowHolds) {
         {FleetColumn::Firmware, nullptr, "v0.9.0 (admin mode)"},
         {FleetColumn::Clock, nullptr, "12 s ahead"},
         {FleetColumn::Clock, [](FleetRow& r) { r.clock_offset_s = 5; }, "5 s behind"},
-        {FleetColumn::Clock, [](FleetRow& r) { r.clock_offset_s = 0; }, "in step"},
+        {FleetColumn::Clock, [](FleetRow& r) { r.clock_offset_s = -2; }, "in step"},
+        {FleetColumn::Clock, [](FleetRow& r) { r.clock_offset_s = -3; }, "3 s ahead"},
         {FleetColumn::Clock, [](FleetRow& r) { r.clock_offset_s.reset(); }, ""},
         {FleetColumn::Progress, nullptr, "verified"},
         {FleetColumn::Progress, [](FleetRow& r) { r.busy = true; }, "Sending events"},
@@ -45,6 +46,8 @@ TEST(FleetColumns, CellTexts_SayWhatTheRowHolds) {
         EXPECT_EQ(FleetCellText(changed, test.column), test.text) << test.text;
     }
     EXPECT_EQ(FleetCellTooltip(row, FleetColumn::Device), row.device);
+    EXPECT_EQ(FleetCellTooltip(row, FleetColumn::Clock),
+              "The unit's clock is 12 s ahead of this computer's");
 }
 
 }  // namespace

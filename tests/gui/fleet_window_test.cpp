@@ -170,10 +170,14 @@ TEST_F(FleetWindowTest, FourUnits_DeploymentWrittenRowByRow_TheWindowNeverWaitsO
     longest_stall_ms = 0;
     progress_seen.clear();
     Click("writeDeployment");
+    // Closed while the units are at work, the window stays until they are done.
+    window->close();
+    EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(seen.back().title, "Write Deployment");
     EXPECT_EQ(seen.back().default_button, "Cancel");
     ASSERT_TRUE(SpinUntil([&] { return Status().contains(QStringLiteral("done on")); }))
         << Status().toStdString();
+    EXPECT_FALSE(window->isVisible());
 
     EXPECT_EQ(Status(), QStringLiteral("Write Deployment: done on 3 of 4 units; failed on port 3 "
                                        "(see Progress)"));
