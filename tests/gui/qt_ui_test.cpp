@@ -19,8 +19,8 @@
 
 #include "app/connection/connection.h"
 #include "app/shell/program.h"
-#include "app/wiring/startup.h"
 #include "app/unit/enquiry.h"
+#include "app/wiring/startup.h"
 #include "gui/event_loop_platform.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"

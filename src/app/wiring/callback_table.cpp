@@ -14,10 +14,10 @@
 #include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/callbacks.h"
-#include "app/wiring/startup.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/stand_in_unit.h"
 #include "app/unit/status_display.h"
+#include "app/wiring/startup.h"
 
 namespace keelsong {
 
