@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/events/event_grid.h"
+#include "app/events/unit_limits.h"
 #include "app/shell/program.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
@@ -18,17 +19,12 @@ struct EventTableFixture : ::testing::Test {
     enum class Unit { None, Lf, Hf, HfOldFirmware, HfR1 };
 
     void Connect(Unit unit) {
-        EventGridModel& grid = program.Grid();
         switch (unit) {
             case Unit::None:
                 program.SetUnit(UnitContext{});
                 return;
             case Unit::Lf:
                 program.SetUnit({device_type::kOrvaneLf, 0x010103, 14});
-                grid.SetColumnRange(grid_column::kStartFrequency, 20, 8000);
-                grid.SetColumnRange(grid_column::kEndFrequency, 20, 8000);
-                grid.SetColumnRange(grid_column::kLevel, 0, 24);
-                grid.SetColumnTitle(grid_column::kLevel, "Attenuation(dB)");
                 break;
             case Unit::Hf:
             case Unit::HfOldFirmware:
@@ -37,14 +33,10 @@ struct EventTableFixture : ::testing::Test {
                 program.SetUnit(
                     {unit == Unit::HfR1 ? device_type::kOrvaneHfR1 : device_type::kOrvaneHf,
                      old ? 0x010909 : 0x020104, static_cast<uint16_t>(unit == Unit::Hf ? 21 : 17)});
-                grid.SetColumnRange(grid_column::kStartFrequency, 3000, 200000);
-                grid.SetColumnRange(grid_column::kEndFrequency, 3000, 200000);
-                grid.SetColumnRange(grid_column::kLevel, old ? -20 : -24, old ? 0 : 7);
-                grid.SetColumnTitle(grid_column::kLevel, "Level(dB)");
                 break;
             }
         }
-        grid.SetColumnMinimum(grid_column::kDuration, 0.1);
+        ApplyGridLimits(program.Grid(), *LimitsFor(program.Unit()));
     }
 
     // Appends a row and sets it up for `type` as choosing it in the Type cell would.
