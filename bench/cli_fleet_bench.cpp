@@ -98,20 +98,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot make a scratch folder\n");
         return 1;
     }
-    std::vector<std::unique_ptr<sim::PtyServer>> servers;
-    for (int port = 1; port <= kUnits; ++port) {
-        sim::UnitSimulator simulator;
-        simulator.State().serial_number = static_cast<uint16_t>(1000 + port);
-        simulator.Events() = FortyTones();
-        sim::PtyServerOptions options;  // paced
-        options.port_number = port;
-        options.settings_folder = folder;
-        servers.push_back(std::make_unique<sim::PtyServer>(options, std::move(simulator)));
-        std::string error;
-        if (!servers.back()->Start(&error)) {
-            std::fprintf(stderr, "cannot start the simulated unit: %s\n", error.c_str());
-            return 1;
-        }
+    std::vector<std::unique_ptr<sim::PtyServer>> servers =
+        StartPacedUnits(folder, kUnits, 1000, FortyTones());
+    if (servers.empty()) {
+        return 1;
     }
 
     if (check) {

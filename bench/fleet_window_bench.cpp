@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "gui/fleet_window.h"
+#include "paced_unit.h"
 #include "sim/pty_server.h"
 
 using namespace keelsong;
@@ -54,19 +55,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot make a scratch folder\n");
         return 1;
     }
-    std::vector<std::unique_ptr<sim::PtyServer>> servers;
-    for (int port = 1; port <= units; ++port) {
-        sim::UnitSimulator simulator;
-        simulator.State().serial_number = static_cast<uint16_t>(2000 + port);
-        sim::PtyServerOptions options;  // paced
-        options.port_number = port;
-        options.settings_folder = folder;
-        servers.push_back(std::make_unique<sim::PtyServer>(options, std::move(simulator)));
-        std::string error;
-        if (!servers.back()->Start(&error)) {
-            std::fprintf(stderr, "cannot start the simulated unit: %s\n", error.c_str());
-            return 1;
-        }
+    std::vector<std::unique_ptr<sim::PtyServer>> servers = StartPacedUnits(folder, units, 2000);
+    if (servers.empty()) {
+        return 1;
     }
     const std::string deployment = folder + "/deploy.tlk";
     {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,30 @@ inline bool OpenPacedUnit(sim::PtyServer& server, PosixSerialPort& port) {
     }
     port.SetTimeout(0.6);
     return true;
+}
+
+// Serves simulated units, paced, on ports 1 to `count` published in `settings_folder`, unit N
+// with serial number `first_serial` + N and the events given. Empty (after saying why) when
+// one does not start.
+inline std::vector<std::unique_ptr<sim::PtyServer>> StartPacedUnits(
+    const std::string& settings_folder, int count, int first_serial,
+    const std::vector<sim::StoredEvent>& events = {}) {
+    std::vector<std::unique_ptr<sim::PtyServer>> servers;
+    for (int port = 1; port <= count; ++port) {
+        sim::UnitSimulator simulator;
+        simulator.State().serial_number = static_cast<uint16_t>(first_serial + port);
+        simulator.Events() = events;
+        sim::PtyServerOptions options;  // paced
+        options.port_number = port;
+        options.settings_folder = settings_folder;
+        servers.push_back(std::make_unique<sim::PtyServer>(options, std::move(simulator)));
+        std::string error;
+        if (!servers.back()->Start(&error)) {
+            std::fprintf(stderr, "cannot start the simulated unit: %s\n", error.c_str());
+            return {};
+        }
+    }
+    return servers;
 }
 
 // The least time the logged transactions can take: for each, the 0.1 s pause or its request's

@@ -13,31 +13,18 @@
 #include <map>
 #include <set>
 
+#include "cli/cli_fixture.h"
 #include "cli/fleet_columns.h"
 #include "gui_support.h"
 #include "sim/pty_server.h"
-#include "support/temp_dir.h"
 
 namespace keelsong {
 namespace {
 
 using cli::FleetColumn;
 
-struct FleetWindowTest : ::testing::Test, testing::WithApplication {
-    sim::PtyServer& AddUnit(int port, uint16_t serial, sim::UnitState state = {}) {
-        state.serial_number = serial;
-        sim::UnitSimulator simulator;
-        simulator.State() = state;
-        sim::PtyServerOptions options;
-        options.pacing = false;
-        options.port_number = port;
-        options.settings_folder = settings.Path();
-        servers.push_back(std::make_unique<sim::PtyServer>(options, std::move(simulator)));
-        std::string error;
-        EXPECT_TRUE(servers.back()->Start(&error)) << error;
-        return *servers.back();
-    }
-
+// The simulated units and scratch folders of keelsong-cli's tests, under a window.
+struct FleetWindowTest : testing::CliFixture, testing::WithApplication {
     void Open() {
         cli::FleetSettings fleet;
         fleet.settings_folder = settings.Path();
@@ -107,11 +94,7 @@ struct FleetWindowTest : ::testing::Test, testing::WithApplication {
         return rows > 0;
     }
 
-    testing::TempDir settings;
-    testing::TempDir devices;
-    testing::TempDir data;
-    testing::TempDir files;
-    std::vector<std::unique_ptr<sim::PtyServer>> servers;
+    std::vector<sim::PtyServer*> servers;
     std::optional<int> main_port;
     std::vector<int> opened;
     bool touched_while_opening = false;
@@ -138,7 +121,7 @@ TEST_F(FleetWindowTest, FourUnits_DeploymentWrittenRowByRow_TheWindowNeverWaitsO
         sim::UnitState state;
         // The third unit stores another number of plays than it is sent.
         state.altered_number_of_plays = port == 3 ? std::optional<uint32_t>(9) : std::nullopt;
-        AddUnit(port, static_cast<uint16_t>(1500 + port), state);
+        servers.push_back(&AddUnit(port, static_cast<uint16_t>(1500 + port), state));
     }
     Open();
     ASSERT_TRUE(SpinUntil([&] {
