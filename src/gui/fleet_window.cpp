@@ -222,6 +222,13 @@ void FleetWindow::Refresh() {
             }
         }
     }
+    if (first_look_ && !fleet_.Busy()) {
+        first_look_ = false;
+        const auto units = std::ranges::count_if(
+            model_.Rows(), [](const FleetRow& row) { return row.serial.has_value(); });
+        Say(units == 0 ? QStringLiteral("No unit has answered: a unit plugged in shows here")
+                       : QStringLiteral("%1 found").arg(Units(static_cast<size_t>(units))));
+    }
     TellBatchOutcome();
     if (close_when_done_ && !fleet_.Busy()) {
         close();

@@ -102,6 +102,8 @@ class FleetWindow final : public QWidget {
     QTimer refresh_;
     QTimer scan_;
     uint64_t shown_version_ = ~uint64_t{0};
+    // Until the units found at the start have been looked at.
+    bool first_look_ = true;
     // Asked to close while units were at work: it closes once they are done.
     bool close_when_done_ = false;
     // The port being opened in the main window, which the fleet must not touch meanwhile.

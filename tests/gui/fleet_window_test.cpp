@@ -131,6 +131,7 @@ TEST_F(FleetWindowTest, FourUnits_DeploymentWrittenRowByRow_TheWindowNeverWaitsO
     })) << Status().toStdString();
     EXPECT_EQ(Cell(1, FleetColumn::Type), QStringLiteral("Orvane HF"));
     EXPECT_FALSE(Cell(1, FleetColumn::Clock).isEmpty());
+    EXPECT_EQ(Status(), QStringLiteral("4 units found"));
 
     std::ofstream(files / "deploy.tlk", std::ios::binary)
         << "[Event 01]\r\nType = 3\r\nTime = 50\r\n\r\n[Setup]\r\nNumber of Plays = 2\r\n\r\n";
