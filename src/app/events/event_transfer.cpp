@@ -343,7 +343,6 @@ int ResyncAfterUpdate(Program& program, bool keep_program_contents) {
 }
 
 void InstallTableTransfer(Program& program) {
-    program.SetTableRetriever(RereadEventTable);
     program.GetShell().SetChangesAcceptor(AcceptChanges);
 }
 

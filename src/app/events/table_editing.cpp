@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/events/event_grid.h"
+#include "app/events/event_transfer.h"
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
 #include "app/shell/program.h"
@@ -170,7 +171,7 @@ void RefreshTableMenuAction(Program& program) {
     ui.SetWaitCursor(true);
     // Not emptied first: the rows read take the places of the grid's, and the reader drops the
     // rows beyond the unit's table.
-    if (program.RetrieveEventTable() != 0) {
+    if (RereadEventTable(program) != 0) {
         // The grid may now mix old rows with rows read from the unit.
         MarkTableChanged(program, true);
         program.ShowStatusMessage(false, "Retrieve table failed, please try again");

@@ -126,9 +126,6 @@ class Program {
 
     // Reads the unit's whole table over the grid ("Refresh Table"). The table transfer
     // installs the reader; without one the answer is 1, as when the unit does not answer.
-    using TableRetriever = std::function<uint16_t(Program&)>;
-    void SetTableRetriever(TableRetriever retriever) { retriever_ = std::move(retriever); }
-    uint16_t RetrieveEventTable() { return retriever_ ? retriever_(*this) : uint16_t{1}; }
 
     // The temperature and humidity text of the unit's last status read; empty for none.
     std::string& Climate() { return climate_; }
@@ -173,7 +170,6 @@ class Program {
     UnitSetup current_unit_setup_;
     ContentsOrigin origin_;
     std::optional<int> unit_event_count_;
-    TableRetriever retriever_;
     const UnitSteps& steps_;
     UnitIdentity identity_;
     std::string climate_;

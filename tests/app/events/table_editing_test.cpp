@@ -6,6 +6,7 @@
 
 #include "app/events/event_table_fixture.h"
 #include "app/shell/callbacks.h"
+#include "sim/unit_simulator.h"
 
 namespace keelsong {
 namespace {
@@ -216,24 +217,34 @@ TEST_F(TableEditingTest, MenuEdits_ActLikeTheButtonsWithoutTakingFocus) {
 }
 
 TEST_F(TableEditingTest, RefreshTable_ReportsTheRetrievalAndSetsTheMark) {
+    // How the unit on the line answers: with its two rests, not at all, or garbled.
+    enum class Line { Answers, Silent, Garbled };
     struct Case {
-        uint16_t retrieved;
+        Line line;
         bool success;
         const char* message;
         bool changed;
     };
     const Case cases[] = {
-        {0, true, "Table refreshed successfully", false},
-        {1, false, "Retrieve table failed, please try again", true},
-        {0xFFFD, false, "Retrieve table failed, please try again", true},
+        {Line::Answers, true, "Table refreshed successfully", false},
+        {Line::Silent, false, "Retrieve table failed, please try again", true},
+        {Line::Garbled, false, "Retrieve table failed, please try again", true},
     };
     BuildTableMenu(program);
+    program.Link().Settings().open = 1;
     for (const Case& c : cases) {
         Rows(2);
+        sim::UnitSimulator unit;
+        unit.Events() = {{3, {10, 0}}, {3, {20, 0}}};
+        if (c.line == Line::Garbled) {
+            sim::Fault garble = sim::Fault::CorruptCrc();
+            garble.times = sim::Fault::kForever;
+            unit.InjectFault(garble);
+        }
         bool waiting_while_reading = false;
-        program.SetTableRetriever([&](Program&) {
+        port.SetResponder([&](std::span<const uint8_t> written) {
             waiting_while_reading = ui.WaitCursor();
-            return c.retrieved;
+            return c.line == Line::Silent ? std::vector<uint8_t>{} : unit.HandleRequest(written);
         });
         program.Marks().table_changed = !c.changed;
         const int rows_before = grid.RowCount();
