@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/service/firmware_backup.h"
-#include "app/service/support_contact.h"
+#include "app/unit/support_contact.h"
 #include "cli_fixture.h"
 #include "files/sha256.h"
 #include "protocol/commands.h"

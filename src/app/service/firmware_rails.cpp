@@ -7,6 +7,7 @@
 #include "app/service/firmware_backup.h"
 #include "app/shell/program.h"
 #include "app/unit/enquiry.h"
+#include "app/unit/readiness.h"
 #include "protocol/commands.h"
 #include "protocol/firmware_image.h"
 
@@ -37,14 +38,6 @@ bool UpdateAnyway(Program& program, std::optional<int> level) {
 }
 
 }  // namespace
-
-std::optional<int> BatteryReading(const UnitIdentity& identity) {
-    const int level = identity.BatteryLevel();
-    if (identity.StatusPresent() == 0 || identity.BatteryState() == 0 || level < 0 || level > 100) {
-        return std::nullopt;
-    }
-    return level;
-}
 
 std::string LowBatteryText(std::optional<int> level) {
     const std::string need = "charge the unit to at least " + Percent(kMinFirmwareBattery) +

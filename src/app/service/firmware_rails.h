@@ -21,9 +21,6 @@ enum class BatteryGate {
     Ignore,  // go on regardless (keelsong-cli --ignore-battery)
 };
 
-// The unit's battery level in percent as its last enquiry reported it; nullopt without one.
-std::optional<int> BatteryReading(const UnitIdentity& identity);
-
 // "Battery at 12 %: charge the unit to at least 30 % before updating its firmware", or the
 // same for a unit that gives no reading.
 std::string LowBatteryText(std::optional<int> level);

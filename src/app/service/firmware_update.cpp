@@ -10,11 +10,11 @@
 #include "app/events/event_transfer.h"
 #include "app/history/service_history.h"
 #include "app/service/firmware_rails.h"
-#include "app/service/maker_contact.h"
 #include "app/shell/program.h"
 #include "app/shell/progress_bar.h"
 #include "app/shell/text_format.h"
 #include "app/unit/enquiry.h"
+#include "app/unit/maker_contact.h"
 #include "protocol/commands.h"
 #include "protocol/firmware_image.h"
 

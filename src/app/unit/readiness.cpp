@@ -3,7 +3,6 @@
 #include <ctime>
 
 #include "app/events/event_grid.h"
-#include "app/service/firmware_rails.h"
 #include "app/shell/program.h"
 #include "protocol/unit_identity.h"
 #include "protocol/utc_text.h"
@@ -48,6 +47,14 @@ std::vector<std::string> ReadinessWarnings(const ReadinessFacts& facts, int min_
         warnings.push_back("the event table is empty");
     }
     return warnings;
+}
+
+std::optional<int> BatteryReading(const UnitIdentity& identity) {
+    const int level = identity.BatteryLevel();
+    if (identity.StatusPresent() == 0 || identity.BatteryState() == 0 || level < 0 || level > 100) {
+        return std::nullopt;
+    }
+    return level;
 }
 
 ReadinessFacts ReadinessFactsOf(Program& program) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/unit_identity.h"
+
 namespace keelsong {
 
 class Program;
@@ -27,6 +29,9 @@ inline constexpr int64_t kReadinessClockTolerance = 2;
 
 // In a fixed order: admin mode, start time, clock, battery, table. `min_battery` in percent.
 std::vector<std::string> ReadinessWarnings(const ReadinessFacts& facts, int min_battery);
+
+// The unit's battery level in percent as its last enquiry reported it; nullopt without one.
+std::optional<int> BatteryReading(const UnitIdentity& identity);
 
 // The facts of the unit the program is connected to, after its table and setup were read.
 ReadinessFacts ReadinessFactsOf(Program& program);

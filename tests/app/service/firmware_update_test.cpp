@@ -15,7 +15,7 @@
 #include "app/events/transfer_fixture.h"
 #include "app/files/config_file_io.h"
 #include "app/service/firmware_backup.h"
-#include "app/service/support_contact.h"
+#include "app/unit/support_contact.h"
 #include "protocol/crc.h"
 #include "support/saved_file.h"
 

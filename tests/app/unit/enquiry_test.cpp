@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "app/connection/connection_fixture.h"
-#include "app/service/support_contact.h"
 #include "app/shell/callbacks.h"
 #include "app/shell/change_marks.h"
 #include "app/unit/enquiry.h"
+#include "app/unit/support_contact.h"
 #include "support/fake_serial_port.h"
 
 namespace keelsong {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/service/support_contact.h"
+#include "app/unit/support_contact.h"
 
 namespace keelsong {
 
