@@ -109,7 +109,6 @@ inline void Report(const char* name, const std::vector<Measured>& runs) {
 inline int MeasureTransfers(Program& program, sim::PtyServer& server, int runs) {
     program.Link().Settings().open = 1;
     InstallSetupPanel(program);
-    InstallTableTransfer(program);
     if (EnquireUnit(program, false) < 0) {
         std::fprintf(stderr, "the simulated unit did not answer the enquiry\n");
         return 1;

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "app/connection/connection.h"
-#include "app/events/event_transfer.h"
 #include "app/setup/setup_panel.h"
 #include "app/unit/enquiry.h"
 #include "cli/device_port.h"
@@ -36,7 +35,6 @@ UnitSession::UnitSession(const FleetSettings& settings, const UnitTarget& target
     // The logic as start-up ties it together, less what only a window has (the grid's context
     // menu, the settings file, the firmware offer on connecting).
     InstallSetupPanel(*program_);
-    InstallTableTransfer(*program_);
 
     if (progress) {
         program_->Status().SetListener([progress = std::move(progress)](std::string_view text) {

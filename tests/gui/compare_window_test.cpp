@@ -45,7 +45,6 @@ struct CompareWindowTest : ::testing::Test, testing::WithApplication {
         port.SetTimeout(0.6);
         ui.Attach(program);
         InstallSetupPanel(program);
-        InstallTableTransfer(program);
         program.Link().Settings().open = 1;
         ASSERT_GE(EnquireUnit(program, false), 0);
     }

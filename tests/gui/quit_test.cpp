@@ -11,6 +11,7 @@
 #include "app/wiring/startup.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"
+#include "sim/unit_simulator.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"
 #include "support/temp_dir.h"
@@ -39,13 +40,14 @@ class QuitTest : public ::testing::Test, public testing::WithApplication {
         program_.Link().Settings().open = connected ? 1 : 0;
         program_.Marks().table_changed = true;
     }
-    // Stands in for "Accept Changes": answers `result` and notes whether the wait cursor was on.
-    void AcceptChangesAnswers(int result) {
-        program_.GetShell().SetChangesAcceptor([this, result](Program&) {
-            ++accepts_;
+    // The unit on the line answers "Accept Changes", or stays silent so that it fails; every
+    // frame sent notes whether the wait cursor was on.
+    void UnitAnswers(bool answers) {
+        port_.SetResponder([this, answers](std::span<const uint8_t> written) {
+            ++frames_sent_;
             const QCursor* cursor = QApplication::overrideCursor();
             wait_cursor_during_accept_ = cursor && cursor->shape() == Qt::WaitCursor;
-            return result;
+            return answers ? unit_.HandleRequest(written) : std::vector<uint8_t>{};
         });
     }
     bool SettingsSaved() const {
@@ -60,14 +62,15 @@ class QuitTest : public ::testing::Test, public testing::WithApplication {
     Program program_{ui_, port_, platform_};
     std::vector<SeenDialog> seen_;
     int event_loop_ends_ = 0;
-    int accepts_ = 0;
+    sim::UnitSimulator unit_;
+    int frames_sent_ = 0;
     bool wait_cursor_during_accept_ = false;
 };
 
 struct QuitCase {
     const char* name;
     bool connected;
-    std::optional<int> accept_result;  // nullopt: none installed at all
+    bool unit_answers;
     // How the question is answered: a button's text, or a key.
     const char* click;
     Qt::Key key;
@@ -83,11 +86,7 @@ class QuitPathTest : public QuitTest, public ::testing::WithParamInterface<QuitC
 TEST_P(QuitPathTest, QuitButton_AnsweredOnTheRealDialog) {
     const QuitCase& c = GetParam();
     HaveUnsentEdits(c.connected);
-    if (c.accept_result) {
-        AcceptChangesAnswers(*c.accept_result);
-    } else {
-        program_.GetShell().SetChangesAcceptor({});
-    }
+    UnitAnswers(c.unit_answers);
     ui_.SetPopupDriver(c.click ? ClickButton(c.click, &seen_) : PressKey(c.key, &seen_));
 
     EXPECT_EQ(Press(program_, Panel::MAIN, Control::QUIT), c.result);
@@ -100,7 +99,7 @@ TEST_P(QuitPathTest, QuitButton_AnsweredOnTheRealDialog) {
                   (std::vector<std::string>{"Save", "Quit without saving", "Cancel"}));
         EXPECT_EQ(seen_[0].default_button, "Save");
     }
-    EXPECT_EQ(accepts_, c.accepts);
+    EXPECT_EQ(frames_sent_ > 0, c.accepts > 0);  // "Accept Changes" ran
     EXPECT_EQ(Quit(), c.quits);
     EXPECT_EQ(event_loop_ends_, c.quits ? 1 : 0);
     EXPECT_EQ(SettingsSaved(), c.quits);
@@ -113,23 +112,22 @@ TEST_P(QuitPathTest, QuitButton_AnsweredOnTheRealDialog) {
 INSTANTIATE_TEST_SUITE_P(
     Quit, QuitPathTest,
     ::testing::Values(
-        QuitCase{"NoUnitConnected_NeverAsksAndSaves", false, 0, "Save", Qt::Key_unknown, false, 0,
-                 true, 0},
-        QuitCase{"Save_AcceptsThenQuits", true, 0, "Save", Qt::Key_unknown, true, 1, true, 0},
-        QuitCase{"EnterKey_AnswersSave", true, 0, nullptr, Qt::Key_Return, true, 1, true, 0},
-        QuitCase{"QuitWithoutSaving_SendsNothing", true, 0, "Quit without saving", Qt::Key_unknown,
-                 true, 0, true, 0},
-        QuitCase{"Cancel_StaysWithNothingSaved", true, 0, "Cancel", Qt::Key_unknown, true, 0, false,
-                 0},
-        QuitCase{"EscapeKey_AnswersCancel", true, 0, nullptr, Qt::Key_Escape, true, 0, false, 0},
-        QuitCase{"SaveFails_StaysRunning", true, -1, "Save", Qt::Key_unknown, true, 1, false, -1},
-        QuitCase{"SaveWithoutAcceptChanges_CountsAsFailure", true, std::nullopt, "Save",
-                 Qt::Key_unknown, true, 0, false, -1}),
+        QuitCase{"NoUnitConnected_NeverAsksAndSaves", false, true, "Save", Qt::Key_unknown, false,
+                 0, true, 0},
+        QuitCase{"Save_AcceptsThenQuits", true, true, "Save", Qt::Key_unknown, true, 1, true, 0},
+        QuitCase{"EnterKey_AnswersSave", true, true, nullptr, Qt::Key_Return, true, 1, true, 0},
+        QuitCase{"QuitWithoutSaving_SendsNothing", true, true, "Quit without saving",
+                 Qt::Key_unknown, true, 0, true, 0},
+        QuitCase{"Cancel_StaysWithNothingSaved", true, true, "Cancel", Qt::Key_unknown, true, 0,
+                 false, 0},
+        QuitCase{"EscapeKey_AnswersCancel", true, true, nullptr, Qt::Key_Escape, true, 0, false, 0},
+        QuitCase{"SaveFails_StaysRunning", true, false, "Save", Qt::Key_unknown, true, 1, false,
+                 -1}),
     [](const ::testing::TestParamInfo<QuitCase>& info) { return std::string(info.param.name); });
 
 TEST_F(QuitTest, SaveFails_StatusLineSaysSoInRed) {
     HaveUnsentEdits(true);
-    AcceptChangesAnswers(-1);
+    UnitAnswers(false);
     ui_.SetPopupDriver(ClickButton("Save"));
     EXPECT_EQ(Press(program_, Panel::MAIN, Control::QUIT), -1);
     EXPECT_EQ(ui_.TextValue(Panel::MAIN, Control::STATUS_LINE), "Accept changes failed");

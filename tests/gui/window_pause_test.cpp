@@ -52,7 +52,6 @@ struct WindowOnSimulator {
         port.SetTimeout(0.6);
         ui.Attach(program);
         InstallSetupPanel(program);
-        InstallTableTransfer(program);
         program.Link().Settings().open = 1;
         ASSERT_GE(EnquireUnit(program, false), 0);
     }
@@ -154,7 +153,6 @@ TEST_F(WindowPauseTest, UnitReplacedRaisedByThePoll_ClockRunsWhileTheMessageIsUp
     Program program(ui, port, platform);
     ui.Attach(program);
     InstallSetupPanel(program);
-    InstallTableTransfer(program);
     program.Link().Settings().open = 1;
     ASSERT_GE(EnquireUnit(program, false), 0);
     server.WithSimulator([](sim::UnitSimulator& u) { u.State().serial_number = 2001; });

@@ -342,8 +342,4 @@ int ResyncAfterUpdate(Program& program, bool keep_program_contents) {
     return 0;
 }
 
-void InstallTableTransfer(Program& program) {
-    program.GetShell().SetChangesAcceptor(AcceptChanges);
-}
-
 }  // namespace keelsong

@@ -50,8 +50,4 @@ int AcceptChangesCB(Program& program, const CallbackEvent& event);
 // rings are brought into line with the setup format and nothing is read. 0, or -1.
 int ResyncAfterUpdate(Program& program, bool keep_program_contents);
 
-// Ties the table transfer into the program's shell: the grid's "Refresh Table" and quitting's
-// "Save". Called once at start-up.
-void InstallTableTransfer(Program& program);
-
 }  // namespace keelsong

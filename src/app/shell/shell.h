@@ -26,13 +26,6 @@ class Shell {
     }
     bool QuitRequested() const { return quit_requested_; }
 
-    // "Accept Changes": sends the changed table and setup and has the unit save them; 0 or
-    // negative. Without one installed nothing can be sent, so the answer is a failure: a quit
-    // that asked to save must never go ahead as if the edits had reached the unit.
-    using ChangesAcceptor = std::function<int(Program&)>;
-    void SetChangesAcceptor(ChangesAcceptor acceptor) { acceptor_ = std::move(acceptor); }
-    int AcceptChanges(Program& program) const { return acceptor_ ? acceptor_(program) : -1; }
-
     // Writes a deployment report (report.h) to a file; 0 or negative. The window and the command
     // line install their PDF writer; without one no report can be written.
     using ReportWriter = std::function<int(const ReportContent&, const std::string& path)>;
@@ -44,7 +37,6 @@ class Shell {
   private:
     QuitHandler quit_handler_;
     bool quit_requested_ = false;
-    ChangesAcceptor acceptor_;
     ReportWriter report_writer_;
 };
 

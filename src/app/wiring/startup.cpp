@@ -46,7 +46,6 @@ int StartProgram(Program& program, const std::string& default_folder,
     // Until a unit or a file gives a start time, the fields offer today rather than whatever
     // date the form was drawn with.
     ShowStartDate(program, program.GetPlatform().UtcNow());
-    InstallTableTransfer(program);
     BuildTableMenu(program);
     program.Grid().DeleteAllRows();
     ClearEditHistory(program);
@@ -77,7 +76,7 @@ int QuitCB(Program& program, const CallbackEvent& event) {
                                                   {"Save", "Quit without saving", "Cancel"}, 1, 3);
         if (answer == 1) {
             ui.SetWaitCursor(true);
-            if (program.GetShell().AcceptChanges(program) < 0) {
+            if (AcceptChanges(program) < 0) {
                 program.ShowStatusMessage(false, "Accept changes failed");
                 ui.SetWaitCursor(false);
                 return -1;

@@ -43,7 +43,6 @@ class TransferFixture : public ConnectionFixture {
         steps.fallback = &ProgramUnitSteps();
         steps.offer_firmware_update = [](Program&) {};
         InstallSetupPanel(program);
-        InstallTableTransfer(program);
     }
 
     // Serves a unit holding `events` (saved too) on port `number` and connects to it as the user
