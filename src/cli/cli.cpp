@@ -97,19 +97,14 @@ std::vector<UnitTarget> UnitsWithSerials(const std::vector<uint16_t>& serials,
                                          std::vector<UnitReport>& not_found) {
     std::vector<UnitTarget> targets;
     for (const UnitReport& unit : found) {
-        for (const ReportField& field : unit.fields) {
-            const auto* serial = std::get_if<int64_t>(&field.value);
-            if (field.name == "serial" && serial &&
-                std::find(serials.begin(), serials.end(), *serial) != serials.end()) {
-                targets.push_back({unit.port, {}});
-            }
+        const std::optional<int64_t> serial = FieldOf<int64_t>(unit, "serial");
+        if (serial && std::find(serials.begin(), serials.end(), *serial) != serials.end()) {
+            targets.push_back({unit.port, {}});
         }
     }
     for (const uint16_t serial : serials) {
         const bool seen = std::any_of(found.begin(), found.end(), [&](const UnitReport& unit) {
-            return std::any_of(unit.fields.begin(), unit.fields.end(), [&](const ReportField& f) {
-                return f.name == "serial" && f.value == FieldValue(int64_t{serial});
-            });
+            return FieldOf<int64_t>(unit, "serial") == int64_t{serial};
         });
         if (!seen) {
             UnitReport missing;
@@ -319,11 +314,8 @@ int RunCli(const std::vector<std::string_view>& args, const CliEnvironment& envi
     };
     std::set<int64_t> reached;  // the serial numbers of the units that answered
     RunConcurrently(targets, run, board, [&](const UnitReport& report) {
-        for (const ReportField& field : report.fields) {
-            if (const auto* serial = std::get_if<int64_t>(&field.value);
-                serial && field.name == "serial") {
-                reached.insert(*serial);
-            }
+        if (const std::optional<int64_t> serial = FieldOf<int64_t>(report, "serial")) {
+            reached.insert(*serial);
         }
         emit(report);
     });

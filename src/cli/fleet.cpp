@@ -4,7 +4,6 @@
 #include <cctype>
 #include <filesystem>
 #include <system_error>
-#include <variant>
 
 #include "platform/posix_serial_port.h"
 
@@ -12,34 +11,16 @@ namespace keelsong::cli {
 
 namespace {
 
-const FieldValue* Field(const UnitReport& report, std::string_view name) {
-    for (const ReportField& field : report.fields) {
-        if (field.name == name) {
-            return &field.value;
-        }
-    }
-    return nullptr;
-}
-
-template <class T>
-std::optional<T> FieldAs(const UnitReport& report, std::string_view name) {
-    const FieldValue* value = Field(report, name);
-    if (const T* typed = value ? std::get_if<T>(value) : nullptr) {
-        return *typed;
-    }
-    return std::nullopt;
-}
-
 // What an info report tells of the unit; whatever it does not tell is no longer known.
 void TakeUnit(FleetRow& row, const UnitReport& info) {
-    row.type = FieldAs<std::string>(info, "type").value_or("");
-    const std::optional<int64_t> serial = FieldAs<int64_t>(info, "serial");
+    row.type = FieldOf<std::string>(info, "type").value_or("");
+    const std::optional<int64_t> serial = FieldOf<int64_t>(info, "serial");
     row.serial = serial ? std::optional<uint16_t>(static_cast<uint16_t>(*serial)) : std::nullopt;
-    row.firmware = FieldAs<std::string>(info, "firmware").value_or("");
-    row.admin_mode = FieldAs<bool>(info, "admin_mode").value_or(false);
-    row.battery = FieldAs<std::string>(info, "battery").value_or("");
-    row.clock_offset_s = FieldAs<int64_t>(info, "clock_offset");
-    row.play_state = FieldAs<std::string>(info, "play_state").value_or("");
+    row.firmware = FieldOf<std::string>(info, "firmware").value_or("");
+    row.admin_mode = FieldOf<bool>(info, "admin_mode").value_or(false);
+    row.battery = FieldOf<std::string>(info, "battery").value_or("");
+    row.clock_offset_s = FieldOf<int64_t>(info, "clock_offset");
+    row.play_state = FieldOf<std::string>(info, "play_state").value_or("");
     if (!row.serial) {
         row.deployment.clear();
     }
@@ -65,13 +46,13 @@ std::string DeploymentState(const UnitReport& check) {
     if (!check.ok) {
         return {};
     }
-    if (FieldAs<bool>(check, "in_manifest") == false) {
+    if (FieldOf<bool>(check, "in_manifest") == false) {
         return "not in manifest";
     }
-    if (FieldAs<bool>(check, "matches") == true) {
+    if (FieldOf<bool>(check, "matches") == true) {
         return "matches";
     }
-    if (const std::optional<int64_t> count = FieldAs<int64_t>(check, "difference_count")) {
+    if (const std::optional<int64_t> count = FieldOf<int64_t>(check, "difference_count")) {
         return "differs (" + std::to_string(*count) + ")";
     }
     return {};
@@ -372,7 +353,7 @@ void Fleet::Work(int port, const TaskInputs& inputs) {
         });
         if (inputs.task == FleetTask::WriteDeployment && report.ok) {
             // The write was read back and compared: the unit holds its file.
-            const bool in_manifest = FieldAs<bool>(report, "in_manifest").value_or(true);
+            const bool in_manifest = FieldOf<bool>(report, "in_manifest").value_or(true);
             Update(port, [&](FleetRow& row) {
                 row.deployment = in_manifest ? "matches" : "not in manifest";
             });

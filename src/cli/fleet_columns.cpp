@@ -10,17 +10,22 @@ namespace {
 
 constexpr char kHeld[] = "Open in the main window";
 
+// "12 s ahead" or "3 s behind".
+std::string OffsetText(int64_t computer_less_unit_s, const char* ahead, const char* behind) {
+    const int64_t seconds = computer_less_unit_s < 0 ? -computer_less_unit_s : computer_less_unit_s;
+    return std::to_string(seconds) + (computer_less_unit_s < 0 ? ahead : behind);
+}
+
 }  // namespace
 
 std::string ClockOffsetText(int64_t computer_less_unit_s) {
-    const int64_t ahead = -computer_less_unit_s;
-    const int64_t seconds = ahead < 0 ? -ahead : ahead;
     // Within what the readiness check lets pass: the clocks are read to the second, at
     // different moments.
-    if (seconds <= kReadinessClockTolerance) {
+    if (computer_less_unit_s >= -kReadinessClockTolerance &&
+        computer_less_unit_s <= kReadinessClockTolerance) {
         return "in step";
     }
-    return std::to_string(seconds) + (ahead > 0 ? " s ahead" : " s behind");
+    return OffsetText(computer_less_unit_s, " s ahead", " s behind");
 }
 
 std::string FleetCellText(const FleetRow& row, FleetColumn column) {
@@ -61,9 +66,9 @@ std::string FleetCellTooltip(const FleetRow& row, FleetColumn column) {
             return row.device;
         case FleetColumn::Clock:
             if (row.clock_offset_s && *row.clock_offset_s != 0) {
-                const int64_t ahead = -*row.clock_offset_s;
-                return "The unit's clock is " + std::to_string(ahead < 0 ? -ahead : ahead) +
-                       (ahead > 0 ? " s ahead of" : " s behind") + " this computer's";
+                return "The unit's clock is " +
+                       OffsetText(*row.clock_offset_s, " s ahead of", " s behind") +
+                       " this computer's";
             }
             return {};
         case FleetColumn::Progress:

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -36,6 +37,18 @@ struct UnitReport {
     // ok, yet what it found fails the exit status (check: a difference or a warning).
     bool attention = false;
 };
+
+// The report's field `name` as a T; nullopt when it has none of that kind.
+template <class T>
+std::optional<T> FieldOf(const UnitReport& report, std::string_view name) {
+    for (const ReportField& field : report.fields) {
+        if (field.name == name) {
+            const T* typed = std::get_if<T>(&field.value);
+            return typed ? std::optional<T>(*typed) : std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
 
 // Tab-separated: port ("-" for none), device, unit (each "-" when empty), then "ok" and the
 // detail when there is one, or the failure. Tabs and line ends inside a field become blanks,

@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyleFactory>
-#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -116,18 +115,8 @@ void DesktopProgram::ShowFleet() {
 }
 
 void DesktopProgram::ShutDown() {
-    // A task cut short could leave a unit half written, or in its loader: the window stays up,
-    // telling what is under way, until they are over.
-    if (fleet_window_ && fleet_window_->Busy()) {
-        fleet_window_->show();
-        fleet_window_->setWindowTitle(
-            QStringLiteral("Fleet: closing once the units at work "
-                           "are done"));
-        while (fleet_window_->Busy()) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
-            QThread::msleep(20);
-        }
-    }
+    // The fleet window closes only once its units are done; its fleet waits for any task
+    // still under way, so none is cut short.
     fleet_window_.reset();
     ShutDownProgram(*program_);
 }

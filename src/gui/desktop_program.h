@@ -37,8 +37,8 @@ class DesktopProgram {
     std::string TraceTo(const std::string& path, std::vector<std::string> command_line = {});
     // "Fleet…": shows the fleet window, made the first time.
     void ShowFleet();
-    // After the event loop: waits for the fleet's tasks under way (its window stays up and
-    // says so) and closes the port.
+    // After the event loop: waits for any task of the fleet's still under way and closes the
+    // port.
     void ShutDown();
 
     QtUi& Window() { return *ui_; }

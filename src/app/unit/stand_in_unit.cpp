@@ -15,12 +15,11 @@ namespace {
 // wider level range of the Orvane HF.
 constexpr int32_t kStandInFirmware = 0x020006;
 
-// The grid goes by the stand-in's ranges when `events` fit them, else by ranges wide enough for
+// The grid goes by the stand-in's ranges when the rows fit them, else by ranges wide enough for
 // every unit's values: nothing shown is cut to a range.
-void GoByStandInLimits(Program& program, std::span<const EventRecord> events) {
+void GoByStandInLimits(Program& program, bool rows_fit) {
     const UnitLimits* limits = LimitsFor(program.Unit());
-    const bool fit = limits && RowsNotHeldBy(program, program.Unit(), events).empty();
-    ApplyUnitLimits(program, fit ? *limits : AnyUnitLimits());
+    ApplyUnitLimits(program, rows_fit && limits ? *limits : AnyUnitLimits());
 }
 
 }  // namespace
@@ -54,11 +53,14 @@ void GoByUnitHolding(Program& program, std::span<const EventRecord> events,
         unit.device_type = *given;
         program.SetStandInUnit(unit, StandInSource::AsGiven);
     } else if (named && RowsNotHeldBy(program, as_named, events).empty()) {
-        program.SetStandInUnit(as_named, StandInSource::FromFile);
+        unit = as_named;
+        program.SetStandInUnit(unit, StandInSource::FromFile);
     } else {
         program.SetStandInUnit(unit, StandInSource::Assumed);
     }
-    GoByStandInLimits(program, events);
+    // The file's own type was taken only where its rows fit it.
+    GoByStandInLimits(program, program.StandInSourceOf() == StandInSource::FromFile ||
+                                   RowsNotHeldBy(program, unit, events).empty());
     if (named) {
         program.ContentsUnit() = {provenance.type, provenance.serial, provenance.firmware, {}, {}};
     }
@@ -110,7 +112,7 @@ int UnitTypeCB(Program& program, const CallbackEvent& event) {
         return 0;
     }
     program.SetStandInUnit(unit, StandInSource::AsGiven);
-    GoByStandInLimits(program, events);
+    GoByStandInLimits(program, true);  // refused above unless every row fits
     ReplaceGridEvents(program, events);
     ClearEditHistory(program);
     // The first type chosen opens the table and the setup for editing.
