@@ -123,11 +123,11 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         server.ClearRequestLog();
         port.Reset();
-        const int result = UploadFirmwareImage(program, image, kStatusLineStages);
+        const bool uploaded = UploadFirmwareImage(program, image, kStatusLineStages).ok;
         const bool taken = server.WithSimulator([&](sim::UnitSimulator& unit) {
             return unit.Upload().complete && unit.Upload().image == image;
         });
-        if (result != 0 || !taken) {
+        if (!uploaded || !taken) {
             std::fprintf(stderr, "the upload failed: %s\n",
                          ui.TextValue(Panel::MAIN, Control::STATUS_LINE).c_str());
             return 1;

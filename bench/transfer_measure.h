@@ -124,11 +124,11 @@ inline int MeasureTransfers(Program& program, sim::PtyServer& server, int runs) 
     for (int run = 0; run < runs; ++run) {
         server.WithSimulator([](sim::UnitSimulator& unit) { unit.Events() = OldTable(); });
         FillGrid(program);
-        int accepted = 0;
-        accepting.push_back(Measure(server, [&] { accepted = AcceptChanges(program); }));
+        bool accepted = false;
+        accepting.push_back(Measure(server, [&] { accepted = AcceptChanges(program).ok; }));
         const size_t held =
             server.WithSimulator([](sim::UnitSimulator& unit) { return unit.Events().size(); });
-        if (accepted != 0 || held != static_cast<size_t>(kEvents)) {
+        if (!accepted || held != static_cast<size_t>(kEvents)) {
             return failed("accepting");
         }
 

@@ -50,8 +50,7 @@ UnitReport RunReportCommand(const FleetSettings& settings, const CliRequest& req
     Program& program = session.Logic();
     UnitReport report;
     program.GivenUnitType() = request.unit_type;
-    const Outcome loaded = RunOperation(
-        program.Status(), [&] { return LoadConfigurationFile(program, request.file); });
+    const Outcome loaded = LoadConfigurationFile(program, request.file);
     if (!loaded.ok) {
         report.failure = loaded.message;
         return report;

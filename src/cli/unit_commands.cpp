@@ -18,6 +18,7 @@
 #include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
+#include "app/unit/enquiry.h"
 #include "app/unit/readiness.h"
 #include "app/unit/readiness_battery.h"
 #include "app/unit/status_display.h"
@@ -129,7 +130,6 @@ class UnitRun {
           deployment_(deployment) {}
 
     UnitReport Run() {
-        const StatusLine::Mark before = program_.Status().Now();
         const Outcome connected = session_.Connect();
         if (!connected.ok) {
             return Fail(connected.message);
@@ -140,7 +140,8 @@ class UnitRun {
             return Fail(request_.command == CommandKind::Firmware ? kNothingToKeep : kAdminMode);
         }
         if (!HasEventTable(identity.DeviceType())) {
-            return Fail(program_.Status().FailureSince(before));
+            return Fail("No event table in this unit (" + IdentityText(identity) +
+                        "): Keelsong has nothing to work on");
         }
         switch (request_.command) {
             case CommandKind::Info:
@@ -150,13 +151,13 @@ class UnitRun {
             case CommandKind::Write:
                 return Write();
             case CommandKind::Play:
-                return Step([&] { return PlayUnit(program_); }, Detail::Told);
+                return Step(PlayUnit(program_), Detail::Told);
             case CommandKind::Stop:
-                return Step([&] { return StopUnit(program_); });
+                return Step(StopUnit(program_));
             case CommandKind::SetTime:
-                return Step([&] { return SyncPCTimeToInstrument(program_); }, Detail::Told);
+                return Step(SyncPCTimeToInstrument(program_), Detail::Told);
             case CommandKind::Restore:
-                return Step([&] { return RestoreUnitSettings(program_); });
+                return Step(RestoreUnitSettings(program_));
             case CommandKind::Serial:
                 return Serial();
             case CommandKind::Reset:
@@ -192,10 +193,8 @@ class UnitRun {
         return report;
     }
 
-    // Runs one operation of the window's; on failure its message is kept.
-    template <class Operation>
-    bool Try(Operation&& operation, ToldIn told = ToldIn::StatusLine) {
-        const Outcome outcome = RunOperation(program_.Status(), operation, told);
+    // Takes the outcome of one operation of the window's; on failure its message is kept.
+    bool Try(const Outcome& outcome) {
         (outcome.ok ? told_ : failure_) = outcome.message;
         return outcome.ok;
     }
@@ -204,9 +203,8 @@ class UnitRun {
     enum class Detail { None, Told };
 
     // One operation is the whole command.
-    template <class Operation>
-    UnitReport Step(Operation&& operation, Detail detail = Detail::None) {
-        if (!Try(operation)) {
+    UnitReport Step(const Outcome& outcome, Detail detail = Detail::None) {
+        if (!Try(outcome)) {
             return Fail(failure_);
         }
         return Succeed(detail == Detail::Told ? told_ : std::string{});
@@ -219,7 +217,7 @@ class UnitRun {
         // Connecting left the setup unread, and the countdown runs to the setup's start time:
         // read it, as the window does on connecting.
         if (identity.StatusPresent() != 0 && identity.PlayState() == play_state::kWaiting) {
-            if (!Try([&] { return ReadUnitSetup(program_); })) {
+            if (!Try(ReadUnitSetup(program_))) {
                 return Fail(failure_);
             }
         }
@@ -246,7 +244,7 @@ class UnitRun {
     }
 
     UnitReport Read() {
-        if (!Try([&] { return RetrieveTableAndSetup(program_); })) {
+        if (!Try(RetrieveTableAndSetup(program_))) {
             return Fail(failure_);
         }
         const std::string path =
@@ -254,7 +252,7 @@ class UnitRun {
         if (!claims_.Claim(path)) {
             return Fail("Another unit writes " + path);
         }
-        if (!Try([&] { return SaveConfigurationFile(program_, path); })) {
+        if (!Try(SaveConfigurationFile(program_, path))) {
             const std::string why = WhyNotWritable(path);
             return Fail(failure_ + " " + path + (why.empty() ? "" : ": " + why));
         }
@@ -304,8 +302,7 @@ class UnitRun {
         UnitReport report;
         RecordOperation(program_, "Restore Backup", file, [&] {
             report = WriteContents(file, *read.contents, true);
-            program_.ServiceRecords().TellOutcome(report.ok ? report.detail : report.failure);
-            return report.ok ? 0 : -1;
+            return report.ok ? Outcome::Done(report.detail) : Outcome::Failed(report.failure);
         });
         return report;
     }
@@ -321,8 +318,8 @@ class UnitRun {
         }
         // What the file does not say keeps the unit's value, as when the window loads a file
         // over what it read on connecting.
-        if (!Try([&] { return ReadUnitSetup(program_); }) ||
-            !Try([&] { return ApplyConfiguration(program_, contents); })) {
+        if (!Try(ReadUnitSetup(program_)) ||
+            !Try(ApplyConfiguration(program_, contents))) {
             return Fail(failure_);
         }
         // The service history names the file the change comes from.
@@ -338,7 +335,7 @@ class UnitRun {
         if (verify && !(sent = ConfigurationOf(program_))) {
             return Fail("Out of system memory");
         }
-        if (!Try([&] { return AcceptChanges(program_); })) {
+        if (!Try(AcceptChanges(program_))) {
             return Fail(failure_);
         }
         std::vector<ReportField> fields = {{"file", file},
@@ -346,7 +343,7 @@ class UnitRun {
         if (!verify) {
             return Succeed({}, fields);
         }
-        if (!Try([&] { return RetrieveTableAndSetup(program_); })) {
+        if (!Try(RetrieveTableAndSetup(program_))) {
             return Fail(failure_);
         }
         const std::unique_ptr<IniDocument> read = ConfigurationOf(program_);
@@ -369,7 +366,7 @@ class UnitRun {
     // Reads the unit's table and setup and compares them with the file, when there is one;
     // nothing is sent. A difference or a warning leaves the line ok but fails the exit status.
     UnitReport Check() {
-        if (!Try([&] { return RetrieveTableAndSetup(program_); })) {
+        if (!Try(RetrieveTableAndSetup(program_))) {
             return Fail(failure_);
         }
         const std::vector<std::string> warnings =
@@ -439,7 +436,7 @@ class UnitRun {
 
     UnitReport Serial() {
         const bool failed =
-            !Try([&] { return UpdateSerialNumber(program_, request_.new_serial); }, ToldIn::Popup);
+            !Try(UpdateSerialNumber(program_, request_.new_serial));
         if (!failed && program_.Identity().SerialNumber() != request_.new_serial) {
             failure_ = "The unit reports serial number " +
                        std::to_string(program_.Identity().SerialNumber()) + ", not " +
@@ -454,7 +451,7 @@ class UnitRun {
         // same, and so does the line, but it does not claim a restart that never happened.
         const bool restarted = program_.Identity().DeviceType() == device_type::kOrvaneHf;
         // Nothing of the program's own waits to be sent: "Reset without saving".
-        return AfterRestart(!Try([&] { return ResetUnit(program_, false); }),
+        return AfterRestart(!Try(ResetUnit(program_, false)),
                             restarted ? "" : "not restarted: Keelsong restarts only an Orvane HF",
                             {{"restarted", restarted}});
     }
@@ -465,7 +462,7 @@ class UnitRun {
         const bool from_loader = program_.Identity().firmware_version < kNormalFirmware;
         std::unique_ptr<IniDocument> kept;
         if (request_.keep_table) {
-            if (!Try([&] { return RetrieveTableAndSetup(program_); })) {
+            if (!Try(RetrieveTableAndSetup(program_))) {
                 return Fail("Table and setup to keep not read, nothing written: " + failure_);
             }
             if (!(kept = ConfigurationOf(program_))) {
@@ -473,14 +470,11 @@ class UnitRun {
             }
         }
         std::string backup;
-        int result = 0;
-        const bool failed = !Try([&] {
-            result = UpdateFirmware(
-                program_, request_.file, request_.keep_table, kAdvancedPanelStages,
-                request_.ignore_battery ? BatteryGate::Ignore : BatteryGate::Refuse, &backup);
-            return result;
-        });
-        if (result == kUpdateNotStarted) {
+        const Outcome updated = UpdateFirmware(
+            program_, request_.file, request_.keep_table, kAdvancedPanelStages,
+            request_.ignore_battery ? BatteryGate::Ignore : BatteryGate::Refuse, &backup);
+        const bool failed = !Try(updated);
+        if (updated.code == kUpdateNotStarted) {
             // A unit in its loader may give no reading: say why the rail cannot be met, and how
             // to go on.
             if (from_loader && failure_ == LowBatteryText(BatteryReading(program_.Identity()))) {

@@ -103,7 +103,7 @@ TEST_F(CompareWindowTest, TwoRowsTakenFromTheFile_AcceptSendsExactlyThoseRows) {
     EXPECT_EQ(UnitEvents()[1].body[0], 20) << "comparing sends nothing";
     EXPECT_EQ(UndoDescription(program), "Undo: Take the File's rows");
 
-    ASSERT_EQ(AcceptChanges(program), 0);
+    ASSERT_EQ(AcceptChanges(program).code, 0);
     const std::vector<sim::StoredEvent> expected = {
         {3, {10, 0}}, {3, {25, 0}}, {3, {30, 0}}, {3, {45, 0}}};
     EXPECT_EQ(UnitEvents(), expected);

@@ -107,7 +107,7 @@ TEST_F(ScheduleWindowTest, FileWithoutUnit_StripAndTotalsAsTheCommandLineReports
                            "4\n[Setup]\nAUX Function = 1\nAUX Messages = 1\nMagnetic Switch = "
                            "0\nNumber of Plays = 3\nStart Time = 1796796000\nTime Between "
                            "Repeats = 20\n";
-    ASSERT_EQ(LoadConfigurationFile(program_, path), 0);
+    ASSERT_EQ(LoadConfigurationFile(program_, path).code, 0);
     QCoreApplication::processEvents();
 
     std::optional<ReportContent> report;

@@ -1,10 +1,11 @@
 // A stand-in for the steps that identifying and connecting a unit run in other subsystems, for
 // tests of those sequences alone: a step the test sets runs instead of the real one; a step it
-// leaves unset runs `fallback`'s, or is skipped (answering 0) when there is no fallback.
+// leaves unset runs `fallback`'s, or is skipped (answering done) when there is no fallback.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <type_traits>
 
 #include "app/shell/unit_steps.h"
 
@@ -21,7 +22,11 @@ class UnitStepsStandIn final : public UnitSteps {
         if (fallback) {
             return (fallback->*real)(args...);
         }
-        return Result();
+        if constexpr (std::is_same_v<Result, Outcome>) {
+            return Outcome::Done();
+        } else {
+            return Result();
+        }
     }
 
   public:
@@ -29,8 +34,8 @@ class UnitStepsStandIn final : public UnitSteps {
     std::function<void(Program&)> update_controls_for_unit;
     std::function<void(Program&, const std::string&)> apply_unit_type_limits;
     std::function<void(Program&, bool)> set_unit_controls_dimmed;
-    std::function<int(Program&)> restore_unit_settings;
-    std::function<int(Program&)> reload_unit_contents;
+    std::function<Outcome(Program&)> restore_unit_settings;
+    std::function<Outcome(Program&)> reload_unit_contents;
     std::function<void(Program&)> offer_firmware_update;
     const UnitSteps* fallback = nullptr;
 
@@ -46,10 +51,10 @@ class UnitStepsStandIn final : public UnitSteps {
     void SetUnitControlsDimmed(Program& program, bool dimmed) const override {
         Run(set_unit_controls_dimmed, &UnitSteps::SetUnitControlsDimmed, program, dimmed);
     }
-    int RestoreUnitSettings(Program& program) const override {
+    Outcome RestoreUnitSettings(Program& program) const override {
         return Run(restore_unit_settings, &UnitSteps::RestoreUnitSettings, program);
     }
-    int ReloadUnitContents(Program& program) const override {
+    Outcome ReloadUnitContents(Program& program) const override {
         return Run(reload_unit_contents, &UnitSteps::ReloadUnitContents, program);
     }
     void OfferFirmwareUpdate(Program& program) const override {

@@ -42,7 +42,7 @@ Outcome ConnectionFailed(Program& program, bool popup, const std::string& text) 
             "Could not find Orvane unit connected to your PC on this port.\nPlease check the "
             "instrument USB connection or power, and try again ");
     }
-    return {false, text};
+    return Outcome::Failed(text);
 }
 
 // Reads the table and setup of a unit that has them, restoring its settings first when it asks
@@ -54,7 +54,7 @@ void LoadUnitContents(Program& program, UnitContents contents, int edits_type) {
     if (identity.firmware_version >= kNormalFirmware) {
         bool restored = true;
         if (identity.SettingsRestored() == 0 || identity.StatusPresent() == 0) {
-            if (steps.RestoreUnitSettings(program) < 0) {
+            if (!steps.RestoreUnitSettings(program).ok) {
                 program.ShowStatusMessage(false,
                                           "Failed to retrieve table, please reset your unit");
                 restored = false;
@@ -64,7 +64,7 @@ void LoadUnitContents(Program& program, UnitContents contents, int edits_type) {
             // Edits kept leave nothing read to enquire again after, and their message stays.
             const bool kept =
                 contents == UnitContents::Read && KeepEditsOnConnecting(program, edits_type);
-            if (contents == UnitContents::Read && !kept && steps.ReloadUnitContents(program) < 0) {
+            if (contents == UnitContents::Read && !kept && !steps.ReloadUnitContents(program).ok) {
                 program.ShowStatusMessage(false, "Failed to get configuration");
             } else if (kept || EnquireUnit(program, true) > 0) {
                 ReadUnitStatus(program);

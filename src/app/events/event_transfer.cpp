@@ -118,7 +118,7 @@ int CountEvents(Program& program) {
     return events;
 }
 
-int SendTable(Program& program, AcceptSteps* steps) {
+Outcome SendTable(Program& program, AcceptSteps* steps) {
     UnitOperationScope operation(program);
     const TransferMarkCleared mark_cleared(program.Grid());
     // The unit's table changes from here; only a send that ends says what it holds.
@@ -128,8 +128,7 @@ int SendTable(Program& program, AcceptSteps* steps) {
     const uint16_t removal = RemoveAllUnitEvents(program, steps);
     if (removal != event_result::kDoesNotExist) {
         unit_events.reset();
-        program.ShowStatusMessage(false, FormatText("Event Remove Error, Code: %d", removal));
-        return removal;
+        return program.Fail(FormatText("Event Remove Error, Code: %d", removal), removal);
     }
     unit_events = 0;
     program.ShowStatusMessage(true, "Events Cleared");
@@ -149,15 +148,14 @@ int SendTable(Program& program, AcceptSteps* steps) {
             steps->Passed();
         }
         if (result != event_result::kSuccess) {
-            program.ShowStatusMessage(false, FormatText("Failed to add event #%d", row));
-            return result;
+            return program.Fail(FormatText("Failed to add event #%d", row), result);
         }
         unit_events = index;
     }
     grid.SetTransferMark(rows, false);
-    program.ShowStatusMessage(true, "Events updated successfully");
+    Outcome sent = program.Done("Events updated successfully");
     program.Origin().table = KeyOf(program.Identity());
-    return 0;
+    return sent;
 }
 
 // Brings every row's Type choices into line with the setup format in force: "Click" is offered
@@ -246,14 +244,14 @@ uint16_t RereadEventTable(Program& program) {
     return result;
 }
 
-int SendEventTable(Program& program) {
+Outcome SendEventTable(Program& program) {
     return SendTable(program, nullptr);
 }
 
 namespace {
 
 // "Accept Changes" itself: what was changed sent, then saved by the unit.
-int SendAndSaveChanges(Program& program) {
+Outcome SendAndSaveChanges(Program& program) {
     UnitOperationScope operation(program);
     const uint8_t play_state_before = program.Identity().PlayState();
     const ChangeMarks& marks = program.Marks();
@@ -266,43 +264,44 @@ int SendAndSaveChanges(Program& program) {
     if (marks.table_changed) {
         // Leaving a row out would send a table the user never saw: nothing goes instead.
         if (const std::optional<int> row = FirstUnsendableRow(program)) {
-            program.ShowStatusMessage(
-                false, FormatText("Row %d cannot be sent: its event type is unknown", *row));
-            return kUnsendableRow;
+            return program.Fail(
+                FormatText("Row %d cannot be sent: its event type is unknown", *row),
+                kUnsendableRow);
         }
-        if (SendTable(program, &steps) != 0) {
+        if (!SendTable(program, &steps).ok) {
             RestoreUnitSettings(program);
-            program.ShowStatusMessage(false, "Send events failed");
-            return -1;
+            return program.Fail("Send events failed");
         }
         MarkTableChanged(program, false);
     }
     if (marks.setup_changed) {
-        if (SendUnitSetup(program) != 0) {
-            program.ShowStatusMessage(false, "Send settings failed");
-            return -1;
+        if (!SendUnitSetup(program).ok) {
+            return program.Fail("Send settings failed");
         }
         steps.Passed();
         MarkSetupChanged(program, false);
         program.Origin().setup = KeyOf(program.Identity());
     }
-    if (SaveUnitSettings(program) != 0) {
-        program.ShowStatusMessage(false, "Failed to save settings to unit");
-        return -1;
+    if (!SaveUnitSettings(program).ok) {
+        return program.Fail("Failed to save settings to unit");
     }
     steps.Passed();
-    program.ShowStatusMessage(true, "Accept changes successfully");
+    Outcome accepted = program.Done("Accept changes successfully");
     ClearEditHistory(program);
     if (ResumesPlayback(program, play_state_before)) {
-        PlayUnit(program);
+        // The changes are in the unit whether or not it plays them: a refusal to play is told
+        // on the status line, and does not undo the accept.
+        if (Outcome played = PlayUnit(program); played.ok) {
+            accepted.message = std::move(played.message);
+        }
         steps.Passed();
     }
-    return 0;
+    return accepted;
 }
 
 }  // namespace
 
-int AcceptChanges(Program& program) {
+Outcome AcceptChanges(Program& program) {
     return RecordAcceptChanges(program, [&] { return SendAndSaveChanges(program); });
 }
 
@@ -314,7 +313,8 @@ int AcceptChangesCB(Program& program, const CallbackEvent& event) {
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
     // A row that cannot be sent is told by its number, which trying again would not change.
-    if (const int result = AcceptChanges(program); result != 0 && result != kUnsendableRow) {
+    if (const Outcome accepted = AcceptChanges(program);
+        !accepted.ok && accepted.code != kUnsendableRow) {
         program.ShowStatusMessage(false, "Accept changes failed, please try again");
     }
     EnquireUnit(program, false);
@@ -322,24 +322,23 @@ int AcceptChangesCB(Program& program, const CallbackEvent& event) {
     return 0;
 }
 
-int ResyncAfterUpdate(Program& program, bool keep_program_contents) {
+Outcome ResyncAfterUpdate(Program& program, bool keep_program_contents) {
     UnitOperationScope operation(program);
     if (keep_program_contents) {
         // The unit may have come back empty, with its setup at the defaults: the whole table
         // and the setup go, edited or not.
         MarkTableChanged(program, true);
         MarkSetupChanged(program, true);
-        if (AcceptChanges(program) != 0) {
+        if (!AcceptChanges(program).ok) {
             RefreshTypeRings(program);
-            program.ShowStatusMessage(false, "Accept changes failed");
-            return -1;
+            return program.Fail("Accept changes failed");
         }
     }
-    if (RetrieveTableAndSetup(program) != 0) {
-        program.ShowStatusMessage(false, "Update display failed");
-        return -1;
+    Outcome read = RetrieveTableAndSetup(program);
+    if (!read.ok) {
+        return program.Fail("Update display failed");
     }
-    return 0;
+    return read;
 }
 
 }  // namespace keelsong

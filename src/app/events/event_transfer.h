@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/shell/callbacks.h"
+#include "app/shell/outcome.h"
 
 namespace keelsong {
 
@@ -28,18 +29,18 @@ uint16_t RetrieveEventTable(Program& program, int& events_read);
 uint16_t RereadEventTable(Program& program);
 
 // Empties the unit's table, then adds every non-empty row in grid order at consecutive unit
-// indices. 0, or the code of the exchange that failed (1 when the unit did not answer); after
-// a failed add the events before it stay in the unit.
-int SendEventTable(Program& program);
+// indices. A failure's code is that of the exchange that failed (1 when the unit did not answer);
+// after a failed add the events before it stay in the unit.
+Outcome SendEventTable(Program& program);
 
 // Sends the table if it is marked changed, then the setup if it is, then has an Orvane HF save
 // its settings; resumes playback unless the unit was stopped, or was stopped with an enabled
 // start time still ahead. A failed table send asks an Orvane HF to restore its saved settings.
 // Marks are cleared only for what was sent. A changed table with a row that cannot be sent
-// (see FirstUnsendableRow) sends nothing at all and gives kUnsendableRow, with the row in the
-// status line. 0, -1 or kUnsendableRow.
+// (see FirstUnsendableRow) sends nothing at all and fails with the code kUnsendableRow, naming
+// the row. Ends saying what the unit answered to Play when it resumed playback.
 inline constexpr int kUnsendableRow = -2;
-int AcceptChanges(Program& program);
+Outcome AcceptChanges(Program& program);
 
 // The "Accept Changes" button (commit only): accepts under the wait cursor, then enquires the
 // unit so that the displays show its state after the exchange. Returns 0.
@@ -47,7 +48,7 @@ int AcceptChangesCB(Program& program, const CallbackEvent& event);
 
 // After a firmware update or a restart: with `keep_program_contents` sends the whole table and
 // the setup back to the unit first; then reads table and setup again. When sending fails the Type
-// rings are brought into line with the setup format and nothing is read. 0, or -1.
-int ResyncAfterUpdate(Program& program, bool keep_program_contents);
+// rings are brought into line with the setup format and nothing is read.
+Outcome ResyncAfterUpdate(Program& program, bool keep_program_contents);
 
 }  // namespace keelsong

@@ -37,7 +37,7 @@ void CompareWithFile(Program& program) {
                          "changes not yet sent are lost. Compare all the same?")) {
         return;
     }
-    if (RetrieveTableAndSetup(program) != 0) {
+    if (!RetrieveTableAndSetup(program).ok) {
         return;  // the read told why in the status line
     }
     const std::vector<std::string> warnings =

@@ -81,12 +81,11 @@ ConfigProvenance SavedProvenance(Program& program) {
 
 // Runs one save or load; running out of memory anywhere in it is said, not thrown.
 template <class Operation>
-int WithoutThrowing(Program& program, Operation&& operation) {
+Outcome WithoutThrowing(Program& program, Operation&& operation) {
     try {
         return operation();
     } catch (const std::bad_alloc&) {
-        program.ShowStatusMessage(false, "Out of system memory");
-        return -1;
+        return program.Fail("Out of system memory");
     }
 }
 
@@ -112,40 +111,33 @@ int PutConfiguration(Program& program, IniDocument& document) {
     return result;
 }
 
-int SaveConfigurationFile(Program& program, const std::string& path) {
+Outcome SaveConfigurationFile(Program& program, const std::string& path) {
     return WithoutThrowing(program, [&] {
         const std::unique_ptr<IniDocument> document = Ini_New(1);
-        if (!document) {
-            program.ShowStatusMessage(false, "Failed to create file");
-            return -1;
-        }
         // In the order the sections and their keys are named in, after the configuration's.
         const std::unique_ptr<IniDocument> provenance = Ini_New(0);
-        if (!provenance) {
-            program.ShowStatusMessage(false, "Failed to create file");
-            return -1;
+        if (!document || !provenance) {
+            return program.Fail("Failed to create file");
         }
         if (PutConfiguration(program, *document) != 0 ||
             PutConfigProvenance(*provenance, SavedProvenance(program)) != 0 ||
             document->WriteToFile(path, *provenance) != 0) {
-            program.ShowStatusMessage(false, "Failed to save configuration file");
-            return -1;
+            return program.Fail("Failed to save configuration file");
         }
-        program.ShowStatusMessage(true, "Configuration saved successfully");
+        Outcome saved = program.Done("Configuration saved successfully");
         program.History().unsaved_edits = false;
-        return 0;
+        return saved;
     });
 }
 
-int ApplyConfiguration(Program& program, const ConfigFileContents& contents) {
+Outcome ApplyConfiguration(Program& program, const ConfigFileContents& contents) {
     return WithoutThrowing(program, [&] {
         GoByUnitHolding(program, contents.events, contents.provenance);
         if (contents.kind == ConfigFileKind::OldEventTable) {
             // The older binary file: the grid only, nothing marked changed.
             ReplaceGridEvents(program, contents.events);
             ClearEditHistory(program);
-            program.ShowStatusMessage(true, "Event table read from file");
-            return 0;
+            return program.Done("Event table read from file");
         }
         const std::string message = LoadedMessage(contents);
         ReplaceGridEvents(program, contents.events);
@@ -157,35 +149,33 @@ int ApplyConfiguration(Program& program, const ConfigFileContents& contents) {
         DecodeSetup(program, contents.setup, false);
         DimUnitControlsWithoutUnit(program);
         ClearEditHistory(program);
-        program.ShowStatusMessage(true, message);
-        return 0;
+        return program.Done(message);
     });
 }
 
-int LoadConfigurationFile(Program& program, const std::string& path) {
+Outcome LoadConfigurationFile(Program& program, const std::string& path) {
     return WithoutThrowing(program, [&] {
         WaitCursor wait(program.GetUi());
         const ConfigFileRead read = ReadConfigurationFile(path);
         if (!read.contents) {
-            program.ShowStatusMessage(false, read.failure);
-            return -1;
+            return program.Fail(read.failure);
         }
-        if (ApplyConfiguration(program, *read.contents) != 0) {
-            return -1;
+        Outcome applied = ApplyConfiguration(program, *read.contents);
+        if (applied.ok) {
+            program.ContentsFile() =
+                Program::SourceFile{path, read.contents->sha256, read.contents->provenance};
+            program.ServiceRecords().NoteLoadedFile(path, read.contents->sha256);
         }
-        program.ContentsFile() =
-            Program::SourceFile{path, read.contents->sha256, read.contents->provenance};
-        program.ServiceRecords().NoteLoadedFile(path, read.contents->sha256);
-        return 0;
+        return applied;
     });
 }
 
-int SaveConfigFile(Program& program) {
+Outcome SaveConfigFile(Program& program) {
     return WithoutThrowing(program, [&] {
         const FileSelection chosen = program.GetUi().FileSelectPopup(
             program.Settings().ConfigFolder(), kPattern, "Save File", true);
         if (chosen.choice == FileChoice::Cancelled) {
-            return -1;
+            return Outcome::Failed("Cancelled");
         }
         program.Settings().ConfigFolder() = chosen.path;
         return SaveConfigurationFile(program, chosen.path);
@@ -205,7 +195,7 @@ int ConfigFileLoadCB(Program& program, const CallbackEvent& event) {
     }
     WithoutThrowing(program, [&] {
         LoadConfigFile(program);
-        return 0;
+        return Outcome::Done();
     });
     return 0;
 }

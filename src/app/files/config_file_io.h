@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/shell/callbacks.h"
+#include "app/shell/outcome.h"
 #include "files/config_file_read.h"
 #include "files/ini.h"
 
@@ -21,20 +22,20 @@ class Program;
 int PutConfiguration(Program& program, IniDocument& document);
 
 // Writes the configuration to `path` through a temporary file, so that a failed save leaves
-// any earlier file whole. 0, or -1 with the failure in the status line.
-int SaveConfigurationFile(Program& program, const std::string& path);
-// "Save": asks where, then saves there. 0 when saved; -1 when cancelled or failed (told).
-int SaveConfigFile(Program& program);
+// any earlier file whole.
+Outcome SaveConfigurationFile(Program& program, const std::string& path);
+// "Save": asks where, then saves there. Fails when cancelled (told nowhere) or failed (told).
+Outcome SaveConfigFile(Program& program);
 
 // Shows what a file holds as a load does: a ".tlk"'s events replace the grid, its setup fields
 // show on the setup controls (not remembered as the unit's setup) and both are marked changed;
-// an older table replaces only the grid. The grid changes whole or not at all. 0, or -1 with
-// "Out of system memory" in the status line.
-int ApplyConfiguration(Program& program, const ConfigFileContents& contents);
+// an older table replaces only the grid. The grid changes whole or not at all; a failure says
+// "Out of system memory".
+Outcome ApplyConfiguration(Program& program, const ConfigFileContents& contents);
 
 // Loads the file at `path` as a ".tlk" or an older binary event-table file (see
-// ConfigFileLoadCB). 0, or -1 with the failure in the status line; then nothing changed.
-int LoadConfigurationFile(Program& program, const std::string& path);
+// ConfigFileLoadCB). On failure nothing changed.
+Outcome LoadConfigurationFile(Program& program, const std::string& path);
 
 // Asks for a file name, then writes the grid's events and the six setup fields as a ".tlk"
 // through a temporary file, so that a failed save leaves any earlier file whole.

@@ -42,26 +42,26 @@ std::string ContentsSha256(Program& program) {
     }
 }
 
-void Warn(Program& program, const ServiceHistory::WarningSink& sink, const std::string& text) {
+// `told` is what the operation ended on, which stays readable before the warning.
+void Warn(Program& program, const ServiceHistory::WarningSink& sink, const std::string& told,
+          const std::string& text) {
     if (sink) {
         sink(text);
         return;
     }
-    // Added to what the operation told, which stays readable before it.
-    const std::string& shown = program.Status().Current();
-    program.ShowStatusMessage(false, shown.empty() ? text : shown + " - " + text);
+    program.ShowStatusMessage(false, told.empty() ? text : told + " - " + text);
 }
 
 // Writes the record and tells what went wrong on the way.
 void FinishRecord(Program& program, const std::string& path, const HistoryRecord& record,
-                  const ServiceHistory::WarningSink& sink) {
+                  const std::string& told, const ServiceHistory::WarningSink& sink) {
     const HistoryOutcome outcome = HistoryStore(path).Append(record);
     if (!outcome.moved_aside.empty()) {
-        Warn(program, sink,
+        Warn(program, sink, told,
              "History damaged: moved aside to " + outcome.moved_aside + ", a new one begun");
     }
     if (!outcome.ok) {
-        Warn(program, sink, "History not written: " + outcome.problem);
+        Warn(program, sink, told, "History not written: " + outcome.problem);
     }
 }
 
@@ -77,8 +77,8 @@ void ServiceHistory::NoteLoadedFile(const std::string& path, const std::string& 
     loaded_sha256_ = sha256;
 }
 
-int RecordOperation(Program& program, std::string_view operation, const std::string& file,
-                    const std::function<int()>& run) {
+Outcome RecordOperation(Program& program, std::string_view operation, const std::string& file,
+                        const std::function<Outcome()>& run) {
     ServiceHistory& history = program.ServiceRecords();
     Platform& platform = program.GetPlatform();
     const std::string path = HistoryPath(platform);
@@ -104,14 +104,8 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
         record.sha256 = file == history.loaded_file_ ? history.loaded_sha256_
                                                      : FileSha256Hex(file).value_or("");
     }
-    const StatusLine& status = program.Status();
-    const uint64_t shown_before = status.MessagesShown();
-
-    if (history.depth_ == 0) {
-        history.told_outcome_.clear();
-    }
     ++history.depth_;
-    int result = -1;
+    Outcome result;
     try {
         result = run();
     } catch (const std::exception& error) {
@@ -119,7 +113,7 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
         // recorded as such, then passed on.
         --history.depth_;
         record.message = error.what();
-        FinishRecord(program, path, record, history.warning_sink_);
+        FinishRecord(program, path, record, record.message, history.warning_sink_);
         throw;
     } catch (...) {
         --history.depth_;
@@ -127,7 +121,7 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
     }
     --history.depth_;
 
-    record.ok = result == 0;
+    record.ok = result.ok;
     if (Identified(identity)) {
         if (!known_before) {
             record.type = std::string(DeviceTypeName(identity.DeviceType()));
@@ -141,31 +135,25 @@ int RecordOperation(Program& program, std::string_view operation, const std::str
             record.firmware_after = FirmwareVersionText(identity.firmware_version);
         }
     }
-    // What the operation told last of its outcome, as the status line shows it at the end (an
-    // "Accept Changes" that resumes playback ends saying so). One told only in a pop-up leaves
-    // the bare outcome.
-    if (!history.told_outcome_.empty()) {
-        record.message += history.told_outcome_;
-    } else if (!record.ok && status.LastFailureAt() > shown_before) {
-        record.message += status.LastFailure();
-    } else if (record.ok && status.LastSuccessAt() > shown_before) {
-        record.message += status.LastSuccess();
+    // What the operation ended on (an "Accept Changes" that resumes playback ends saying so).
+    if (!result.message.empty()) {
+        record.message += result.message;
     } else {
         record.message += record.ok ? "done" : "failed";
     }
     record.contents_sha256 = ContentsSha256(program);
-    FinishRecord(program, path, record, history.warning_sink_);
+    FinishRecord(program, path, record, result.message, history.warning_sink_);
     return result;
 }
 
-int RecordAcceptChanges(Program& program, const std::function<int()>& run) {
+Outcome RecordAcceptChanges(Program& program, const std::function<Outcome()>& run) {
     ServiceHistory& history = program.ServiceRecords();
     const ChangeMarks& marks = program.Marks();
     // The file goes with the changes it brought: once they are sent, later edits are not its.
     const std::string file =
         marks.table_changed || marks.setup_changed ? history.loaded_file_ : std::string{};
-    const int result = RecordOperation(program, "Accept Changes", file, run);
-    if (result == 0 && history.depth_ == 0) {
+    Outcome result = RecordOperation(program, "Accept Changes", file, run);
+    if (result.ok && history.depth_ == 0) {
         history.loaded_file_.clear();
         history.loaded_sha256_.clear();
     }

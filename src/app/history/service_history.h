@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/shell/outcome.h"
 #include "history/history_store.h"
 
 namespace keelsong {
@@ -39,33 +40,27 @@ class ServiceHistory {
     // with the changes it brought until they are sent.
     void NoteLoadedFile(const std::string& path, const std::string& sha256);
 
-    // The outcome's message of the operation being recorded, told by the operation itself
-    // where no status line or pop-up says it (keelsong-cli's verification): the record takes
-    // it in place of what the status line said last.
-    void TellOutcome(std::string message) { told_outcome_ = std::move(message); }
-
   private:
-    friend int RecordOperation(Program& program, std::string_view operation,
-                               const std::string& file, const std::function<int()>& run);
-    friend int RecordAcceptChanges(Program& program, const std::function<int()>& run);
+    friend Outcome RecordOperation(Program& program, std::string_view operation,
+                                   const std::string& file, const std::function<Outcome()>& run);
+    friend Outcome RecordAcceptChanges(Program& program, const std::function<Outcome()>& run);
 
     WarningSink warning_sink_;
     Viewer viewer_;
     std::string program_name_ = "keelsong";
     std::string loaded_file_;
     std::string loaded_sha256_;
-    std::string told_outcome_;
     int depth_ = 0;
 };
 
-// Runs `run`, an operation that changes the unit (0 or negative), and records its outcome,
-// failed or not, with the unit before and after it and `file` (empty for none) with the
-// SHA-256 of its contents. An operation run inside another recorded one belongs to that one's
-// record. A record that cannot be written is told, and never changes the result.
-int RecordOperation(Program& program, std::string_view operation, const std::string& file,
-                    const std::function<int()>& run);
+// Runs `run`, an operation that changes the unit, and records its outcome, failed or not, with
+// the unit before and after it and `file` (empty for none) with the SHA-256 of its contents.
+// An operation run inside another recorded one belongs to that one's record. A record that
+// cannot be written is told, and never changes the outcome.
+Outcome RecordOperation(Program& program, std::string_view operation, const std::string& file,
+                        const std::function<Outcome()>& run);
 
 // "Accept Changes" recorded with the configuration file the changes came from, if any.
-int RecordAcceptChanges(Program& program, const std::function<int()>& run);
+Outcome RecordAcceptChanges(Program& program, const std::function<Outcome()>& run);
 
 }  // namespace keelsong

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "app/link/frame_trace.h"
 #include "app/link/traced_port.h"
@@ -55,6 +56,9 @@ class SerialLink {
     const std::array<uint8_t, kResponseBufferSize>& ResponseFrame() const { return response_; }
     // The payload of the last successful response.
     std::span<const uint8_t> ResponsePayload() const;
+    // What the status line was told of the last transaction's failure (empty when it got its
+    // answer), for an operation that has nothing to add to it.
+    const std::string& Failure() const { return failure_; }
 
     bool IsConnected() const { return settings_.open != 0; }
     // Closes the port and forgets a lost device.
@@ -81,6 +85,7 @@ class SerialLink {
     }
 
   private:
+    void ShowFailure(std::string text);
     // Passes a port result through; a device that went away closes the port.
     int Checked(int result);
 
@@ -116,6 +121,7 @@ class SerialLink {
     FrameTrace* trace_ = nullptr;
     bool transaction_running_ = false;
     int attempt_ = 0;  // of the transaction under way; 0 outside one
+    std::string failure_;
 };
 
 }  // namespace keelsong

@@ -132,8 +132,8 @@ std::optional<std::string> BackUpUnit(Program& program, std::string& path) {
     if (!shown.Kept()) {
         return fail("Out of system memory");
     }
-    const bool read = RetrieveTableAndSetup(program) == 0;
-    const bool saved = read && SaveConfigurationFile(program, target) == 0;
+    const bool read = RetrieveTableAndSetup(program).ok;
+    const bool saved = read && SaveConfigurationFile(program, target).ok;
     shown.PutBack();
     if (!read) {
         return fail("Table and setup to back up not read");

@@ -57,10 +57,6 @@ void ShowStage(Program& program, StageDisplay stages, std::string_view text) {
     program.Status().TellStage(text);
 }
 
-int Fail(Program& program, std::string_view text) {
-    program.ShowStatusMessage(false, text);
-    return -1;
-}
 
 // Whether to keep the program's table and setup across the update, or nullopt to leave the
 // unit alone: the pop-up closed without an answer counts as "Cancel".
@@ -145,41 +141,33 @@ std::string FirmwareFailureText() {
            ContactMakerText("for support.");
 }
 
-int InstallFirmwareFile(Program& program, const std::string& path, StageDisplay stages) {
-    UnitOperationScope operation(program);
-    std::vector<uint8_t> image;
-    if (ReadFirmwareFile(program, path, image) != 0) {
-        return -1;
-    }
-    return InstallFirmwareImage(program, image, stages);
-}
-
-int ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint8_t>& image) {
+Outcome ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint8_t>& image) {
     const File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
-        return Fail(program, "Open firmware file failed");
+        return program.Fail("Open firmware file failed");
     }
-    if (VerifyFirmwareImage(program, file.get(), image) != 0) {
-        return Fail(program, "Firmware file corrupted");
+    if (!VerifyFirmwareImage(program, file.get(), image).ok) {
+        return program.Fail("Firmware file corrupted");
     }
-    return 0;
+    return Outcome::Done("Firmware file verified successfully");
 }
 
-int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages) {
+Outcome InstallFirmwareImage(Program& program, std::span<const uint8_t> image,
+                             StageDisplay stages) {
     UnitOperationScope operation(program);
-    if (UploadFirmwareImage(program, image, stages) != 0) {
-        return Fail(program, "Failed to upload firmware file to unit");
+    if (!UploadFirmwareImage(program, image, stages).ok) {
+        return program.Fail("Failed to upload firmware file to unit");
     }
     ShowStage(program, stages, "Booting New Firmware");
-    if (RestartUnit(program) == 0) {
+    Outcome restarted = RestartUnit(program);
+    if (restarted.ok || restarted.code == kRestartedIntoLoader) {
         ShowStage(program, stages, "Update Complete");
-    } else {
-        program.ShowStatusMessage(false, "Reset Failed");
+        return restarted;
     }
-    return 0;
+    return program.Fail("Reset Failed", kWrittenNotRestarted);
 }
 
-int VerifyFirmwareImage(Program& program, std::FILE* file, std::vector<uint8_t>& image) {
+Outcome VerifyFirmwareImage(Program& program, std::FILE* file, std::vector<uint8_t>& image) {
     image.clear();
     std::array<uint8_t, 4096> block;
     for (;;) {
@@ -187,29 +175,28 @@ int VerifyFirmwareImage(Program& program, std::FILE* file, std::vector<uint8_t>&
         image.insert(image.end(), block.begin(), block.begin() + static_cast<ptrdiff_t>(got));
         if (std::ferror(file) || image.size() > kMaxFirmwareFileBytes) {
             image.clear();
-            return Fail(program, "File read failed");
+            return program.Fail("File read failed");
         }
         if (got < block.size()) {
             break;
         }
     }
     if (!FirmwareImageIntact(image)) {
-        return Fail(program, "Invalid CRC value");
+        return program.Fail("Invalid CRC value");
     }
-    program.ShowStatusMessage(true, "Firmware file verified successfully");
-    return 0;
+    return program.Done("Firmware file verified successfully");
 }
 
-int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages) {
+Outcome UploadFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages) {
     UnitOperationScope operation(program);
     ShowStage(program, stages, "Entering Admin Mode");
     const int version = RestartIntoLoader(program, true);
     if (version < 0) {
         Disconnect(program);
-        return Fail(program, "Error, disconnected from device");
+        return program.Fail("Error, disconnected from device");
     }
     if (version >= kNormalFirmware) {
-        return Fail(program, "Failed to boot into admin mode");
+        return program.Fail("Failed to boot into admin mode");
     }
     program.ShowStatusMessage(true, "Reading data from firmware file");
 
@@ -226,65 +213,69 @@ int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, StageD
         const int result =
             link.SendCommand(Command::MemoryWrite, FirmwareChunkPayload(image, chunk));
         if (result < kMinMemoryWriteFrame || link.ResponsePayload()[0] != kMemoryWritten) {
-            return Fail(program, "Failed to write data to unit memory");
+            return program.Fail("Failed to write data to unit memory");
         }
         bar.ShowPart(chunk.Written(), image.size());
     }
-    program.ShowStatusMessage(true, "Successfully uploaded firmware");
-    return 0;
+    return program.Done("Successfully uploaded firmware");
 }
 
-int RestartUnit(Program& program) {
+Outcome RestartUnit(Program& program) {
     if (program.Identity().DeviceType() != device_type::kOrvaneHf) {
-        return 0;
+        return Outcome::Done();
     }
     UnitOperationScope operation(program);
     if (program.Link().SendCommand(Command::Reset) < kMinAnswerFrame) {
-        return Fail(program, "No response received");
+        return program.Fail("No response received");
     }
     const int version = EnquireAfterRestart(program, true);
     if (version < 0) {
         Disconnect(program);
-        return Fail(program, "Error, disconnected from device");
+        return program.Fail("Error, disconnected from device");
     }
-    if (version >= kNormalFirmware) {
-        program.ShowStatusMessage(true, "Reset unit successfully");
-    } else {
-        program.ShowStatusMessage(false, "Reset into admin mode");
-    }
+    Outcome restarted = version >= kNormalFirmware
+                            ? program.Done("Reset unit successfully")
+                            : program.Fail("Reset into admin mode", kRestartedIntoLoader);
     UpdateControlsForUnit(program);
-    return 0;
+    return restarted;
+}
+
+Outcome NotBackAfterRestart(const Outcome& restarted, std::string popup_text) {
+    return Outcome::Failed(restarted.ok ? std::move(popup_text) : restarted.message);
 }
 
 namespace {
 
 // The update itself: the image checked, the rails, the image installed, the unit checked, its
 // contents read or sent again.
-int GuardInstallAndResync(Program& program, const std::string& path, bool keep_contents,
-                          StageDisplay stages, BatteryGate gate, std::string* backup_path) {
+Outcome GuardInstallAndResync(Program& program, const std::string& path, bool keep_contents,
+                              StageDisplay stages, BatteryGate gate, std::string* backup_path) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
     std::string backup;
     std::vector<uint8_t> image;
-    int result = ReadFirmwareFile(program, path, image);
-    if (result != 0) {
+    Outcome result = ReadFirmwareFile(program, path, image);
+    Outcome installed;
+    if (!result.ok) {
         program.Status().ShowMessagePopup("Firmware updated failed", FirmwareFailureText());
     } else if (const auto not_started = PrepareFirmwareUpdate(program, gate, backup)) {
         program.Status().ShowMessagePopup("Update Firmware",
                                           *not_started + ".\n\nNothing was written to the unit.");
-        result = kUpdateNotStarted;
-    } else if (InstallFirmwareImage(program, image, stages) != 0) {
+        result = Outcome::Failed(*not_started, kUpdateNotStarted);
+    } else if (installed = InstallFirmwareImage(program, image, stages);
+               !installed.ok && installed.code != kRestartedIntoLoader &&
+               installed.code != kWrittenNotRestarted) {
         program.Status().ShowMessagePopup(
             "Firmware updated failed",
             FirmwareFailureText() + "\n\n" + AfterFailedUploadText(program) + BackupHint(backup));
-        result = -1;
+        result = installed;
     } else if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
-        program.Status().ShowMessagePopup("Firmware updated failed",
-                                          "The new firmware was written.\n" + *not_back + "\n\n" +
-                                              ContactMakerText("if it still does not start.") +
-                                              BackupHint(backup));
-        result = -1;
+        const std::string text = "The new firmware was written.\n" + *not_back + "\n\n" +
+                                 ContactMakerText("if it still does not start.") +
+                                 BackupHint(backup);
+        program.Status().ShowMessagePopup("Firmware updated failed", text);
+        result = NotBackAfterRestart(installed, text);
     } else {
         program.Status().ShowMessagePopup(
             "Complete", "Firmware updated successfully" +
@@ -306,7 +297,7 @@ int GuardInstallAndResync(Program& program, const std::string& path, bool keep_c
 
 }  // namespace
 
-int UpdateFirmware(Program& program, const std::string& path, bool keep_contents,
+Outcome UpdateFirmware(Program& program, const std::string& path, bool keep_contents,
                    StageDisplay stages, BatteryGate gate, std::string* backup_path) {
     return RecordOperation(program, "Firmware Update", path, [&] {
         return GuardInstallAndResync(program, path, keep_contents, stages, gate, backup_path);

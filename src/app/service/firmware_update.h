@@ -10,6 +10,7 @@
 
 #include "app/service/firmware_rails.h"
 #include "app/shell/callbacks.h"
+#include "app/shell/outcome.h"
 
 namespace keelsong {
 
@@ -41,30 +42,28 @@ inline constexpr StageDisplay kStatusLineStages{Panel::MAIN, Control::STATUS_LIN
 // The text of the "Firmware updated failed" pop-up.
 std::string FirmwareFailureText();
 
-// Reads the image file, checks it, writes it into the unit and restarts the unit. The stage
-// texts go where `stages` says. The file is read once and closed before anything is
-// sent, so what is written is exactly what was checked. 0 once the image is written, even if
-// the restart afterwards failed; -1 otherwise, with the failure in the status line.
-int InstallFirmwareFile(Program& program, const std::string& path, StageDisplay stages);
+// Reads the image file at `path` whole into `image` and checks it; a failure says "Open firmware
+// file failed" or "Firmware file corrupted" (after the check's own message).
+Outcome ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint8_t>& image);
 
-// Reads the image file at `path` whole into `image` and checks it: 0, or -1 with "Open firmware
-// file failed" or "Firmware file corrupted" (after the check's own message) in the status line.
-int ReadFirmwareFile(Program& program, const std::string& path, std::vector<uint8_t>& image);
-
-// Writes a checked `image` into the unit and restarts it, as InstallFirmwareFile does once the
-// file is read. 0 once written, even if the restart afterwards failed; -1 otherwise.
-int InstallFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages);
+// Writes a checked `image` into the unit and restarts it into its firmware; the stage texts go
+// where `stages` says. Once the image is written the outcome is the restart's: ok,
+// kRestartedIntoLoader, or kWrittenNotRestarted ("Reset Failed"); any other failure wrote no
+// image ("Failed to upload firmware file to unit").
+inline constexpr int kWrittenNotRestarted = -4;
+Outcome InstallFirmwareImage(Program& program, std::span<const uint8_t> image,
+                             StageDisplay stages);
 
 // Reads `file` to its end into `image` and checks its CRC. "File read failed" (also for a file
 // larger than kMaxFirmwareFileBytes), "Invalid CRC value" (also for an image too short to
-// carry data) or "Firmware file verified successfully". 0 or -1.
-int VerifyFirmwareImage(Program& program, std::FILE* file, std::vector<uint8_t>& image);
+// carry data) or "Firmware file verified successfully".
+Outcome VerifyFirmwareImage(Program& program, std::FILE* file, std::vector<uint8_t>& image);
 
 // Restarts the unit into its loader and writes `image` into it, one MemoryWrite per chunk. The
-// progress bar of `stages`' panel shows the share written while it runs. 0, or -1 with the failure
-// in the status line ("Error, disconnected from device" with the port closed, "Failed to boot into
-// admin mode", "Failed to write data to unit memory").
-int UploadFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages);
+// progress bar of `stages`' panel shows the share written while it runs. A failure says "Error,
+// disconnected from device" (port closed), "Failed to boot into admin mode" or "Failed to write
+// data to unit memory".
+Outcome UploadFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages);
 
 // Waits the 5 s a unit takes to restart, then enquires it. The enquiry's result.
 int EnquireAfterRestart(Program& program, bool show_in_status_line);
@@ -73,10 +72,15 @@ int EnquireAfterRestart(Program& program, bool show_in_status_line);
 int RestartIntoLoader(Program& program, bool show_in_status_line);
 
 // Restarts an Orvane HF into its firmware and enquires it again; other types are left alone.
-// -1 when the unit did not answer the Reset ("No response received") or the enquiry ("Error,
-// disconnected from device", port closed); otherwise 0, also when the unit came back in its
-// loader ("Reset into admin mode").
-int RestartUnit(Program& program);
+// Fails when the unit did not answer the Reset ("No response received") or the enquiry ("Error,
+// disconnected from device", port closed), or came back in its loader ("Reset into admin mode",
+// code kRestartedIntoLoader: it answers, and the controls follow it).
+inline constexpr int kRestartedIntoLoader = -3;
+Outcome RestartUnit(Program& program);
+
+// The failure of a restart that left the unit out of its firmware: what the restart said went
+// wrong, else (it answered, but from its loader or a unit it cannot restart) `popup_text`.
+Outcome NotBackAfterRestart(const Outcome& restarted, std::string popup_text);
 
 // Whether the unit a restart left behind is at work again: nullopt when it answers in its
 // application firmware, otherwise what state it is in (port closed after it stopped answering,
@@ -95,9 +99,9 @@ inline constexpr int kUpdateNotStarted = -2;
 // program and unit together again: with `keep_contents` ("Update and Save") the program's table
 // and setup are sent back, otherwise the unit's are read. An image written into a unit that does
 // not come back in its application firmware (in admin mode, or silent after the restart) is a
-// failed update, told with the state the unit is in and where the backup is. 0;
-// kUpdateNotStarted; or -1 when the update or what follows it failed.
-int UpdateFirmware(Program& program, const std::string& path, bool keep_contents,
+// failed update, told with the state the unit is in and where the backup is. A failure before
+// anything was written has the code kUpdateNotStarted.
+Outcome UpdateFirmware(Program& program, const std::string& path, bool keep_contents,
                    StageDisplay stages, BatteryGate gate = BatteryGate::Ask,
                    std::string* backup_path = nullptr);
 

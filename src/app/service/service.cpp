@@ -79,7 +79,7 @@ uint16_t SerialNumberFromText(std::string_view text) {
 namespace {
 
 // The serial number update itself: written in the loader, the unit restarted and checked.
-int ChangeSerialNumber(Program& program, uint16_t serial) {
+Outcome ChangeSerialNumber(Program& program, uint16_t serial) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
@@ -87,14 +87,12 @@ int ChangeSerialNumber(Program& program, uint16_t serial) {
     if (version < 0) {
         Disconnect(program);
         ui.SetWaitCursor(false);
-        program.Status().ShowMessagePopup("Error", kReconnectFailed);
-        return -1;
+        return program.FailInPopup("Error", kReconnectFailed);
     }
     if (version >= kNormalFirmware) {
         ui.SetWaitCursor(false);
-        program.Status().ShowMessagePopup(
-            "Error", "Failed to update seral number.\nCould not enter admin mode.");
-        return -1;
+        return program.FailInPopup("Error",
+                                   "Failed to update seral number.\nCould not enter admin mode.");
     }
     SerialLink& link = program.Link();
     link.SendCommand(Command::MemoryWrite, SerialNumberPayload(serial));
@@ -108,28 +106,24 @@ int ChangeSerialNumber(Program& program, uint16_t serial) {
     ui.SetWaitCursor(false);
     if (restarted < 0) {
         Disconnect(program);
-        program.Status().ShowMessagePopup("Error", kReconnectFailed);
-        return -1;
+        return program.FailInPopup("Error", kReconnectFailed);
     }
     // Checked before the number: a unit left in its loader may report the new number all the
     // same, yet cannot be used until it is restarted.
     if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
-        program.Status().ShowMessagePopup("Error",
-                                          "The serial number update did not finish.\n" + *not_back);
-        return -1;
+        return program.FailInPopup("Error", "The serial number update did not finish.\n" + *not_back);
     }
     if (program.Identity().SerialNumber() != serial) {
-        program.Status().ShowMessagePopup("Error", "Failed to update seral number.");
-        return -1;
+        return program.FailInPopup("Error", "Failed to update seral number.");
     }
     RenumberContents(program, old_serial);
     program.Status().ShowMessagePopup("Complete", "Serial Number Updated Successfully");
-    return 0;
+    return Outcome::Done("Serial Number Updated Successfully");
 }
 
 }  // namespace
 
-int UpdateSerialNumber(Program& program, uint16_t serial) {
+Outcome UpdateSerialNumber(Program& program, uint16_t serial) {
     return RecordOperation(program, "Serial Number", {},
                            [&] { return ChangeSerialNumber(program, serial); });
 }
@@ -155,31 +149,33 @@ int UpdateSerialNumCB(Program& program, const CallbackEvent& event) {
 namespace {
 
 // The reset itself: the unit restarted, then its table and setup read or sent again.
-int RestartAndResync(Program& program, bool keep_changes) {
+// A failure says what went wrong first: the restart's own message where it told one (the pop-up
+// only asks to try again).
+Outcome RestartAndResync(Program& program, bool keep_changes) {
     UnitOperationScope operation(program);
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
-    if (RestartUnit(program) != 0) {
-        ui.SetWaitCursor(false);
-        program.Status().ShowMessagePopup("Error", "Reset Failed, please try again.");
-        return -1;
-    }
+    const Outcome restarted = RestartUnit(program);
     ui.SetWaitCursor(false);
+    if (!restarted.ok && restarted.code != kRestartedIntoLoader) {
+        program.Status().ShowMessagePopup("Error", "Reset Failed, please try again.");
+        return restarted;
+    }
     if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
         program.Status().ShowMessagePopup("Error", *not_back);
-        return -1;
+        return NotBackAfterRestart(restarted, *not_back);
     }
     program.Status().ShowMessagePopup("Success", "Reset unit successfully");
     ui.RemovePopup(Panel::ADVANCED);
     ui.SetWaitCursor(true);
-    const int resynced = ResyncAfterUpdate(program, keep_changes);
+    Outcome resynced = ResyncAfterUpdate(program, keep_changes);
     ui.SetWaitCursor(false);
     return resynced;
 }
 
 }  // namespace
 
-int ResetUnit(Program& program, bool keep_changes) {
+Outcome ResetUnit(Program& program, bool keep_changes) {
     return RecordOperation(program, "Reset", {},
                            [&] { return RestartAndResync(program, keep_changes); });
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/shell/callbacks.h"
+#include "app/shell/outcome.h"
 
 namespace keelsong {
 
@@ -21,14 +22,14 @@ uint16_t SerialNumberFromText(std::string_view text);
 // Restarts the unit into its loader, writes `serial`, restarts it into its firmware and tells
 // in a message pop-up whether it now reports that number in its application firmware (a unit
 // left in its loader is a failure, told with what to do). The table and setup are left as they
-// are. 0 when it does, else -1.
-int UpdateSerialNumber(Program& program, uint16_t serial);
+// are. Fails unless it does, with the pop-up's text.
+Outcome UpdateSerialNumber(Program& program, uint16_t serial);
 
 // Restarts the unit and tells how that went in a message pop-up; then writes the program's
 // pending changes into it (`keep_changes`, "Reset and Save") or reads its table and setup
-// again. A unit that comes back in its loader is a failed reset. 0, or -1 when the restart or
-// what follows it failed.
-int ResetUnit(Program& program, bool keep_changes);
+// again. A unit that comes back in its loader is a failed reset; a failed restart says what the
+// restart told.
+Outcome ResetUnit(Program& program, bool keep_changes);
 
 // UPDATE_SER_NUM: asks for the number, restarts the unit into its loader, writes the number,
 // restarts it into its firmware and tells whether it now reports that number. The table and

@@ -43,47 +43,44 @@ bool AnyChangeMarked(const Program& program) {
 }
 
 // Sends a command without payload that an Orvane HF alone understands.
-int SendToOrvaneHf(Program& program, Command command, const char* failure, const char* success) {
+Outcome SendToOrvaneHf(Program& program, Command command, const char* failure,
+                       const char* success) {
     if (program.Identity().DeviceType() != device_type::kOrvaneHf) {
-        return 0;
+        return Outcome::Done();
     }
     if (program.Link().SendCommand(command) <= 0) {
-        program.ShowStatusMessage(false, failure);
-        return -1;
+        return program.Fail(failure);
     }
-    program.ShowStatusMessage(true, success);
-    return 0;
+    return program.Done(success);
 }
 
 // Empties the grid and reads the unit's table into it. On failure the rows read so far stay,
 // marked changed.
-int ReadTablePart(Program& program) {
+Outcome ReadTablePart(Program& program) {
     EmptyEventGrid(program);
     const uint16_t result = RetrieveEventTable(program);
     ClearEditHistory(program);
     if (result != 0) {
-        program.ShowStatusMessage(false, "Retrieve table failed");
         MarkTableChanged(program, true);
-        return -1;
+        return program.Fail("Retrieve table failed");
     }
     MarkTableChanged(program, false);
-    return 0;
+    return Outcome::Done();
 }
 
 // Reads the unit's setup onto the controls. A failure marks the setup changed.
-int ReadSetupPart(Program& program) {
+Outcome ReadSetupPart(Program& program) {
     std::optional<UnitKey>& origin = program.Origin().setup;
-    const int result = ReadUnitSetup(program);
+    Outcome read = ReadUnitSetup(program);
     ClearEditHistory(program);
-    if (result != 0) {
-        program.ShowStatusMessage(false, "Retrieve setup failed");
+    if (!read.ok) {
         MarkSetupChanged(program, true);
         origin.reset();
-        return -1;
+        return program.Fail("Retrieve setup failed");
     }
     MarkSetupChanged(program, false);
     origin = KeyOf(program.Identity());
-    return 0;
+    return read;
 }
 
 void PlayWithSaveUnderWaitCursor(Program& program) {
@@ -95,11 +92,10 @@ void PlayWithSaveUnderWaitCursor(Program& program) {
 
 }  // namespace
 
-int PlayUnit(Program& program) {
+Outcome PlayUnit(Program& program) {
     SerialLink& link = program.Link();
     if (link.SendCommand(Command::Play) <= 0) {
-        program.ShowStatusMessage(false, "No response for play command, please try again");
-        return -1;
+        return program.Fail("No response for play command, please try again");
     }
     const std::span<const uint8_t> payload = link.ResponsePayload();
     const int state = payload.empty() ? kNoPlayState : payload[0];
@@ -107,62 +103,57 @@ int PlayUnit(Program& program) {
     switch (state) {
         case play_state::kEmptyTable:
             RememberPlayState(program, play_state::kEmptyTable);
-            program.ShowStatusMessage(false, "No Events To Play");
-            return -1;
+            return program.Fail("No Events To Play");
         case play_state::kPlaying:
             RememberPlayState(program, play_state::kPlaying);
-            program.ShowStatusMessage(true, "Playback started");
-            return 0;
+            return program.Done("Playback started");
         case play_state::kWaiting:
             RememberPlayState(program, play_state::kWaiting);
-            program.ShowStatusMessage(true, "Playback will begin when start time is reached");
-            return 0;
+            return program.Done("Playback will begin when start time is reached");
         default:
             if (state == play_state::kStopped) {
                 RememberPlayState(program, play_state::kStopped);
             }
-            program.ShowStatusMessage(false, "Wrong play response has been received");
-            return -1;
+            return program.Fail("Wrong play response has been received");
     }
 }
 
-int PlayWithSave(Program& program) {
+Outcome PlayWithSave(Program& program) {
     UnitOperationScope operation(program);
-    if (const int accepted = AcceptChanges(program); accepted != 0) {
+    if (Outcome accepted = AcceptChanges(program); !accepted.ok) {
         // A row that cannot be sent stays named: that is what the user has to change.
-        if (accepted != kUnsendableRow) {
-            program.ShowStatusMessage(false, "Failed to save changes before playing");
+        if (accepted.code == kUnsendableRow) {
+            return accepted;
         }
-        return -1;
+        return program.Fail("Failed to save changes before playing");
     }
     return PlayUnit(program);
 }
 
-int SaveUnitSettings(Program& program) {
+Outcome SaveUnitSettings(Program& program) {
     return SendToOrvaneHf(program, Command::SaveSettings, "No response for save command",
                           "Settings saved successfully");
 }
 
-int RestoreUnitSettings(Program& program) {
+Outcome RestoreUnitSettings(Program& program) {
     return RecordOperation(program, "Restore", {}, [&] {
         return SendToOrvaneHf(program, Command::RestoreSettings, "No response for restore command",
                               "Settings restored successfully");
     });
 }
 
-int RetrieveTableAndSetup(Program& program) {
+Outcome RetrieveTableAndSetup(Program& program) {
     UnitOperationScope operation(program);
-    if (ReadTablePart(program) != 0) {
-        return -1;
+    if (Outcome table = ReadTablePart(program); !table.ok) {
+        return table;
     }
-    if (ReadSetupPart(program) != 0) {
-        return -1;
+    if (Outcome setup = ReadSetupPart(program); !setup.ok) {
+        return setup;
     }
-    program.ShowStatusMessage(true, "Retrieved table and setup successfully");
-    return 0;
+    return program.Done("Retrieved table and setup successfully");
 }
 
-int ReloadUnitContents(Program& program) {
+Outcome ReloadUnitContents(Program& program) {
     const ChangeMarks& marks = program.Marks();
     const ContentsOrigin& origin = program.Origin();
     const UnitKey unit = KeyOf(program.Identity());
@@ -172,38 +163,39 @@ int ReloadUnitContents(Program& program) {
         return RetrieveTableAndSetup(program);
     }
     UnitOperationScope operation(program);
-    if (!keep_table && ReadTablePart(program) != 0) {
-        return -1;
+    Outcome read = Outcome::Done();
+    if (!keep_table && !(read = ReadTablePart(program)).ok) {
+        return read;
     }
-    if (!keep_setup && ReadSetupPart(program) != 0) {
-        return -1;
+    if (!keep_setup) {
+        read = ReadSetupPart(program);
     }
-    return 0;
+    return read;
 }
 
 namespace {
 
 // "Undo Changes" itself: reads back from the unit what was changed.
-int ReadBackChanges(Program& program) {
+Outcome ReadBackChanges(Program& program) {
     UnitOperationScope operation(program);
     if (program.Marks().table_changed) {
         if (RereadEventTable(program) != 0) {
-            program.ShowStatusMessage(false, "Retrieve table failed");
-            return -1;
+            return program.Fail("Retrieve table failed");
         }
         MarkTableChanged(program, false);
     }
-    if (program.Marks().setup_changed && ReadSetupPart(program) != 0) {
-        return -1;
+    if (program.Marks().setup_changed) {
+        if (Outcome setup = ReadSetupPart(program); !setup.ok) {
+            return setup;
+        }
     }
-    program.ShowStatusMessage(true, "Undo changes successfully");
-    return 0;
+    return program.Done("Undo changes successfully");
 }
 
 }  // namespace
 
-int UndoAllChanges(Program& program) {
-    const int result = ReadBackChanges(program);
+Outcome UndoAllChanges(Program& program) {
+    Outcome result = ReadBackChanges(program);
     // Whatever was read, the edits before it no longer lead to what the grid shows.
     ClearEditHistory(program);
     return result;
@@ -244,22 +236,21 @@ int PlayPopupCancelCB(Program& program, const CallbackEvent& event) {
     return 0;
 }
 
-int StopUnit(Program& program) {
+Outcome StopUnit(Program& program) {
     UnitOperationScope operation(program);
     if (program.Link().SendCommand(Command::Stop) <= 0) {
-        program.ShowStatusMessage(false, "No response from stop command");
-        return -1;
+        return program.Fail("No response from stop command");
     }
-    program.ShowStatusMessage(true, "Playback stopped");
+    Outcome stopped = program.Done("Playback stopped");
     RememberPlayState(program, play_state::kStopped);
     ShowPlayState(program, play_state::kStopped);
-    return 0;
+    return stopped;
 }
 
 namespace {
 
 // "Set Using PC" itself: the unit's clock set to this computer's.
-int SetUnitClockToPc(Program& program) {
+Outcome SetUnitClockToPc(Program& program) {
     UnitOperationScope operation(program);
     std::array<uint8_t, 4> request{};
     WriteLe32(request.data(), static_cast<uint32_t>(program.GetPlatform().UtcNow()));
@@ -270,19 +261,17 @@ int SetUnitClockToPc(Program& program) {
         unit_clock = static_cast<int32_t>(ReadLe32(link.ResponsePayload().data()));
     }
     if (unit_clock == kNoClock) {
-        program.ShowStatusMessage(false, "Set time failed");
-        return -1;
+        return program.Fail("Set time failed");
     }
     const int32_t of_day = ((unit_clock % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
     const std::string name(DeviceTypeName(program.Identity().DeviceType()));
-    program.ShowStatusMessage(true, FormatText("%s time set to %.2d:%.2d:%.2d UTC", name.c_str(),
-                                               of_day / 3600, of_day / 60 % 60, of_day % 60));
-    return 0;
+    return program.Done(FormatText("%s time set to %.2d:%.2d:%.2d UTC", name.c_str(),
+                                   of_day / 3600, of_day / 60 % 60, of_day % 60));
 }
 
 }  // namespace
 
-int SyncPCTimeToInstrument(Program& program) {
+Outcome SyncPCTimeToInstrument(Program& program) {
     return RecordOperation(program, "Set Time", {}, [&] { return SetUnitClockToPc(program); });
 }
 
@@ -319,7 +308,7 @@ int UndoChangesCB(Program& program, const CallbackEvent& event) {
     }
     Ui& ui = program.GetUi();
     ui.SetWaitCursor(true);
-    if (UndoAllChanges(program) != 0) {
+    if (!UndoAllChanges(program).ok) {
         program.ShowStatusMessage(false, "Undo changes failed");
     }
     ui.SetWaitCursor(false);

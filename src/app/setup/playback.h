@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/shell/callbacks.h"
+#include "app/shell/outcome.h"
 
 namespace keelsong {
 
@@ -8,38 +9,38 @@ class Program;
 
 // The short commands that drive the unit from MAIN (Play, Stop, Set Using PC, Undo Changes),
 // the AUTO pop-up that asks before playing unsent edits, and the housekeeping that the
-// transfer and the connection use. Each operation returns 0 or -1 and tells its outcome in the
-// status line; each callback acts on the commit event only and returns 0.
+// transfer and the connection use. Each operation tells its outcome in the status line and
+// returns it; each callback acts on the commit event only and returns 0.
 
 // Sends Play and shows the unit's answer in the play-state display and the status line.
-int PlayUnit(Program& program);
+Outcome PlayUnit(Program& program);
 // Accepts the pending edits, then plays.
-int PlayWithSave(Program& program);
+Outcome PlayWithSave(Program& program);
 
 // Sends Stop and shows the stopped state; no question asked (SendStopCB asks first when the
 // unit waits for its start time).
-int StopUnit(Program& program);
+Outcome StopUnit(Program& program);
 
 // Sets the unit's clock from the PC's and shows the unit's time of day it answers.
-int SyncPCTimeToInstrument(Program& program);
+Outcome SyncPCTimeToInstrument(Program& program);
 
 // An Orvane HF saves its table and setup, or goes back to the saved ones; other units have no
 // such store and succeed without any exchange.
-int SaveUnitSettings(Program& program);
-int RestoreUnitSettings(Program& program);
+Outcome SaveUnitSettings(Program& program);
+Outcome RestoreUnitSettings(Program& program);
 
 // Empties the grid and reads the unit's table, then its setup. A part that could not be read
 // is marked changed, so that Accept and Undo stay usable; the setup is not read after a
 // failed table.
-int RetrieveTableAndSetup(Program& program);
+Outcome RetrieveTableAndSetup(Program& program);
 
 // What connecting, and finding a different unit attached, read: RetrieveTableAndSetup, except
 // that a part holding edits not yet sent to this same unit is kept, still marked changed, so
 // that a connection lost in the middle of "Accept Changes" loses nothing the user edited.
-int ReloadUnitContents(Program& program);
+Outcome ReloadUnitContents(Program& program);
 
 // Reads back from the unit whatever is marked changed.
-int UndoAllChanges(Program& program);
+Outcome UndoAllChanges(Program& program);
 
 int SendPlayCB(Program& program, const CallbackEvent& event);                // MAIN PLAY
 int PlayPopupSaveCB(Program& program, const CallbackEvent& event);           // AUTO YES

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/shell/callbacks.h"
+#include "app/shell/outcome.h"
 
 namespace keelsong {
 
@@ -24,14 +25,14 @@ void InstallSetupPanel(Program& program);
 // Sets the setup format from the connected unit's type and firmware.
 void ChooseSetupFormat(Program& program);
 
-// Reads the unit's setup onto the controls and remembers it. 0, or -1 (the transaction's own
-// message, or "Unrecognised device setup").
-int ReadUnitSetup(Program& program);
+// Reads the unit's setup onto the controls and remembers it. A failure says what the
+// transaction told, or "Unrecognised device setup".
+Outcome ReadUnitSetup(Program& program);
 
-// Sends the setup on the controls in the unit's form and shows what the unit answers. 0 or -1.
-int SendUnitSetup(Program& program);
+// Sends the setup on the controls in the unit's form and shows what the unit answers.
+Outcome SendUnitSetup(Program& program);
 // The tagged-form branch of SendUnitSetup.
-int SendTaggedSetup(Program& program);
+Outcome SendTaggedSetup(Program& program);
 
 // Shows every field a setup record carries; with `remember` also keeps them as the unit's
 // setup. Only bytes inside `record` are read. -1 for an unknown format code: then nothing is

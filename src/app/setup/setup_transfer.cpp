@@ -70,21 +70,20 @@ void ChooseSetupFormat(Program& program) {
     program.SetupFormat() = SetupFormatFor(unit.device_type, unit.firmware_version);
 }
 
-int ReadUnitSetup(Program& program) {
+Outcome ReadUnitSetup(Program& program) {
     SerialLink& link = program.Link();
     if (link.SendCommand(Command::SetupGet, kSetupGetRequest) <= 0) {
-        return -1;
+        return Outcome::Failed(link.Failure());
     }
     const std::vector<uint8_t> record = ResponseFrom(link, kSetupGetRecordOffset);
     AdoptRecordFormat(program, record);
     if (DecodeSetup(program, record, true) < 0) {
-        program.ShowStatusMessage(false, "Unrecognised device setup");
-        return -1;
+        return program.Fail("Unrecognised device setup");
     }
-    return 0;
+    return Outcome::Done();
 }
 
-int SendUnitSetup(Program& program) {
+Outcome SendUnitSetup(Program& program) {
     // Whatever the unit held may change from here; only a send that succeeds says what it holds.
     program.History().unit_setup.reset();
     const uint16_t format = Format(program);
@@ -92,8 +91,7 @@ int SendUnitSetup(Program& program) {
         return SendTaggedSetup(program);
     }
     if (format != setup_format::kShortLf && format != setup_format::kShortHf) {
-        program.ShowStatusMessage(false, "Unsupported unit type");
-        return -1;
+        return program.Fail("Unsupported unit type");
     }
     const auto plays =
         static_cast<uint16_t>(ReadSetupField(program, setup_tag::kNumberOfPlays).value_or(0));
@@ -103,20 +101,17 @@ int SendUnitSetup(Program& program) {
 
     SerialLink& link = program.Link();
     if (link.SendCommand(Command::SetupSet, request) <= 0) {
-        program.ShowStatusMessage(false, "No response for send setup command");
-        return -1;
+        return program.Fail("No response for send setup command");
     }
     const std::vector<uint8_t> record = ResponseFrom(link, 0);
     AdoptRecordFormat(program, record);
     if (DecodeSetup(program, record, true) < 0) {
-        program.ShowStatusMessage(false, "Setup failed");
-        return -1;
+        return program.Fail("Setup failed");
     }
-    program.ShowStatusMessage(true, "Accept settings successfully");
-    return 0;
+    return program.Done("Accept settings successfully");
 }
 
-int SendTaggedSetup(Program& program) {
+Outcome SendTaggedSetup(Program& program) {
     std::array<uint32_t, setup_tag::kCount> values{};
     for (uint16_t tag = 0; tag < setup_tag::kCount; ++tag) {
         values[tag] = ReadSetupField(program, tag).value_or(0);
@@ -125,16 +120,13 @@ int SendTaggedSetup(Program& program) {
 
     SerialLink& link = program.Link();
     if (link.SendCommand(Command::SetupSet, request) <= 0) {
-        program.ShowStatusMessage(false, "No response for setup command");
-        return -1;
+        return program.Fail("No response for setup command");
     }
     // The unit answers in the form it was asked in; the format stays as chosen.
     if (DecodeSetup(program, ResponseFrom(link, 0), true) < 0) {
-        program.ShowStatusMessage(false, "Setup was not accepted");
-        return -1;
+        return program.Fail("Setup was not accepted");
     }
-    program.ShowStatusMessage(true, "Settings accepted sucessfully");
-    return 0;
+    return program.Done("Settings accepted sucessfully");
 }
 
 int DecodeSetup(Program& program, std::span<const uint8_t> record, bool remember) {

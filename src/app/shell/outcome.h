@@ -1,33 +1,24 @@
 #pragma once
 
 #include <string>
-
-#include "app/shell/status_line.h"
+#include <utility>
 
 namespace keelsong {
 
-// How one operation ended: ok, with the last thing it told on the way (what it ended on), or
-// failed, with the message that tells the user why.
+// How one operation ended, handed back to its caller: ok, with the last thing it told on the
+// way (what it ended on), or failed, with the message that tells the user why. The status line,
+// the pop-ups and keelsong-cli's line each show it; none of them is where a caller learns it.
 struct Outcome {
     bool ok = false;
     std::string message;
-};
+    // A failure's cause, where a caller tells causes apart (a row that cannot be sent, an update
+    // that never began); 0 when ok, -1 when nothing more is said.
+    int code = 0;
 
-// Where an operation tells its failure: on the status line (most do), or in a pop-up (the
-// service operations, whose exchanges on the way may fail by design).
-enum class ToldIn { StatusLine, Popup };
-
-// Runs an operation that returns 0 on success and tells the user how it went as it goes, and
-// hands that outcome back as a value, for a caller that has no window to show it in. `status`
-// is the program's, which all its operations tell through.
-template <class Operation>
-Outcome RunOperation(const StatusLine& status, Operation&& operation,
-                     ToldIn told = ToldIn::StatusLine) {
-    const StatusLine::Mark mark = status.Now();
-    if (operation() == 0) {
-        return {true, status.Current()};
+    static Outcome Done(std::string message = {}) { return {true, std::move(message), 0}; }
+    static Outcome Failed(std::string message, int code = -1) {
+        return {false, std::move(message), code};
     }
-    return {false, status.FailureSince(mark, told == ToldIn::Popup)};
-}
+};
 
 }  // namespace keelsong

@@ -13,6 +13,7 @@
 #include "app/shell/change_marks.h"
 #include "app/shell/edit_history.h"
 #include "app/shell/keelsong_ini.h"
+#include "app/shell/outcome.h"
 #include "app/shell/shell.h"
 #include "app/shell/status_line.h"
 #include "app/shell/ui.h"
@@ -51,6 +52,20 @@ class Program {
 
     void ShowStatusMessage(bool success, std::string_view text) {
         status_.ShowStatusMessage(success, text);
+    }
+    // An operation's end, shown on the status line (black or red) and handed back.
+    Outcome Done(std::string text) {
+        status_.ShowStatusMessage(true, text);
+        return Outcome::Done(std::move(text));
+    }
+    Outcome Fail(std::string text, int code = -1) {
+        status_.ShowStatusMessage(false, text);
+        return Outcome::Failed(std::move(text), code);
+    }
+    // A failure told in a message pop-up.
+    Outcome FailInPopup(std::string_view title, std::string text, int code = -1) {
+        status_.ShowMessagePopup(title, text);
+        return Outcome::Failed(std::move(text), code);
     }
 
     // The event table: the grid is the program's only copy of it.

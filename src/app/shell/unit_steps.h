@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/shell/outcome.h"
+
 namespace keelsong {
 
 class Program;
@@ -23,12 +25,11 @@ class UnitSteps {
     virtual void ApplyUnitTypeLimits(Program& program, const std::string& identity_text) const = 0;
     // true when the connection ends or fails.
     virtual void SetUnitControlsDimmed(Program& program, bool dimmed) const = 0;
-    // Before reading the table when the unit asks for its settings to be restored. 0 or
-    // negative.
-    virtual int RestoreUnitSettings(Program& program) const = 0;
+    // Before reading the table when the unit asks for its settings to be restored.
+    virtual Outcome RestoreUnitSettings(Program& program) const = 0;
     // On connecting to a unit with an event table, and when a different unit was found
-    // attached. 0 or negative.
-    virtual int ReloadUnitContents(Program& program) const = 0;
+    // attached.
+    virtual Outcome ReloadUnitContents(Program& program) const = 0;
     // At the end of every connection to a unit with an event table, also in admin mode.
     virtual void OfferFirmwareUpdate(Program& program) const = 0;
 };

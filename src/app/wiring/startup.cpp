@@ -76,7 +76,7 @@ int QuitCB(Program& program, const CallbackEvent& event) {
                                                   {"Save", "Quit without saving", "Cancel"}, 1, 3);
         if (answer == 1) {
             ui.SetWaitCursor(true);
-            if (AcceptChanges(program) < 0) {
+            if (!AcceptChanges(program).ok) {
                 program.ShowStatusMessage(false, "Accept changes failed");
                 ui.SetWaitCursor(false);
                 return -1;
@@ -91,7 +91,7 @@ int QuitCB(Program& program, const CallbackEvent& event) {
         const int answer = program.GetUi().GenericMessagePopup(
             "Quit", "The table and setup hold edits not saved to a file. Save them before closing?",
             {"Save…", "Quit without saving", "Cancel"}, 1, 3);
-        if ((answer == 1 && SaveConfigFile(program) != 0) || (answer != 1 && answer != 2)) {
+        if ((answer == 1 && !SaveConfigFile(program).ok) || (answer != 1 && answer != 2)) {
             return 0;
         }
     }

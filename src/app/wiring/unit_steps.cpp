@@ -22,10 +22,10 @@ class RealUnitSteps final : public UnitSteps {
     void SetUnitControlsDimmed(Program& program, bool dimmed) const override {
         keelsong::SetUnitControlsDimmed(program, dimmed);
     }
-    int RestoreUnitSettings(Program& program) const override {
+    Outcome RestoreUnitSettings(Program& program) const override {
         return keelsong::RestoreUnitSettings(program);
     }
-    int ReloadUnitContents(Program& program) const override {
+    Outcome ReloadUnitContents(Program& program) const override {
         return keelsong::ReloadUnitContents(program);
     }
     void OfferFirmwareUpdate(Program& program) const override {

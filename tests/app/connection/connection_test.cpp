@@ -49,11 +49,11 @@ class ConnectionTest : public ConnectionFixture {
     void RecordSteps(int restore_result = 0, int retrieve_result = 0) {
         steps.restore_unit_settings = [this, restore_result](Program&) {
             ran.push_back("restore");
-            return restore_result;
+            return restore_result == 0 ? Outcome::Done() : Outcome::Failed("", restore_result);
         };
         steps.reload_unit_contents = [this, retrieve_result](Program&) {
             ran.push_back("retrieve");
-            return retrieve_result;
+            return retrieve_result == 0 ? Outcome::Done() : Outcome::Failed("", retrieve_result);
         };
         steps.offer_firmware_update = [this](Program&) { ran.push_back("offer"); };
         steps.apply_unit_type_limits = [this](Program&, const std::string& text) {

@@ -97,7 +97,7 @@ TEST_F(TransferTest, AcceptChanges_EmptyGrid_EmptiesTheUnit) {
     sim::PtyServer& unit = ConnectUnit(1, {}, {UnitRest(5), UnitRest(7), UnitRest(9)});
     Press(program, Panel::MAIN, Control::CLEAR_TABLE);
 
-    EXPECT_EQ(AcceptChanges(program), 0);
+    EXPECT_EQ(AcceptChanges(program).code, 0);
 
     EXPECT_EQ(Commands(unit),
               CommandsOf({Command::EventRemove, Command::EventRemove, Command::EventRemove,
@@ -273,7 +273,7 @@ TEST_F(TransferTest, AcceptChanges_WhatIsSentFollowsTheMarksAndThePlayState) {
             EditSetup();
         }
 
-        EXPECT_EQ(AcceptChanges(program), 0);
+        EXPECT_EQ(AcceptChanges(program).code, 0);
 
         EXPECT_EQ(Commands(unit), c.commands);
         EXPECT_EQ(MainStatus(), c.last_message);
@@ -314,7 +314,7 @@ TEST_F(TransferTest, FileOpenedWithoutUnit_Connecting_AsksBeforeReadingOverIt) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Disconnect(program);
-        ASSERT_EQ(LoadConfigurationFile(program, path), 0) << MainStatus();
+        ASSERT_EQ(LoadConfigurationFile(program, path).code, 0) << MainStatus();
         ui.AnswerGeneric(c.answer);
         sim::UnitState state;
         state.device_type = c.device_type;
@@ -439,7 +439,7 @@ TEST_F(TransferTest, UnitThatNeverEnds_ReadingAndClearingStopAfterFortyEvents) {
         u.InjectFault(Fault::ReplacePayload({0, 0}).OnlyFor(Command::EventRemove).Forever());
     });
     unit.ClearRequestLog();
-    EXPECT_EQ(SendEventTable(program), 0xFFFE);
+    EXPECT_EQ(SendEventTable(program).code, 0xFFFE);
     EXPECT_EQ(unit.RequestCount(), 41u);
     EXPECT_EQ(MainStatus(), "Event Remove Error, Code: 65534");
 }

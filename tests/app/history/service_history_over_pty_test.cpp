@@ -36,8 +36,8 @@ TEST_F(ServiceHistoryOverPtyTest, AcceptChanges_AfterLoadingAFile_RecordsTheFile
     state.serial_number = 1203;
     ConnectUnit(1, state, {testing::UnitRest(20)});
     const std::string file = files / "deployment.tlk";
-    ASSERT_EQ(SaveConfigurationFile(program, file), 0);
-    ASSERT_EQ(LoadConfigurationFile(program, file), 0);
+    ASSERT_EQ(SaveConfigurationFile(program, file).code, 0);
+    ASSERT_EQ(LoadConfigurationFile(program, file).code, 0);
     Press(program, Panel::MAIN, Control::ACCEPT_CHANGES);
     Press(program, Panel::MAIN, Control::ACCEPT_CHANGES);  // nothing from the file this time
 
@@ -62,10 +62,10 @@ TEST_F(ServiceHistoryOverPtyTest, AcceptChanges_AfterLoadingAFile_RecordsTheFile
 
 TEST_F(ServiceHistoryOverPtyTest, Report_AfterSixChanges_ListsTheLastFiveNewestFirst) {
     ConnectUnit(1);
-    ASSERT_EQ(RestoreUnitSettings(program), 0);
+    ASSERT_EQ(RestoreUnitSettings(program).code, 0);
     for (int k = 0; k < 5; ++k) {
         platform.SetUtcNow(platform.UtcNow() + 60);
-        ASSERT_EQ(SyncPCTimeToInstrument(program), 0);
+        ASSERT_EQ(SyncPCTimeToInstrument(program).code, 0);
     }
     const ReportContent report = MakeReport(program);
     ASSERT_EQ(report.recent_changes.size(), 5u);
@@ -90,7 +90,7 @@ TEST_F(ServiceHistoryOverPtyTest, HistoryButton_ShowsTheConnectedUnitsRecordsOrT
     sim::UnitState state;
     state.serial_number = 1203;
     ConnectUnit(1, state);
-    ASSERT_EQ(SyncPCTimeToInstrument(program), 0);
+    ASSERT_EQ(SyncPCTimeToInstrument(program).code, 0);
     Press(program, Panel::MAIN, Control::HISTORY);
     EXPECT_EQ(title, "Service history of Orvane HF # 1203");
     ASSERT_EQ(shown.size(), 1u);
@@ -103,13 +103,13 @@ TEST_F(ServiceHistoryOverPtyTest, HistoryButton_ShowsTheConnectedUnitsRecordsOrT
 }
 
 TEST_F(ServiceHistoryOverPtyTest, OperationInsideAnotherOrThrowing_OneRecordOfTheOutcome) {
-    const int result = RecordOperation(program, "Reset", {}, [&] {
-        EXPECT_EQ(RecordOperation(program, "Accept Changes", {}, [] { return 0; }), 0);
-        program.ShowStatusMessage(false, "Reset Failed");
+    const Outcome result = RecordOperation(program, "Reset", {}, [&] {
+        EXPECT_EQ(RecordOperation(program, "Accept Changes", {}, [] { return Outcome::Done(); }).code,
+                  0);
         program.ShowStatusMessage(true, "Something after");
-        return -1;
+        return Outcome::Failed("Reset Failed");
     });
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result.code, -1);
     const std::vector<HistoryRecord> records = Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].operation, "Reset");
@@ -119,7 +119,7 @@ TEST_F(ServiceHistoryOverPtyTest, OperationInsideAnotherOrThrowing_OneRecordOfTh
 
     // What escapes an operation is its failure, recorded on the way out.
     EXPECT_THROW(RecordOperation(program, "Restore", {},
-                                 []() -> int { throw std::runtime_error("Out of system memory"); }),
+                                 []() -> Outcome { throw std::runtime_error("Out of system memory"); }),
                  std::runtime_error);
     const std::vector<HistoryRecord> after = Records();
     ASSERT_EQ(after.size(), 2u);
@@ -131,7 +131,7 @@ TEST_F(ServiceHistoryOverPtyTest, OperationInsideAnotherOrThrowing_OneRecordOfTh
 TEST_F(ServiceHistoryOverPtyTest, StoreCannotBeMade_OperationSucceedsAndTheStatusLineSaysSo) {
     ConnectUnit(1);
     platform.SetDataFolder("/proc/keelsong-none");
-    EXPECT_EQ(SyncPCTimeToInstrument(program), 0);
+    EXPECT_EQ(SyncPCTimeToInstrument(program).code, 0);
     const std::string status = ui.TextValue(Panel::MAIN, Control::STATUS_LINE);
     EXPECT_EQ(status.rfind("Orvane HF time set to ", 0), 0u) << status;
     EXPECT_NE(status.find(" - History not written: /proc/keelsong-none"), std::string::npos)

@@ -255,7 +255,7 @@ std::string OldRecord(uint8_t type, std::initializer_list<uint8_t> body) {
 
 TEST_P(FileReportTest, NoUnit_EveryEventAsTheTypeThatHoldsThemAll) {
     const FileCase& c = GetParam();
-    ASSERT_EQ(LoadConfigurationFile(program, WriteFile("deployment.tlk", c.bytes)), 0)
+    ASSERT_EQ(LoadConfigurationFile(program, WriteFile("deployment.tlk", c.bytes)).code, 0)
         << StatusText();
 
     const ReportContent report = MakeReport(program);
@@ -336,7 +336,7 @@ TEST_F(ReportTest, FileWithStartAndSync_NoUnit_ReportKeepsThem) {
                   program, WriteFile("deployment.tlk",
                                      "[Event 01]\nTime = 5\nType = 3\n[Setup]\nAUX Function = "
                                      "1\nAUX Messages = 1\nMagnetic Switch = 1\nNumber of Plays "
-                                     "= 5\nStart Time = 1796796000\nTime Between Repeats = 300\n")),
+                                     "= 5\nStart Time = 1796796000\nTime Between Repeats = 300\n")).code,
               0);
     EXPECT_EQ(MakeReport(program, ReportUnitSource::File).setup,
               (Pairs{{"Repeat Setup", "5 plays, 30 s between plays"},
@@ -351,12 +351,12 @@ TEST_F(ReportTest, StandIn_OnlyUntilAUnitIsIdentified) {
 
     // A file loaded with a unit identified goes by the unit.
     ConnectHf();
-    ASSERT_EQ(LoadConfigurationFile(program, cycles), 0);
+    ASSERT_EQ(LoadConfigurationFile(program, cycles).code, 0);
     EXPECT_FALSE(program.StandInUnit());
 
     // Without one, by the stand-in, until an enquiry tells what the unit is.
     program.Identity().SetDeviceType(device_type::kNone);
-    ASSERT_EQ(LoadConfigurationFile(program, cycles), 0);
+    ASSERT_EQ(LoadConfigurationFile(program, cycles).code, 0);
     EXPECT_EQ(program.Unit().device_type, device_type::kOrvaneLf);
 
     Bytes enquiry(kIdentityPayloadBytes, 0);

@@ -393,7 +393,7 @@ TEST_F(FirmwareUpdateTest, UpdateAndSaveWithEdits_BackupHoldsTheUnitsOwn_EditsAr
     sim::PtyServer& server =
         ConnectUnit(1, Unit(), {UnitRest(5), UnitRest(7)},
                     [](sim::UnitSimulator& u) { u.Setup().number_of_plays = 3; });
-    ASSERT_EQ(SaveConfigurationFile(program, files / "unit.tlk"), 0);
+    ASSERT_EQ(SaveConfigurationFile(program, files / "unit.tlk").code, 0);
     AppendRest(2.5);
     EditSetup();
 

@@ -132,7 +132,7 @@ TEST_F(PlaybackTest, PlayUnit_TheUnitsAnswer_InDisplayAndStatusLine) {
             u.ClearFaults();
             u.InjectFault(c.answer.OnlyFor(Command::Play));
         });
-        EXPECT_EQ(PlayUnit(program), c.result);
+        EXPECT_EQ(PlayUnit(program).code, c.result);
         EXPECT_EQ(MainStatus(), c.status);
         EXPECT_EQ(MainStatusColor(), c.result == 0 ? kColorBlack : kColorRed);
         if (c.play_text) {
@@ -192,7 +192,7 @@ TEST_F(PlaybackTest, Stop_AsksFirstOnlyWhileWaiting) {
             // The unit's answer counts at once, before the next enquiry: accepting now must not
             // start a unit the user has just stopped.
             unit.ClearRequestLog();
-            EXPECT_EQ(AcceptChanges(program), 0);
+            EXPECT_EQ(AcceptChanges(program).code, 0);
             EXPECT_EQ(Commands(unit), c.then_accepting);
         }
     }
@@ -202,7 +202,7 @@ TEST_F(PlaybackTest, Simulator_WaitingUnitPlaysOnceItsStartTimeComes) {
     sim::PtyServer& unit = ConnectUnit(1, {}, {UnitRest(5)}, [&](auto& u) {
         u.Setup().start_time = static_cast<int32_t>(UnitClock() + 60);
     });
-    EXPECT_EQ(PlayUnit(program), 0);
+    EXPECT_EQ(PlayUnit(program).code, 0);
     EXPECT_EQ(unit.WithSimulator([](auto& u) { return u.State().play_state; }), 2);
     SetUnitClock(UnitClock() + 61);
     ASSERT_GE(EnquireUnit(program, false), 0);
@@ -287,7 +287,7 @@ TEST_F(PlaybackTest, RetrieveTableAndSetup_FailingHalfWay_KeepsTheRowsReadSoFar)
         u.Setup().magnetic_switch = 1;
         u.InjectFault(Fault::Drop().OnlyFor(Command::EventEnquire).After(3).Forever());
     });
-    EXPECT_EQ(RetrieveTableAndSetup(program), -1);
+    EXPECT_EQ(RetrieveTableAndSetup(program).code, -1);
     EXPECT_EQ(grid.RowCount(), 3);
     EXPECT_EQ(MainStatus(), "Retrieve table failed");
     EXPECT_TRUE(program.Marks().table_changed);

@@ -50,7 +50,7 @@ TEST_F(SetupOverPty, OrvaneHf214_ReadEditSendReadBack) {
     EXPECT_EQ(program.Unit().setup_format, setup_format::kTagged);
     EXPECT_FALSE(ui.IsDimmed(Panel::MAIN, Control::ENABLE_START_TIME));
 
-    ASSERT_EQ(ReadUnitSetup(program), 0) << StatusText();
+    ASSERT_EQ(ReadUnitSetup(program).code, 0) << StatusText();
     EXPECT_EQ(ui.IntValue(Panel::MAIN, Control::SYNC_MODE), 4);
     EXPECT_EQ(ui.IntValue(Panel::MAIN, Control::CONTINUOUS), 0);
     EXPECT_DOUBLE_EQ(ui.DoubleValue(Panel::MAIN, Control::REST_TIME), 30.0);
@@ -68,7 +68,7 @@ TEST_F(SetupOverPty, OrvaneHf214_ReadEditSendReadBack) {
     ui.SetInt(Panel::MAIN, Control::DAY, 1);
     ui.SetInt(Panel::MAIN, Control::HOUR, 12);
     ui.SetInt(Panel::MAIN, Control::MIN, 30);
-    ASSERT_EQ(SendUnitSetup(program), 0) << StatusText();
+    ASSERT_EQ(SendUnitSetup(program).code, 0) << StatusText();
     EXPECT_EQ(StatusText(), "Settings accepted sucessfully");
 
     const sim::SetupState held = UnitSetupNow();
@@ -85,7 +85,7 @@ TEST_F(SetupOverPty, OrvaneHf214_ReadEditSendReadBack) {
         unit.Setup().start_time = -1;
         unit.Setup().aux_function = 0;
     });
-    ASSERT_EQ(ReadUnitSetup(program), 0) << StatusText();
+    ASSERT_EQ(ReadUnitSetup(program).code, 0) << StatusText();
     EXPECT_EQ(ui.IntValue(Panel::MAIN, Control::ENABLE_START_TIME), 0);
     EXPECT_EQ(ui.IntValue(Panel::MAIN, Control::SYNC_MODE), 0);
     EXPECT_EQ(ui.Label(Panel::MAIN, Control::ENCODE_TIME), "Decode time from PPS");
@@ -103,12 +103,12 @@ TEST_F(SetupOverPty, OrvaneLf_ShortFormWithTheLongestRest) {
     ui.SetInt(Panel::MAIN, Control::CONTINUOUS, 0);
     ui.SetDouble(Panel::MAIN, Control::REST_TIME, 429496729.0);
     ui.SetInt(Panel::MAIN, Control::MAG_SWITCH, 1);
-    ASSERT_EQ(SendUnitSetup(program), 0) << StatusText();
+    ASSERT_EQ(SendUnitSetup(program).code, 0) << StatusText();
     EXPECT_EQ(StatusText(), "Accept settings successfully");
     EXPECT_EQ(UnitSetupNow().time_between_repeats, 4294967290u);
 
     ui.SetDouble(Panel::MAIN, Control::REST_TIME, 0);
-    ASSERT_EQ(ReadUnitSetup(program), 0) << StatusText();
+    ASSERT_EQ(ReadUnitSetup(program).code, 0) << StatusText();
     EXPECT_DOUBLE_EQ(ui.DoubleValue(Panel::MAIN, Control::REST_TIME), 429496729.0);
 }
 
@@ -122,16 +122,16 @@ TEST_F(SetupOverPty, UnitUpdatedWithoutNewEnquiry_ShortFormRefusedUntilTheSetupI
     const sim::SetupState before = UnitSetupNow();
     ui.SetDouble(Panel::MAIN, Control::REST_TIME, 9.0);
 
-    EXPECT_EQ(SendUnitSetup(program), -1);
+    EXPECT_EQ(SendUnitSetup(program).code, -1);
     EXPECT_EQ(StatusText(), "Setup failed");
     EXPECT_EQ(UnitSetupNow(), before);
-    EXPECT_EQ(SendUnitSetup(program), -1);
+    EXPECT_EQ(SendUnitSetup(program).code, -1);
     EXPECT_EQ(StatusText(), "Unsupported unit type");
 
-    ASSERT_EQ(ReadUnitSetup(program), 0) << StatusText();
+    ASSERT_EQ(ReadUnitSetup(program).code, 0) << StatusText();
     EXPECT_EQ(program.Unit().setup_format, setup_format::kTagged);
     ui.SetDouble(Panel::MAIN, Control::REST_TIME, 9.0);
-    ASSERT_EQ(SendUnitSetup(program), 0) << StatusText();
+    ASSERT_EQ(SendUnitSetup(program).code, 0) << StatusText();
     EXPECT_EQ(UnitSetupNow().time_between_repeats, 90u);
 }
 

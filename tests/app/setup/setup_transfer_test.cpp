@@ -56,7 +56,7 @@ TEST_F(SetupTransferTest, OrvaneLfShortForm_WorkedExampleSentAndAnswerAdopted) {
     const Bytes record = {0x0E, 0x00, 0x00, 0x00, 0x7D, 0x00, 0x00, 0x00, 0x01};
     AnswerWith(record);
 
-    EXPECT_EQ(SendUnitSetup(program), 0);
+    EXPECT_EQ(SendUnitSetup(program).code, 0);
     ASSERT_EQ(port.Written().size(), 1u);
     EXPECT_EQ(LastRequest()[1], kSetupSet);
     EXPECT_EQ(RequestPayload(LastRequest()), record);
@@ -86,7 +86,7 @@ TEST_F(SetupTransferTest, TaggedForm_WorkedExampleSent) {
     };
     AnswerWith(Bytes(expected.begin(), expected.begin() + 52));
 
-    EXPECT_EQ(SendUnitSetup(program), 0);
+    EXPECT_EQ(SendUnitSetup(program).code, 0);
     EXPECT_EQ(RequestPayload(LastRequest()), expected);
     EXPECT_EQ(StatusText(), "Settings accepted sucessfully");
     EXPECT_EQ(program.CurrentUnitSetup().start_time, -1);
@@ -108,7 +108,7 @@ TEST_F(SetupTransferTest, TaggedRecordRead_OddItemSkippedUnknownTagReportedMissi
         0x03, 0x00, 0x04, 0x00, 0x64, 0x00, 0x00, 0x00,  // 10.0 s
     });
 
-    EXPECT_EQ(ReadUnitSetup(program), 0);
+    EXPECT_EQ(ReadUnitSetup(program).code, 0);
     EXPECT_EQ(RequestPayload(LastRequest()), (Bytes{0x15, 0x00}));
     const auto& history = ui.History(Panel::MAIN, Control::STATUS_LINE);
     ASSERT_FALSE(history.empty());
@@ -130,7 +130,7 @@ TEST_F(SetupTransferTest, UnknownFormatCode_ControlsKeptFormatAdoptedSendRefused
     const ControlPicture before = Picture(ui);
     AnswerWith({0x00, 0x13, 0x00, 0x01, 0x00, 0x02, 0x00, 0x04, 0x00, 0x09, 0x00, 0x00, 0x00});
 
-    EXPECT_EQ(ReadUnitSetup(program), -1);
+    EXPECT_EQ(ReadUnitSetup(program).code, -1);
     EXPECT_EQ(StatusText(), "Unrecognised device setup");
     EXPECT_EQ(StatusColor(), kColorRed);
     EXPECT_EQ(Picture(ui), before);
@@ -138,7 +138,7 @@ TEST_F(SetupTransferTest, UnknownFormatCode_ControlsKeptFormatAdoptedSendRefused
     EXPECT_EQ(program.Unit().setup_format, 0x13);
 
     const size_t written = port.Written().size();
-    EXPECT_EQ(SendUnitSetup(program), -1);
+    EXPECT_EQ(SendUnitSetup(program).code, -1);
     EXPECT_EQ(StatusText(), "Unsupported unit type");
     EXPECT_EQ(port.Written().size(), written);
 }
@@ -148,7 +148,7 @@ TEST_F(SetupTransferTest, FailedExchanges_MessageAndNothingShown) {
         const char* name;
         UnitDescription unit;
         std::optional<Bytes> answer;  // nullopt: the unit stays silent
-        int (*operation)(Program&);
+        Outcome (*operation)(Program&);
         const char* message;
     };
     const Case cases[] = {
@@ -171,7 +171,10 @@ TEST_F(SetupTransferTest, FailedExchanges_MessageAndNothingShown) {
         } else {
             port.SetResponder(nullptr);
         }
-        EXPECT_EQ(c.operation(program), -1);
+        const Outcome outcome = c.operation(program);
+        EXPECT_EQ(outcome.code, -1);
+        // What the caller is handed is what the user was shown.
+        EXPECT_EQ(outcome.message, c.message);
         EXPECT_EQ(StatusText(), c.message);
         EXPECT_EQ(StatusColor(), kColorRed);
         EXPECT_EQ(Picture(ui), before);
@@ -185,7 +188,7 @@ TEST_F(SetupTransferTest, OrvaneHfR1_ReadLeavesClockControlsAndFileSetupIsNotRem
     ui.SetInt(Panel::MAIN, Control::YEAR, 2031);
     ui.SetInt(Panel::MAIN, Control::ENCODE_TIME, 1);
     AnswerWith({0x00, 0x11, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00, 0x00});
-    EXPECT_EQ(ReadUnitSetup(program), 0);
+    EXPECT_EQ(ReadUnitSetup(program).code, 0);
     EXPECT_EQ(Int(Control::SYNC_MODE), 4);
     EXPECT_EQ(Int(Control::YEAR), 2031);
     EXPECT_EQ(Int(Control::ENCODE_TIME), 1);

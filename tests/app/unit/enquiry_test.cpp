@@ -174,7 +174,7 @@ TEST_F(EnquiryTest, DifferentUnitAnswering_ShowsUnitReplacedAndReloads) {
     std::vector<uint16_t> reloaded_with_serial;
     steps.reload_unit_contents = [&](Program& p) {
         reloaded_with_serial.push_back(p.Identity().SerialNumber());
-        return 0;
+        return Outcome::Done();
     };
     ASSERT_EQ(EnquireUnit(program, false), 131332);
     ASSERT_EQ(EnquireUnit(program, false), 131332);
@@ -223,7 +223,7 @@ TEST_F(EnquiryTest, DifferentUnitWhileEditsAreUnsent_AsksWhetherToKeepThem) {
         std::optional<ContentsOrigin> origin_at_reload;
         steps.reload_unit_contents = [&](Program& p) {
             origin_at_reload = p.Origin();
-            return 0;
+            return Outcome::Done();
         };
         if (c.answer == std::nullopt) {
             ui.CloseGeneric();
