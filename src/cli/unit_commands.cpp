@@ -18,7 +18,6 @@
 #include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/change_marks.h"
-#include "app/unit/enquiry.h"
 #include "app/unit/readiness.h"
 #include "app/unit/readiness_battery.h"
 #include "app/unit/status_display.h"
@@ -140,8 +139,7 @@ class UnitRun {
             return Fail(request_.command == CommandKind::Firmware ? kNothingToKeep : kAdminMode);
         }
         if (!HasEventTable(identity.DeviceType())) {
-            return Fail("No event table in this unit (" + IdentityText(identity) +
-                        "): Keelsong has nothing to work on");
+            return Fail("This type of unit keeps no event table: Keelsong has nothing to work on");
         }
         switch (request_.command) {
             case CommandKind::Info:

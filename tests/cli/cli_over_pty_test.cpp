@@ -202,6 +202,20 @@ TEST_F(CliOverPtyTest, FourUnitsOneSilent_ThreeOkOneFailureExit1) {
     EXPECT_EQ(run.err, "") << "no progress lines when standard error is no terminal";
 }
 
+TEST_F(CliOverPtyTest, UnitOfATypeWithoutAnEventTable_FailsNamingIt) {
+    sim::UnitState state;
+    state.device_type = 9;
+    AddUnit(1, 2001, state);
+
+    const CliRun run = Run({"--port", "1", "info"});
+
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.Lines().size(), 1u) << run.out;
+    EXPECT_TRUE(run.Lines()[0].ends_with("\tUnknown Device # 2001 Firmware v2.1.4\tThis type of unit "
+                                         "keeps no event table: Keelsong has nothing to work on"))
+        << run.Lines()[0];
+}
+
 TEST_F(CliOverPtyTest, SerialSearch_RunsOnTheUnitWithThatNumberAndTellsOfOneNotFound) {
     AddUnit(1, 11);
     AddUnit(3, 12);
