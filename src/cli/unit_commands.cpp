@@ -316,8 +316,7 @@ class UnitRun {
         }
         // What the file does not say keeps the unit's value, as when the window loads a file
         // over what it read on connecting.
-        if (!Try(ReadUnitSetup(program_)) ||
-            !Try(ApplyConfiguration(program_, contents))) {
+        if (!Try(ReadUnitSetup(program_)) || !Try(ApplyConfiguration(program_, contents))) {
             return Fail(failure_);
         }
         // The service history names the file the change comes from.
@@ -433,8 +432,7 @@ class UnitRun {
     }
 
     UnitReport Serial() {
-        const bool failed =
-            !Try(UpdateSerialNumber(program_, request_.new_serial));
+        const bool failed = !Try(UpdateSerialNumber(program_, request_.new_serial));
         if (!failed && program_.Identity().SerialNumber() != request_.new_serial) {
             failure_ = "The unit reports serial number " +
                        std::to_string(program_.Identity().SerialNumber()) + ", not " +

@@ -211,8 +211,9 @@ TEST_F(CliOverPtyTest, UnitOfATypeWithoutAnEventTable_FailsNamingIt) {
 
     EXPECT_EQ(run.status, 1);
     ASSERT_EQ(run.Lines().size(), 1u) << run.out;
-    EXPECT_TRUE(run.Lines()[0].ends_with("\tUnknown Device # 2001 Firmware v2.1.4\tThis type of unit "
-                                         "keeps no event table: Keelsong has nothing to work on"))
+    EXPECT_TRUE(
+        run.Lines()[0].ends_with("\tUnknown Device # 2001 Firmware v2.1.4\tThis type of unit "
+                                 "keeps no event table: Keelsong has nothing to work on"))
         << run.Lines()[0];
 }
 

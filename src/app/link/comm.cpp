@@ -15,14 +15,14 @@ int SerialLink::TransmitFrame(uint8_t command, uint16_t length, const uint8_t* p
     if (bytes.size() != length) {
         record.outcome = FrameOutcome::TransmitIncomplete;
         Trace(record);
-        ShowFailure( "Message Transmit Incomplete!");
+        ShowFailure("Message Transmit Incomplete!");
         return 0;
     }
     const size_t frame_length = BuildFrame(command, bytes, request_);
     if (frame_length == 0) {
         record.outcome = FrameOutcome::NotSentTooLong;
         Trace(record);
-        ShowFailure( "Message too long to transmit!");
+        ShowFailure("Message too long to transmit!");
         return 0;
     }
     Checked(port_.FlushInput());
@@ -32,13 +32,13 @@ int SerialLink::TransmitFrame(uint8_t command, uint16_t length, const uint8_t* p
     if (written < 0) {
         record.outcome = FrameOutcome::TransmitError;
         Trace(record);
-        ShowFailure( FormatText("Com-port Transmit Error, Code: %d", written));
+        ShowFailure(FormatText("Com-port Transmit Error, Code: %d", written));
         return written;
     }
     if (static_cast<size_t>(written) < frame_length) {
         record.outcome = FrameOutcome::TransmitIncomplete;
         Trace(record);
-        ShowFailure( "Message Transmit Incomplete!");
+        ShowFailure("Message Transmit Incomplete!");
         return 0;
     }
     record.outcome = FrameOutcome::Sent;
@@ -121,26 +121,25 @@ int SerialLink::ReceiveResponse(uint8_t command) {
         case FrameOutcome::Good:
             return static_cast<int>(got.payload_read + kFrameOverhead);
         case FrameOutcome::ReadError:
-            ShowFailure(
-                                      FormatText("Com-port Read Error, Code: %d", got.detail));
+            ShowFailure(FormatText("Com-port Read Error, Code: %d", got.detail));
             return got.detail;
         case FrameOutcome::HeaderTimeOut:
-            ShowFailure( "Read Timeout!");
+            ShowFailure("Read Timeout!");
             return 0;
         case FrameOutcome::WrongCommand:
-            ShowFailure( "Response does not match command!");
+            ShowFailure("Response does not match command!");
             return 0;
         case FrameOutcome::TooLong:
-            ShowFailure( "Response Corrupted");
+            ShowFailure("Response Corrupted");
             return 0;
         case FrameOutcome::Short:
-            ShowFailure( "Full response not received!");
+            ShowFailure("Full response not received!");
             return 0;
         case FrameOutcome::CrcFailure:
-            ShowFailure( "Response Corrupted (CRC Failure)!");
+            ShowFailure("Response Corrupted (CRC Failure)!");
             return 0;
         default:
-            ShowFailure( "No Response Received!");
+            ShowFailure("No Response Received!");
             return 0;
     }
 }
@@ -154,10 +153,9 @@ int SerialLink::SendCommand(uint8_t command, uint16_t length, const uint8_t* pay
             trace_->Record({.command = command, .outcome = FrameOutcome::NotSentBusy});
         }
         std::string name(CommandName(command));
-        ShowFailure(
-            FormatText("%s not sent: another exchange with the unit is under way",
-                              name.empty() ? FormatText("Command 0x%02X", command).c_str()
-                                           : name.c_str()));
+        ShowFailure(FormatText(
+            "%s not sent: another exchange with the unit is under way",
+            name.empty() ? FormatText("Command 0x%02X", command).c_str() : name.c_str()));
         return 0;
     }
     failure_.clear();
@@ -192,7 +190,7 @@ int SerialLink::SendCommand(uint8_t command, uint16_t length, const uint8_t* pay
 
 int SerialLink::SendCommand(Command command, std::span<const uint8_t> payload) {
     if (payload.size() > 0xFFFF) {
-        ShowFailure( "Message too long to transmit!");
+        ShowFailure("Message too long to transmit!");
         return 0;
     }
     return SendCommand(CommandCode(command), static_cast<uint16_t>(payload.size()),

@@ -57,7 +57,6 @@ void ShowStage(Program& program, StageDisplay stages, std::string_view text) {
     program.Status().TellStage(text);
 }
 
-
 // Whether to keep the program's table and setup across the update, or nullopt to leave the
 // unit alone: the pop-up closed without an answer counts as "Cancel".
 // The question also says how long the update of the image at `path` takes and what it backs up.
@@ -298,7 +297,7 @@ Outcome GuardInstallAndResync(Program& program, const std::string& path, bool ke
 }  // namespace
 
 Outcome UpdateFirmware(Program& program, const std::string& path, bool keep_contents,
-                   StageDisplay stages, BatteryGate gate, std::string* backup_path) {
+                       StageDisplay stages, BatteryGate gate, std::string* backup_path) {
     return RecordOperation(program, "Firmware Update", path, [&] {
         return GuardInstallAndResync(program, path, keep_contents, stages, gate, backup_path);
     });

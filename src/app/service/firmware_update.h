@@ -51,8 +51,7 @@ Outcome ReadFirmwareFile(Program& program, const std::string& path, std::vector<
 // kRestartedIntoLoader, or kWrittenNotRestarted ("Reset Failed"); any other failure wrote no
 // image ("Failed to upload firmware file to unit").
 inline constexpr int kWrittenNotRestarted = -4;
-Outcome InstallFirmwareImage(Program& program, std::span<const uint8_t> image,
-                             StageDisplay stages);
+Outcome InstallFirmwareImage(Program& program, std::span<const uint8_t> image, StageDisplay stages);
 
 // Reads `file` to its end into `image` and checks its CRC. "File read failed" (also for a file
 // larger than kMaxFirmwareFileBytes), "Invalid CRC value" (also for an image too short to
@@ -102,8 +101,8 @@ inline constexpr int kUpdateNotStarted = -2;
 // failed update, told with the state the unit is in and where the backup is. A failure before
 // anything was written has the code kUpdateNotStarted.
 Outcome UpdateFirmware(Program& program, const std::string& path, bool keep_contents,
-                   StageDisplay stages, BatteryGate gate = BatteryGate::Ask,
-                   std::string* backup_path = nullptr);
+                       StageDisplay stages, BatteryGate gate = BatteryGate::Ask,
+                       std::string* backup_path = nullptr);
 
 // "Update Firmware" on the ADVANCED panel (commit only): lets the user choose an image, asks
 // (saying how long it takes), installs it and brings program and unit together again. Returns 0.

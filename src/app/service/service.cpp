@@ -111,7 +111,8 @@ Outcome ChangeSerialNumber(Program& program, uint16_t serial) {
     // Checked before the number: a unit left in its loader may report the new number all the
     // same, yet cannot be used until it is restarted.
     if (const std::optional<std::string> not_back = UnitNotBackText(program)) {
-        return program.FailInPopup("Error", "The serial number update did not finish.\n" + *not_back);
+        return program.FailInPopup("Error",
+                                   "The serial number update did not finish.\n" + *not_back);
     }
     if (program.Identity().SerialNumber() != serial) {
         return program.FailInPopup("Error", "Failed to update seral number.");

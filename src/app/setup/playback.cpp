@@ -265,8 +265,8 @@ Outcome SetUnitClockToPc(Program& program) {
     }
     const int32_t of_day = ((unit_clock % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
     const std::string name(DeviceTypeName(program.Identity().DeviceType()));
-    return program.Done(FormatText("%s time set to %.2d:%.2d:%.2d UTC", name.c_str(),
-                                   of_day / 3600, of_day / 60 % 60, of_day % 60));
+    return program.Done(FormatText("%s time set to %.2d:%.2d:%.2d UTC", name.c_str(), of_day / 3600,
+                                   of_day / 60 % 60, of_day % 60));
 }
 
 }  // namespace

@@ -104,8 +104,8 @@ TEST_F(ServiceHistoryOverPtyTest, HistoryButton_ShowsTheConnectedUnitsRecordsOrT
 
 TEST_F(ServiceHistoryOverPtyTest, OperationInsideAnotherOrThrowing_OneRecordOfTheOutcome) {
     const Outcome result = RecordOperation(program, "Reset", {}, [&] {
-        EXPECT_EQ(RecordOperation(program, "Accept Changes", {}, [] { return Outcome::Done(); }).code,
-                  0);
+        EXPECT_EQ(
+            RecordOperation(program, "Accept Changes", {}, [] { return Outcome::Done(); }).code, 0);
         program.ShowStatusMessage(true, "Something after");
         return Outcome::Failed("Reset Failed");
     });
@@ -118,9 +118,10 @@ TEST_F(ServiceHistoryOverPtyTest, OperationInsideAnotherOrThrowing_OneRecordOfTh
     EXPECT_EQ(records[0].serial, -1);  // no unit identified
 
     // What escapes an operation is its failure, recorded on the way out.
-    EXPECT_THROW(RecordOperation(program, "Restore", {},
-                                 []() -> Outcome { throw std::runtime_error("Out of system memory"); }),
-                 std::runtime_error);
+    EXPECT_THROW(
+        RecordOperation(program, "Restore", {},
+                        []() -> Outcome { throw std::runtime_error("Out of system memory"); }),
+        std::runtime_error);
     const std::vector<HistoryRecord> after = Records();
     ASSERT_EQ(after.size(), 2u);
     EXPECT_EQ(after[0].operation, "Restore");

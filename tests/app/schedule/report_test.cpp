@@ -336,7 +336,8 @@ TEST_F(ReportTest, FileWithStartAndSync_NoUnit_ReportKeepsThem) {
                   program, WriteFile("deployment.tlk",
                                      "[Event 01]\nTime = 5\nType = 3\n[Setup]\nAUX Function = "
                                      "1\nAUX Messages = 1\nMagnetic Switch = 1\nNumber of Plays "
-                                     "= 5\nStart Time = 1796796000\nTime Between Repeats = 300\n")).code,
+                                     "= 5\nStart Time = 1796796000\nTime Between Repeats = 300\n"))
+                  .code,
               0);
     EXPECT_EQ(MakeReport(program, ReportUnitSource::File).setup,
               (Pairs{{"Repeat Setup", "5 plays, 30 s between plays"},
