@@ -13,7 +13,7 @@
 #include <string>
 
 #include "app/connection/connection.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "headless/headless_ui.h"
 #include "platform/posix_platform.h"
 #include "platform/posix_serial_port.h"

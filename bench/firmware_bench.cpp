@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/service/firmware_update.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "headless/headless_ui.h"
 #include "paced_unit.h"

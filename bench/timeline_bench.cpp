@@ -16,7 +16,7 @@
 
 #include "app/events/event_grid.h"
 #include "app/setup/setup_panel.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "gui/timeline_view.h"
 #include "headless/headless_ui.h"
 #include "platform/port_directory.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "headless/headless_ui.h"
 #include "paced_unit.h"
 #include "platform/posix_platform.h"

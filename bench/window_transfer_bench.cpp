@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "gui/event_loop_platform.h"
 #include "gui/qt_ui.h"
 #include "paced_unit.h"

@@ -8,7 +8,7 @@
 
 #include "app/files/config_file_io.h"
 #include "app/schedule/report.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "files/config_file.h"
 #include "files/ini.h"
 #include "protocol/unit_setup.h"

@@ -17,7 +17,7 @@
 #include "app/service/service.h"
 #include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
-#include "app/shell/change_marks.h"
+#include "app/state/change_marks.h"
 #include "app/unit/readiness.h"
 #include "app/unit/readiness_battery.h"
 #include "app/unit/status_display.h"

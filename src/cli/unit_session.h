@@ -10,7 +10,7 @@
 
 #include "app/link/frame_trace.h"
 #include "app/shell/outcome.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "cli/paced_platform.h"
 #include "cli/unit_report.h"
 #include "headless/headless_ui.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/link/frame_trace.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "gui/event_loop_platform.h"
 #include "gui/fleet_window.h"
 #include "gui/qt_ui.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <utility>
 
-#include "app/events/event_grid_model.h"
+#include "app/state/event_grid_model.h"
 
 class QMenu;
 

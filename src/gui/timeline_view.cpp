@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QToolTip>
 
-#include "app/shell/program.h"
+#include "app/state/program.h"
 
 namespace keelsong {
 

@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/events/event_grid_model.h"
+#include "app/state/event_grid_model.h"
 #include "app/schedule/schedule.h"
 #include "report/timeline_painter.h"
 

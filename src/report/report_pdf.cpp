@@ -11,7 +11,7 @@
 #include <array>
 #include <numeric>
 
-#include "app/events/event_grid_model.h"
+#include "app/state/event_grid_model.h"
 #include "report/timeline_painter.h"
 
 namespace keelsong {

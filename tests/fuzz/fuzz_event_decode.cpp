@@ -12,7 +12,7 @@
 
 #include "app/events/event_exchange.h"
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "headless/headless_ui.h"
 #include "protocol/event_record.h"
 #include "protocol/frame.h"

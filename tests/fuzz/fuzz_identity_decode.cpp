@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/status_display.h"
 #include "headless/headless_ui.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/setup/setup_panel.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "headless/headless_ui.h"
 #include "protocol/frame.h"
 #include "protocol/unit_setup.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "app/events/table_paste.h"
-#include "app/shell/edit_history.h"
+#include "app/state/edit_history.h"
 #include "config_load_check.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/wiring/startup.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"

@@ -15,8 +15,8 @@
 
 #include "app/setup/setup_panel.h"
 #include "app/shell/callbacks.h"
-#include "app/shell/edit_history.h"
-#include "app/shell/program.h"
+#include "app/state/edit_history.h"
+#include "app/state/program.h"
 #include "app/wiring/startup.h"
 #include "gui/event_table_view.h"
 #include "gui/qt_ui.h"

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "app/connection/connection.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "app/wiring/startup.h"
 #include "gui/event_loop_platform.h"

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "app/shell/callbacks.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/wiring/startup.h"
 #include "gui/qt_ui.h"
 #include "gui_support.h"

@@ -15,7 +15,7 @@
 #include "app/events/event_grid.h"
 #include "app/files/config_file_io.h"
 #include "app/schedule/report.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "cli/report_command.h"
 #include "gui/qt_ui.h"
 #include "gui/timeline_view.h"

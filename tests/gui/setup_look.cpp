@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/setup/setup_panel.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "gui/qt_ui.h"
 #include "protocol/frame.h"

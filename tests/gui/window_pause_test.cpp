@@ -16,7 +16,7 @@
 #include "app/events/event_transfer.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/callbacks.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/status_display.h"
 #include "gui/event_loop_platform.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/connection/replug_watch.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/status_display.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/connection/connection.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "app/unit/enquiry.h"
 #include "protocol/frame.h"

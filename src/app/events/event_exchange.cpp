@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "protocol/commands.h"
 

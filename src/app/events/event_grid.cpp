@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "app/events/unit_limits.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "files/config_file.h"
 
 namespace keelsong {

@@ -11,9 +11,9 @@
 
 #include "app/events/event_grid.h"
 #include "app/events/table_editing.h"
-#include "app/shell/change_marks.h"
-#include "app/shell/edit_history.h"
-#include "app/shell/program.h"
+#include "app/state/change_marks.h"
+#include "app/state/edit_history.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 
 namespace keelsong {

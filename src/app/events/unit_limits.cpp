@@ -1,7 +1,7 @@
 #include "app/events/unit_limits.h"
 
-#include "app/events/event_grid_model.h"
-#include "app/shell/program.h"
+#include "app/state/event_grid_model.h"
+#include "app/state/program.h"
 
 namespace keelsong {
 

@@ -2,7 +2,7 @@
 // rests can be.
 #pragma once
 
-#include "app/unit/unit_context.h"
+#include "app/state/unit_context.h"
 
 namespace keelsong {
 

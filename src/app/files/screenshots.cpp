@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 
 namespace keelsong {

@@ -4,9 +4,9 @@
 
 #include "app/events/event_grid.h"
 #include "app/setup/setup_panel.h"
-#include "app/shell/change_marks.h"
-#include "app/shell/edit_history.h"
-#include "app/shell/program.h"
+#include "app/state/change_marks.h"
+#include "app/state/edit_history.h"
+#include "app/state/program.h"
 #include "files/config_file.h"
 
 namespace keelsong {

@@ -1,7 +1,7 @@
 #include "app/files/unit_contents.h"
 
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "protocol/frame.h"
 #include "protocol/unit_setup.h"
 

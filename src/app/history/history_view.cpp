@@ -1,7 +1,7 @@
 #include "app/history/history_view.h"
 
 #include "app/history/service_history.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "protocol/unit_identity.h"
 
 namespace keelsong {

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "app/files/config_file_io.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "files/sha256.h"
 #include "keelsong_version.h"
 #include "protocol/unit_identity.h"

@@ -4,7 +4,7 @@
 
 #include "app/events/event_grid.h"
 #include "app/setup/setup_panel.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "protocol/event_record.h"
 #include "protocol/unit_setup.h"

@@ -5,7 +5,7 @@
 
 #include "app/connection/connection.h"
 #include "app/service/firmware_backup.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/readiness.h"
 #include "protocol/commands.h"

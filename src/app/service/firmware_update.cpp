@@ -10,7 +10,7 @@
 #include "app/events/event_transfer.h"
 #include "app/history/service_history.h"
 #include "app/service/firmware_rails.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/shell/progress_bar.h"
 #include "app/shell/text_format.h"
 #include "app/unit/enquiry.h"

@@ -8,7 +8,7 @@
 #include "app/events/event_transfer.h"
 #include "app/history/service_history.h"
 #include "app/service/firmware_update.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "protocol/firmware_image.h"
 

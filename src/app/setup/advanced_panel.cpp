@@ -2,7 +2,7 @@
 // explicitly, beside the service buttons that other parts of the program handle.
 
 #include "app/setup/setup_panel.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 
 namespace keelsong {
 

@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/events/event_grid_model.h"
+#include "app/state/event_grid_model.h"
 #include "app/events/unit_limits.h"
-#include "app/shell/change_marks.h"
-#include "app/shell/edit_history.h"
-#include "app/shell/program.h"
+#include "app/state/change_marks.h"
+#include "app/state/edit_history.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "protocol/unit_identity.h"
 #include "protocol/unit_setup.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/setup/setup_panel.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "protocol/frame.h"
 #include "protocol/unit_setup.h"

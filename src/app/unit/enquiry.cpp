@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/events/event_grid.h"
-#include "app/shell/change_marks.h"
-#include "app/shell/edit_history.h"
-#include "app/shell/program.h"
+#include "app/state/change_marks.h"
+#include "app/state/edit_history.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "app/unit/maker_contact.h"
 #include "app/unit/status_display.h"

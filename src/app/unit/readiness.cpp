@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "protocol/unit_identity.h"
 #include "protocol/utc_text.h"
 

@@ -3,7 +3,7 @@
 #include <span>
 
 #include "app/shell/callbacks.h"
-#include "app/unit/unit_context.h"
+#include "app/state/unit_context.h"
 #include "files/config_provenance.h"
 #include "protocol/event_record.h"
 

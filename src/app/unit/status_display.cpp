@@ -1,7 +1,7 @@
 #include "app/unit/status_display.h"
 
 #include "app/connection/replug_watch.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/stand_in_unit.h"

@@ -6,7 +6,7 @@
 
 #include "app/connection/connection.h"
 #include "app/setup/setup_panel.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/wiring/startup.h"
 
 namespace keelsong {

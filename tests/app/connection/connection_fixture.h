@@ -14,7 +14,7 @@
 
 #include "app/connection/connection.h"
 #include "app/shell/callbacks.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "headless/headless_ui.h"
 #include "platform/posix_serial_port.h"
 #include "protocol/frame.h"

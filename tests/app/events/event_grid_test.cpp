@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/events/event_grid_model.h"
+#include "app/state/event_grid_model.h"
 #include "app/events/event_table_fixture.h"
 
 namespace keelsong {

@@ -6,7 +6,7 @@
 
 #include "app/events/event_grid.h"
 #include "app/events/unit_limits.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"

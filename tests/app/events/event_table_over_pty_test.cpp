@@ -4,7 +4,7 @@
 
 #include "app/events/event_exchange.h"
 #include "app/events/event_grid.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "headless/headless_ui.h"
 #include "platform/posix_serial_port.h"
 #include "sim/event_checks.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/events/event_table_fixture.h"
-#include "app/shell/edit_history.h"
+#include "app/state/edit_history.h"
 
 namespace keelsong {
 namespace {

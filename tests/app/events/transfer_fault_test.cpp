@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/events/transfer_fixture.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 
 namespace keelsong {
 namespace {

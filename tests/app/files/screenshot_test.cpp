@@ -10,7 +10,7 @@
 
 #include "app/files/screenshots.h"
 #include "app/shell/callbacks.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "headless/headless_ui.h"
 #include "support/fake_platform.h"
 #include "support/fake_serial_port.h"

@@ -5,7 +5,7 @@
 #include "app/events/transfer_fixture.h"
 #include "app/files/take_file_values.h"
 #include "app/files/unit_contents.h"
-#include "app/shell/edit_history.h"
+#include "app/state/edit_history.h"
 #include "files/config_file.h"
 #include "files/contents_compare.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/events/event_grid_model.h"
+#include "app/state/event_grid_model.h"
 #include "app/files/config_file_fixture.h"
 #include "app/schedule/report.h"
 #include "app/unit/enquiry.h"

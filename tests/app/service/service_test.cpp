@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "app/events/transfer_fixture.h"
-#include "app/shell/change_marks.h"
+#include "app/state/change_marks.h"
 
 namespace keelsong {
 namespace {

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "app/events/transfer_fixture.h"
-#include "app/shell/change_marks.h"
-#include "app/shell/program.h"
+#include "app/state/change_marks.h"
+#include "app/state/program.h"
 #include "app/wiring/startup.h"
 #include "protocol/unit_status.h"
 

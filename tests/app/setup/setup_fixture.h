@@ -13,7 +13,7 @@
 #include "app/events/event_grid.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/callbacks.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "headless/headless_ui.h"
 #include "protocol/frame.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/setup/setup_panel.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "headless/headless_ui.h"
 #include "platform/posix_serial_port.h"

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "app/setup/setup_fixture.h"
-#include "app/shell/change_marks.h"
+#include "app/state/change_marks.h"
 #include "app/shell/text_format.h"
 #include "platform/posix_platform.h"
 

@@ -9,7 +9,7 @@
 
 #include "app/connection/connection_fixture.h"
 #include "app/shell/callbacks.h"
-#include "app/shell/change_marks.h"
+#include "app/state/change_marks.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/support_contact.h"
 #include "support/fake_serial_port.h"

@@ -9,7 +9,7 @@
 #include "app/setup/setup_panel.h"
 #include "app/shell/callbacks.h"
 #include "app/shell/keelsong_ini.h"
-#include "app/shell/program.h"
+#include "app/state/program.h"
 #include "app/wiring/startup.h"
 #include "files/ini.h"
 #include "headless/headless_ui.h"

@@ -1,4 +1,4 @@
-#include "app/shell/edit_history.h"
+#include "app/state/edit_history.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "app/setup/setup_panel.h"
-#include "app/shell/change_marks.h"
-#include "app/shell/program.h"
+#include "app/state/change_marks.h"
+#include "app/state/program.h"
 #include "app/shell/text_format.h"
 #include "protocol/unit_setup.h"
 

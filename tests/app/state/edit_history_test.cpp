@@ -1,7 +1,7 @@
 // Undo and redo of the user's single edits: every kind of edit of the grid and of the setup
 // controls goes back and comes again whole, and the history starts afresh whenever the grid and
 // the controls are filled from the unit.
-#include "app/shell/edit_history.h"
+#include "app/state/edit_history.h"
 
 #include <gtest/gtest.h>
 

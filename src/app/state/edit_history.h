@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/events/event_grid_model.h"
+#include "app/state/event_grid_model.h"
 #include "app/shell/controls.h"
 #include "app/shell/ui.h"
 

@@ -1,7 +1,7 @@
-#include "app/shell/change_marks.h"
+#include "app/state/change_marks.h"
 
-#include "app/shell/edit_history.h"
-#include "app/shell/program.h"
+#include "app/state/edit_history.h"
+#include "app/state/program.h"
 #include "protocol/unit_setup.h"
 
 namespace keelsong {

@@ -1,4 +1,4 @@
-#include "app/events/event_grid_model.h"
+#include "app/state/event_grid_model.h"
 
 #include <algorithm>
 #include <cmath>
