@@ -3,8 +3,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/state/event_grid_model.h"
 #include "app/schedule/schedule.h"
+#include "app/state/event_grid_model.h"
 #include "report/timeline_painter.h"
 
 namespace keelsong {

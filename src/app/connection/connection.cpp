@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/connection/replug_watch.h"
-#include "app/state/program.h"
 #include "app/shell/text_format.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/status_display.h"
 #include "platform/serial_port.h"

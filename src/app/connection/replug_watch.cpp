@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/connection/connection.h"
-#include "app/state/program.h"
 #include "app/shell/text_format.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "protocol/frame.h"
 

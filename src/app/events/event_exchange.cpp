@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/events/event_grid.h"
-#include "app/state/program.h"
 #include "app/shell/text_format.h"
+#include "app/state/program.h"
 #include "protocol/commands.h"
 
 namespace keelsong {

@@ -9,11 +9,11 @@
 #include "app/history/service_history.h"
 #include "app/setup/playback.h"
 #include "app/setup/setup_panel.h"
+#include "app/shell/progress_bar.h"
+#include "app/shell/text_format.h"
 #include "app/state/change_marks.h"
 #include "app/state/edit_history.h"
 #include "app/state/program.h"
-#include "app/shell/progress_bar.h"
-#include "app/shell/text_format.h"
 #include "app/unit/enquiry.h"
 #include "protocol/unit_status.h"
 

@@ -11,10 +11,10 @@
 
 #include "app/events/event_grid.h"
 #include "app/events/table_editing.h"
+#include "app/shell/text_format.h"
 #include "app/state/change_marks.h"
 #include "app/state/edit_history.h"
 #include "app/state/program.h"
-#include "app/shell/text_format.h"
 
 namespace keelsong {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "app/state/program.h"
 #include "app/shell/text_format.h"
+#include "app/state/program.h"
 
 namespace keelsong {
 

@@ -8,8 +8,8 @@
 
 #include "app/history/history_view.h"
 #include "app/setup/setup_panel.h"
-#include "app/state/program.h"
 #include "app/shell/text_format.h"
+#include "app/state/program.h"
 #include "keelsong_version.h"
 #include "protocol/unit_identity.h"
 #include "protocol/unit_setup.h"

@@ -4,8 +4,8 @@
 
 #include "app/events/event_grid.h"
 #include "app/setup/setup_panel.h"
-#include "app/state/program.h"
 #include "app/shell/text_format.h"
+#include "app/state/program.h"
 #include "protocol/event_record.h"
 #include "protocol/unit_setup.h"
 

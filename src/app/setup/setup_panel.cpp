@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/state/event_grid_model.h"
 #include "app/events/unit_limits.h"
+#include "app/shell/text_format.h"
 #include "app/state/change_marks.h"
 #include "app/state/edit_history.h"
+#include "app/state/event_grid_model.h"
 #include "app/state/program.h"
-#include "app/shell/text_format.h"
 #include "protocol/unit_identity.h"
 #include "protocol/unit_setup.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/setup/setup_panel.h"
-#include "app/state/program.h"
 #include "app/shell/text_format.h"
+#include "app/state/program.h"
 #include "protocol/frame.h"
 #include "protocol/unit_setup.h"
 

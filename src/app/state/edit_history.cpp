@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "app/setup/setup_panel.h"
+#include "app/shell/text_format.h"
 #include "app/state/change_marks.h"
 #include "app/state/program.h"
-#include "app/shell/text_format.h"
 #include "protocol/unit_setup.h"
 
 namespace keelsong {

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/state/event_grid_model.h"
 #include "app/shell/controls.h"
 #include "app/shell/ui.h"
+#include "app/state/event_grid_model.h"
 
 namespace keelsong {
 

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "app/events/event_grid.h"
+#include "app/shell/text_format.h"
 #include "app/state/change_marks.h"
 #include "app/state/edit_history.h"
 #include "app/state/program.h"
-#include "app/shell/text_format.h"
 #include "app/unit/maker_contact.h"
 #include "app/unit/status_display.h"
 #include "protocol/frame.h"

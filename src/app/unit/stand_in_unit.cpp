@@ -2,9 +2,9 @@
 
 #include "app/events/event_grid.h"
 #include "app/events/unit_limits.h"
+#include "app/shell/text_format.h"
 #include "app/state/edit_history.h"
 #include "app/state/program.h"
-#include "app/shell/text_format.h"
 #include "protocol/unit_setup.h"
 
 namespace keelsong {

@@ -1,8 +1,8 @@
 #include "app/unit/status_display.h"
 
 #include "app/connection/replug_watch.h"
-#include "app/state/program.h"
 #include "app/shell/text_format.h"
+#include "app/state/program.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/stand_in_unit.h"
 #include "protocol/unit_status.h"

@@ -8,8 +8,8 @@
 #include "app/files/config_file_io.h"
 #include "app/service/firmware_update.h"
 #include "app/setup/setup_panel.h"
-#include "app/state/edit_history.h"
 #include "app/shell/keelsong_ini.h"
+#include "app/state/edit_history.h"
 #include "app/state/program.h"
 
 namespace keelsong {

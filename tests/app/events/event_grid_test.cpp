@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "app/state/event_grid_model.h"
 #include "app/events/event_table_fixture.h"
+#include "app/state/event_grid_model.h"
 
 namespace keelsong {
 namespace {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/state/event_grid_model.h"
 #include "app/files/config_file_fixture.h"
 #include "app/schedule/report.h"
+#include "app/state/event_grid_model.h"
 #include "app/unit/enquiry.h"
 #include "app/unit/status_display.h"
 #include "files/sha256.h"

@@ -6,8 +6,8 @@
 #include <map>
 
 #include "app/setup/setup_fixture.h"
-#include "app/state/change_marks.h"
 #include "app/shell/text_format.h"
+#include "app/state/change_marks.h"
 #include "platform/posix_platform.h"
 
 namespace keelsong {
