@@ -1,6 +1,5 @@
 #include "app/unit/status_display.h"
 
-#include "app/connection/replug_watch.h"
 #include "app/shell/text_format.h"
 #include "app/state/program.h"
 #include "app/unit/enquiry.h"
@@ -13,10 +12,6 @@ namespace {
 
 constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-// Polls only after this many whole quiet seconds, so at most every sixth tick.
-constexpr int kQuietSecondsBeforePoll = 4;
-constexpr int kMaxFailedPolls = 3;
 
 // The play state as PLAY_CODE_MSG says it: a countdown to the setup's start time while waiting.
 std::string PlayStateTextOf(Program& program, int state) {
@@ -70,33 +65,6 @@ void ShowDateAndTime(Program& program) {
     }
     ui.SetText(Panel::MAIN, Control::TIME,
                FormatText("%02d:%02d:%02d", now->hour, now->minute, now->second));
-}
-
-int OneSecondCB(Program& program, const CallbackEvent& event) {
-    if (event.event != UiEvent::TimerTick) {
-        return 0;
-    }
-    ShowDateAndTime(program);
-    // An operation waiting in a pop-up must not find its exchange interleaved with a poll.
-    if (program.UnitOperationsRunning() > 0) {
-        return 0;
-    }
-    WatchLink(program);
-    ActivityCounters& activity = program.Status().Activity();
-    const int idle = activity.idle_seconds++;
-    if (idle <= kQuietSecondsBeforePoll || !program.Link().IsConnected()) {
-        return 0;
-    }
-    activity.idle_seconds = 0;
-    if (activity.failed_polls >= kMaxFailedPolls) {
-        return 0;
-    }
-    if (EnquireUnit(program, false) < 0) {
-        ++activity.failed_polls;
-    } else {
-        ReadUnitStatus(program);
-    }
-    return 0;
 }
 
 int ReadUnitStatus(Program& program) {

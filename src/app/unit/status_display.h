@@ -8,12 +8,8 @@ namespace keelsong {
 
 class Program;
 
-// The live picture of the PC clock and of the connected unit on MAIN, and the one-second timer
-// that keeps it current and polls the unit when the program has been quiet.
-
-// Every five idle seconds polls the connected unit: enquiry and status read. Three failed polls
-// in a row stop the polling until another transaction succeeds. Acts on the timer tick only.
-int OneSecondCB(Program& program, const CallbackEvent& event);
+// The live picture of the PC clock and of the connected unit on MAIN (the one-second timer,
+// connection/one_second_timer.h, keeps it current).
 
 // DATE ("7 Dec.2026") and TIME ("14:05:09") from the PC's local clock.
 void ShowDateAndTime(Program& program);

@@ -1,6 +1,7 @@
 #include <vector>
 
 #include "app/connection/connection.h"
+#include "app/connection/one_second_timer.h"
 #include "app/connection/replug_watch.h"
 #include "app/events/event_transfer.h"
 #include "app/events/table_editing.h"
