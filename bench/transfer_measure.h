@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/changes/accept_changes.h"
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
 #include "app/setup/setup_panel.h"

@@ -1,4 +1,6 @@
 #include "cli/unit_commands.h"
+#include "app/changes/accept_changes.h"
+#include "app/changes/clock_and_settings.h"
 
 #include <unistd.h>
 

@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <fstream>
 
+#include "app/changes/accept_changes.h"
 #include "app/events/event_transfer.h"
 #include "app/files/compare_with_file.h"
 #include "app/setup/setup_panel.h"

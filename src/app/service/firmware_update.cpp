@@ -1,4 +1,5 @@
 #include "app/service/firmware_update.h"
+#include "app/changes/accept_changes.h"
 #include "app/setup/setup_panel.h"
 
 #include <array>

@@ -1,4 +1,5 @@
 #include "app/service/service.h"
+#include "app/changes/accept_changes.h"
 
 #include <cctype>
 #include <optional>

@@ -6,7 +6,6 @@
 
 #include "app/events/event_grid.h"
 #include "app/events/event_transfer.h"
-#include "app/history/service_history.h"
 #include "app/setup/setup_panel.h"
 #include "app/shell/text_format.h"
 #include "app/state/change_marks.h"
@@ -36,10 +35,6 @@ void RememberPlayState(Program& program, uint8_t state) {
     std::array<uint8_t, kIdentityPayloadBytes> raw = identity.Raw();
     raw[UnitIdentity::kPlayStateOffset] = state;
     identity.StorePayload(raw);
-}
-
-bool AnyChangeMarked(const Program& program) {
-    return program.Marks().table_changed || program.Marks().setup_changed;
 }
 
 // Sends a command without payload that an Orvane HF alone understands.
@@ -83,13 +78,6 @@ Outcome ReadSetupPart(Program& program) {
     return read;
 }
 
-void PlayWithSaveUnderWaitCursor(Program& program) {
-    Ui& ui = program.GetUi();
-    ui.SetWaitCursor(true);
-    PlayWithSave(program);
-    ui.SetWaitCursor(false);
-}
-
 }  // namespace
 
 Outcome PlayUnit(Program& program) {
@@ -118,28 +106,14 @@ Outcome PlayUnit(Program& program) {
     }
 }
 
-Outcome PlayWithSave(Program& program) {
-    UnitOperationScope operation(program);
-    if (Outcome accepted = AcceptChanges(program); !accepted.ok) {
-        // A row that cannot be sent stays named: that is what the user has to change.
-        if (accepted.code == kUnsendableRow) {
-            return accepted;
-        }
-        return program.Fail("Failed to save changes before playing");
-    }
-    return PlayUnit(program);
+Outcome SendRestoreSettings(Program& program) {
+    return SendToOrvaneHf(program, Command::RestoreSettings, "No response for restore command",
+                          "Settings restored successfully");
 }
 
 Outcome SaveUnitSettings(Program& program) {
     return SendToOrvaneHf(program, Command::SaveSettings, "No response for save command",
                           "Settings saved successfully");
-}
-
-Outcome RestoreUnitSettings(Program& program) {
-    return RecordOperation(program, "Restore", {}, [&] {
-        return SendToOrvaneHf(program, Command::RestoreSettings, "No response for restore command",
-                              "Settings restored successfully");
-    });
 }
 
 Outcome RetrieveTableAndSetup(Program& program) {
@@ -201,41 +175,6 @@ Outcome UndoAllChanges(Program& program) {
     return result;
 }
 
-int SendPlayCB(Program& program, const CallbackEvent& event) {
-    if (event.event != UiEvent::Commit) {
-        return 0;
-    }
-    if (SaveBeforePlaying(program) || !AnyChangeMarked(program)) {
-        PlayWithSaveUnderWaitCursor(program);
-    } else {
-        program.GetUi().InstallPopup(Panel::AUTO);
-    }
-    return 0;
-}
-
-int PlayPopupSaveCB(Program& program, const CallbackEvent& event) {
-    if (event.event != UiEvent::Commit) {
-        return 0;
-    }
-    Ui& ui = program.GetUi();
-    if (ui.IntValue(Panel::AUTO, Control::REMEMBER) != 0) {
-        SetSaveBeforePlaying(program, true);
-    }
-    ui.RemovePopup(Panel::AUTO);
-    PlayWithSaveUnderWaitCursor(program);
-    return 0;
-}
-
-int PlayPopupCancelCB(Program& program, const CallbackEvent& event) {
-    if (event.event != UiEvent::Commit) {
-        return 0;
-    }
-    Ui& ui = program.GetUi();
-    ui.SetInt(Panel::AUTO, Control::REMEMBER, 0);
-    ui.RemovePopup(Panel::AUTO);
-    return 0;
-}
-
 Outcome StopUnit(Program& program) {
     UnitOperationScope operation(program);
     if (program.Link().SendCommand(Command::Stop) <= 0) {
@@ -247,9 +186,6 @@ Outcome StopUnit(Program& program) {
     return stopped;
 }
 
-namespace {
-
-// "Set Using PC" itself: the unit's clock set to this computer's.
 Outcome SetUnitClockToPc(Program& program) {
     UnitOperationScope operation(program);
     std::array<uint8_t, 4> request{};
@@ -269,12 +205,6 @@ Outcome SetUnitClockToPc(Program& program) {
                                    of_day / 60 % 60, of_day % 60));
 }
 
-}  // namespace
-
-Outcome SyncPCTimeToInstrument(Program& program) {
-    return RecordOperation(program, "Set Time", {}, [&] { return SetUnitClockToPc(program); });
-}
-
 int SendStopCB(Program& program, const CallbackEvent& event) {
     if (event.event != UiEvent::Commit) {
         return 0;
@@ -288,17 +218,6 @@ int SendStopCB(Program& program, const CallbackEvent& event) {
         return 0;
     }
     StopUnit(program);
-    return 0;
-}
-
-int SyncPCTimeToInstrumentCB(Program& program, const CallbackEvent& event) {
-    if (event.event != UiEvent::Commit) {
-        return 0;
-    }
-    Ui& ui = program.GetUi();
-    ui.SetWaitCursor(true);
-    SyncPCTimeToInstrument(program);
-    ui.SetWaitCursor(false);
     return 0;
 }
 

@@ -7,27 +7,27 @@ namespace keelsong {
 
 class Program;
 
-// The short commands that drive the unit from MAIN (Play, Stop, Set Using PC, Undo Changes),
-// the AUTO pop-up that asks before playing unsent edits, and the housekeeping that the
-// transfer and the connection use. Each operation tells its outcome in the status line and
+// The short commands that drive the unit from MAIN (Play, Stop, Undo Changes) and the
+// housekeeping that the transfer and the connection use; what of them changes the unit is
+// recorded in changes/. Each operation tells its outcome in the status line and
 // returns it; each callback acts on the commit event only and returns 0.
 
 // Sends Play and shows the unit's answer in the play-state display and the status line.
 Outcome PlayUnit(Program& program);
-// Accepts the pending edits, then plays.
-Outcome PlayWithSave(Program& program);
 
 // Sends Stop and shows the stopped state; no question asked (SendStopCB asks first when the
 // unit waits for its start time).
 Outcome StopUnit(Program& program);
 
-// Sets the unit's clock from the PC's and shows the unit's time of day it answers.
-Outcome SyncPCTimeToInstrument(Program& program);
+// Sets the unit's clock from the PC's and shows the unit's time of day it answers (unrecorded:
+// SyncPCTimeToInstrument records it).
+Outcome SetUnitClockToPc(Program& program);
 
 // An Orvane HF saves its table and setup, or goes back to the saved ones; other units have no
-// such store and succeed without any exchange.
+// such store and succeed without any exchange. The restore is unrecorded (RestoreUnitSettings
+// records it).
 Outcome SaveUnitSettings(Program& program);
-Outcome RestoreUnitSettings(Program& program);
+Outcome SendRestoreSettings(Program& program);
 
 // Empties the grid and reads the unit's table, then its setup. A part that could not be read
 // is marked changed, so that Accept and Undo stay usable; the setup is not read after a
@@ -42,11 +42,7 @@ Outcome ReloadUnitContents(Program& program);
 // Reads back from the unit whatever is marked changed.
 Outcome UndoAllChanges(Program& program);
 
-int SendPlayCB(Program& program, const CallbackEvent& event);                // MAIN PLAY
-int PlayPopupSaveCB(Program& program, const CallbackEvent& event);           // AUTO YES
-int PlayPopupCancelCB(Program& program, const CallbackEvent& event);         // AUTO CANCEL
-int SendStopCB(Program& program, const CallbackEvent& event);                // MAIN STOP
-int SyncPCTimeToInstrumentCB(Program& program, const CallbackEvent& event);  // SET_INSTRUMENT_TIME
-int UndoChangesCB(Program& program, const CallbackEvent& event);             // UNDO_CHANGES
+int SendStopCB(Program& program, const CallbackEvent& event);     // MAIN STOP
+int UndoChangesCB(Program& program, const CallbackEvent& event);  // UNDO_CHANGES
 
 }  // namespace keelsong

@@ -197,4 +197,19 @@ class Program {
     Shell shell_;
 };
 
+// Marks an operation that talks to the unit as under way for as long as it lives (see
+// Program::UnitOperationsRunning); scopes nest.
+class UnitOperationScope {
+  public:
+    explicit UnitOperationScope(Program& program) : program_(program) {
+        ++program_.UnitOperationsRunning();
+    }
+    ~UnitOperationScope() { --program_.UnitOperationsRunning(); }
+    UnitOperationScope(const UnitOperationScope&) = delete;
+    UnitOperationScope& operator=(const UnitOperationScope&) = delete;
+
+  private:
+    Program& program_;
+};
+
 }  // namespace keelsong

@@ -50,14 +50,6 @@ std::optional<int64_t> ExchangeClock(Program& program, uint32_t seconds) {
 
 }  // namespace
 
-UnitOperationScope::UnitOperationScope(Program& program) : program_(program) {
-    ++program_.UnitOperationsRunning();
-}
-
-UnitOperationScope::~UnitOperationScope() {
-    --program_.UnitOperationsRunning();
-}
-
 int EnquireUnit(Program& program, bool show_in_status_line) {
     UnitOperationScope operation(program);
     SerialLink& link = program.Link();

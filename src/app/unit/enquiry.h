@@ -10,19 +10,6 @@ namespace keelsong {
 
 class Program;
 
-// Marks an operation that talks to the unit as under way for as long as it lives (see
-// Program::UnitOperationsRunning); scopes nest.
-class UnitOperationScope {
-  public:
-    explicit UnitOperationScope(Program& program);
-    ~UnitOperationScope();
-    UnitOperationScope(const UnitOperationScope&) = delete;
-    UnitOperationScope& operator=(const UnitOperationScope&) = delete;
-
-  private:
-    Program& program_;
-};
-
 // Asks the unit who it is and how it is doing, and brings everything that depends on the
 // answer up to date: the identity record, the setup format, the unit's clock, the status
 // displays, the controls, the identity line (also in the status line when

@@ -1,5 +1,7 @@
 #include <vector>
 
+#include "app/changes/accept_changes.h"
+#include "app/changes/clock_and_settings.h"
 #include "app/connection/connection.h"
 #include "app/connection/one_second_timer.h"
 #include "app/connection/replug_watch.h"

@@ -1,4 +1,5 @@
 #include "app/wiring/startup.h"
+#include "app/changes/accept_changes.h"
 
 #include <string>
 

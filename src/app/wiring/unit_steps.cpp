@@ -1,4 +1,5 @@
 #include "app/shell/unit_steps.h"
+#include "app/changes/clock_and_settings.h"
 
 #include "app/service/firmware_update.h"
 #include "app/setup/playback.h"

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 
+#include "app/changes/accept_changes.h"
 #include "app/connection/connection.h"
 #include "app/events/event_transfer.h"
 #include "app/events/transfer_fixture.h"

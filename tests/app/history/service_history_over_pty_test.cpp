@@ -4,6 +4,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "app/changes/clock_and_settings.h"
 #include "app/events/transfer_fixture.h"
 #include "app/files/config_file_io.h"
 #include "app/history/history_view.h"

@@ -1,6 +1,7 @@
 // Play, Stop, Set Using PC, Undo, the housekeeping commands and how start-up ties them in,
 // end to end against simulated units over pseudo-terminals.
 #include "app/setup/playback.h"
+#include "app/changes/accept_changes.h"
 
 #include <gtest/gtest.h>
 
