@@ -65,23 +65,6 @@ void InstallSetupPanel(Program& program) {
     SetApplyEnabled(program, false);
 }
 
-void ShowSyncMode(Program& program, int mode) {
-    Ui& ui = program.GetUi();
-    if (!IsValidSyncMode(mode)) {
-        program.ShowStatusMessage(false, FormatText("Unknown sync mode, Code: %d", mode));
-        return;
-    }
-    if (mode == sync_mode::kInFalling || mode == sync_mode::kInRising) {
-        ui.SetLabel(Panel::MAIN, Control::ENCODE_TIME, "Decode time from PPS");
-    } else if (mode == sync_mode::kOutFalling) {
-        ui.SetLabel(Panel::MAIN, Control::ENCODE_TIME, "Encode time in PPS");
-    }
-    ui.SetInt(Panel::MAIN, Control::SYNC_MODE, mode);
-    ui.SetDimmed(
-        Panel::MAIN, Control::ENCODE_TIME,
-        mode == sync_mode::kDisabled || program.Unit().setup_format != setup_format::kTagged);
-}
-
 void ShowStartTime(Program& program, int32_t start_time) {
     if (start_time > 0) {
         ShowLocalStartTime(program, start_time);
@@ -92,23 +75,6 @@ void ShowStartTime(Program& program, int32_t start_time) {
         ShowLocalStartTime(program, now);
     }
     SetStartTimeEnabled(program, false);
-}
-
-void SetStartTimeEnabled(Program& program, bool enabled) {
-    Ui& ui = program.GetUi();
-    ui.SetInt(Panel::MAIN, Control::ENABLE_START_TIME, enabled ? 1 : 0);
-    DimStartTimeControls(program,
-                         !(enabled && program.Unit().setup_format == setup_format::kTagged));
-    ui.ProcessDrawEvents();
-    MarkSetupChanged(program, true);
-}
-
-void DimStartTimeControls(Program& program, bool dimmed) {
-    Ui& ui = program.GetUi();
-    for (Control control : {Control::YEAR, Control::MONTH, Control::DAY, Control::HOUR,
-                            Control::MIN, Control::TEXTMSG_ON}) {
-        ui.SetDimmed(Panel::MAIN, control, dimmed);
-    }
 }
 
 void WarnIfStartTimePassed(Program& program) {

@@ -8,6 +8,7 @@
 
 #include "app/shell/callbacks.h"
 #include "app/shell/outcome.h"
+#include "app/state/setup_controls.h"
 
 namespace keelsong {
 
@@ -47,11 +48,8 @@ int ShowSetupField(Program& program, uint16_t tag, uint32_t value);
 // time (tag 1) is the 32-bit pattern of a signed number, -1 when no start time is set.
 std::optional<uint32_t> ReadSetupField(Program& program, int tag);
 
-// ---- The setup controls (setup_panel.cpp) ----
-
-// Selects the sync mode and relabels or dims ENCODE_TIME for it. A value that is no mode is
-// reported and changes nothing.
-void ShowSyncMode(Program& program, int mode);
+// ---- The setup controls (setup_panel.cpp; what follows from a control's value is in
+// state/setup_controls.h) ----
 
 // Shows a start time on the date and time controls, ticked. 0 or less shows the present time,
 // unticked.
@@ -59,9 +57,6 @@ void ShowStartTime(Program& program, int32_t start_time);
 // Only the start date and time fields, at `utc_seconds` in local time; whether a start time is
 // set stays as it is, and nothing is marked changed.
 void ShowStartDate(Program& program, int64_t utc_seconds);
-// Ticks or clears "Enable:", dims the date and time to match, and marks the setup changed.
-void SetStartTimeEnabled(Program& program, bool enabled);
-void DimStartTimeControls(Program& program, bool dimmed);
 // What the status line says when "Enable:" is ticked with a start time already past: a unit
 // cannot start at a time that has gone.
 inline constexpr std::string_view kStartTimePassedText =

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <utility>
 
-#include "app/setup/setup_panel.h"
 #include "app/shell/text_format.h"
 #include "app/state/change_marks.h"
 #include "app/state/program.h"
+#include "app/state/setup_controls.h"
 #include "protocol/unit_setup.h"
 
 namespace keelsong {
