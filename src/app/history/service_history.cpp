@@ -72,11 +72,6 @@ std::string HistoryPath(const Platform& platform) {
     return folder.empty() ? std::string{} : folder + "/" + kHistoryFileName;
 }
 
-void ServiceHistory::NoteLoadedFile(const std::string& path, const std::string& sha256) {
-    loaded_file_ = path;
-    loaded_sha256_ = sha256;
-}
-
 Outcome RecordOperation(Program& program, std::string_view operation, const std::string& file,
                         const std::function<Outcome()>& run) {
     ServiceHistory& history = program.ServiceRecords();

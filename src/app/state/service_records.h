@@ -33,7 +33,10 @@ class ServiceHistory {
 
     // Called once a configuration file loaded: its name and the SHA-256 of the bytes read go
     // with the changes it brought until they are sent.
-    void NoteLoadedFile(const std::string& path, const std::string& sha256);
+    void NoteLoadedFile(const std::string& path, const std::string& sha256) {
+        loaded_file_ = path;
+        loaded_sha256_ = sha256;
+    }
 
   private:
     friend Outcome RecordOperation(Program& program, std::string_view operation,
