@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::span<const uint8_t> inside =
             record.empty() ? std::span<const uint8_t>() : std::span(record).subspan(1);
         const bool known_answer = ParseSetupRecord(inside).has_value();
-        if ((ReadUnitSetup(program) == 0) != known_answer) {
+        if (ReadUnitSetup(program).ok != known_answer) {
             __builtin_trap();
         }
         if (!known_answer &&
