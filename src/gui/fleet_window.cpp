@@ -212,6 +212,9 @@ void FleetWindow::Refresh() {
         return;
     }
     shown_version_ = version;
+    // Asked before the rows are: a task has told its row everything before it stops being busy,
+    // so rows taken after the fleet was found idle hold every unit's answer.
+    const bool busy = fleet_.Busy();
     const std::vector<int> selected = SelectedPorts();
     if (model_.SetRows(fleet_.Rows())) {
         // The ports changed: the rows selected stay selected.
@@ -222,7 +225,7 @@ void FleetWindow::Refresh() {
             }
         }
     }
-    if (first_look_ && !fleet_.Busy()) {
+    if (first_look_ && !busy) {
         first_look_ = false;
         const auto units = std::ranges::count_if(
             model_.Rows(), [](const FleetRow& row) { return row.serial.has_value(); });
