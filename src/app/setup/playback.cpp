@@ -137,14 +137,12 @@ Outcome ReloadUnitContents(Program& program) {
         return RetrieveTableAndSetup(program);
     }
     UnitOperationScope operation(program);
-    Outcome read = Outcome::Done();
-    if (!keep_table && !(read = ReadTablePart(program)).ok) {
-        return read;
+    if (!keep_table) {
+        if (Outcome table = ReadTablePart(program); !table.ok) {
+            return table;
+        }
     }
-    if (!keep_setup) {
-        read = ReadSetupPart(program);
-    }
-    return read;
+    return keep_setup ? Outcome::Done() : ReadSetupPart(program);
 }
 
 namespace {

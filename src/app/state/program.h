@@ -63,9 +63,9 @@ class Program {
         return Outcome::Failed(std::move(text), code);
     }
     // A failure told in a message pop-up.
-    Outcome FailInPopup(std::string_view title, std::string text, int code = -1) {
+    Outcome FailInPopup(std::string_view title, std::string text) {
         status_.ShowMessagePopup(title, text);
-        return Outcome::Failed(std::move(text), code);
+        return Outcome::Failed(std::move(text));
     }
 
     // The event table: the grid is the program's only copy of it.
